@@ -1,0 +1,82 @@
+// The interpreter: one record of state whose member operations scan, evaluate and execute
+// a line-numbered BASIC program straight from its text.
+//
+// Each subsystem defines its own members: the scanner in scanner/, the evaluator levels in
+// expressions/, the statement handlers and line searches in statements/, and construction,
+// loading, the dispatcher and the variables here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "scanner/tokens.h"
+
+namespace linebasic {
+
+inline constexpr int kGosubDepthMax = 10;  // active GOSUBs; an eleventh call is dropped
+inline constexpr int kForDepthMax = 4;     // active FOR loops; a fifth records no frame
+inline constexpr int kLiteralMax = 40;     // characters of a string literal PRINT writes
+inline constexpr int kVariableCount = 26;  // the variables a to z
+
+// The text an Interpreter holds from construction until the first load.
+inline constexpr const char* kDefaultProgram = "10 print\nHello World";
+
+// One active FOR loop.
+struct ForFrame {
+  std::int32_t bodyOrdinal;    // line ordinal at which the loop body begins
+  std::int32_t variableIndex;  // control variable: its letter minus 'a'
+  std::int32_t limit;          // the value the variable must exceed to end the loop
+};
+
+// The record is public: its fields are the interpreter's whole observable state.
+class Interpreter {
+ public:
+  Interpreter();
+
+  // Makes `text` the current program and scans its first token; a null text loads as empty.
+  // Resets position, line count, both stacks and endReached; the variables keep their values.
+  // The text must outlive its use: it is neither copied nor owned.
+  void load(const char* text);
+
+  // True once the text is exhausted or END has run.
+  [[nodiscard]] bool isDone() const;
+
+  // Executes the statement at the current token, or skips that one token.
+  void executeStatement();
+
+  // The variable named by c, widened with its sign; 0 for any c outside a to z.
+  [[nodiscard]] std::int32_t variableValue(char c) const;
+  // Keeps the low 8 bits of v in the variable named by c; ignores any c outside a to z.
+  void storeVariable(char c, std::int32_t v);
+
+  // Scanner (scanner/scanner.cpp).
+  TokenKind scanToken();
+  void advance();
+
+  // END.
+  void execEnd();
+
+  std::int32_t lineOrdinal = 0;  // Newline tokens advance has counted since the last restart
+  TokenKind token = TokenKind::Invalid;                    // kind of the current token
+  std::map<std::string, TokenKind, std::less<>> keywords;  // the keyword table
+  std::string word;                                        // scratch for collecting a word
+  const char* tokenStart = nullptr;                        // first character of the current token
+  const char* tokenEnd = nullptr;                          // just past the current token
+  const char* programText = nullptr;                       // the loaded NUL-terminated text
+  char literal[kLiteralMax + 1] = {};                      // the string literal PRINT writes last
+  std::array<std::int32_t, kGosubDepthMax> gosubStack{};   // return points, as line ordinals
+  std::int32_t gosubDepth = 0;                             // entries in use in gosubStack
+  std::array<ForFrame, kForDepthMax> forStack{};           // active FOR loops, innermost last
+  std::int32_t forDepth = 0;                               // entries in use in forStack
+  std::array<std::int8_t, kVariableCount> variables{};     // a to z; all start at 0
+  std::int32_t endReached = 0;                             // 1 once END has run
+
+ private:
+  TokenKind scanNumber();
+  TokenKind scanString();
+  TokenKind scanWord();
+};
+
+}  // namespace linebasic
