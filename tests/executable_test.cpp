@@ -39,17 +39,21 @@ ProcessResult runExecutable(const std::string& arguments) {
   return run;
 }
 
+// Without jumps and loops yet, the demo runs straight through: FOR is skipped, so the body
+// runs once with i = 1, and END stops it before the subroutine.
+const std::string kDemoOutput = "1\n";
+
 TEST(ExecutableTest, RunsTheDemoAndExitsZero) {
   const ProcessResult run = runExecutable("");
   EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.out, kDemoOutput);
   EXPECT_EQ(run.err, "");
 }
 
 TEST(ExecutableTest, IgnoresItsArguments) {
   const ProcessResult run = runExecutable("--help extra 'words here'");
   EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.out, kDemoOutput);
   EXPECT_EQ(run.err, "");
 }
 

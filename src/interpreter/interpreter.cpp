@@ -39,6 +39,19 @@ void Interpreter::storeVariable(char c, std::int32_t v) {
 // Routes the current token to its statement; a token that starts no statement is skipped.
 void Interpreter::executeStatement() {
   switch (token) {
+    case TokenKind::Variable:
+      execLet();
+      break;
+    case TokenKind::Let:
+      advance();
+      execLet();
+      break;
+    case TokenKind::Print:
+      execPrint();
+      break;
+    case TokenKind::If:
+      execIf();
+      break;
     case TokenKind::End:
       execEnd();
       break;

@@ -19,6 +19,9 @@ inline constexpr int kGosubDepthMax = 10;  // active GOSUBs; an eleventh call is
 inline constexpr int kForDepthMax = 4;     // active FOR loops; a fifth records no frame
 inline constexpr int kLiteralMax = 40;     // characters of a string literal PRINT writes
 inline constexpr int kVariableCount = 26;  // the variables a to z
+// Parentheses inside each other and IFs run as the statement of another IF, counted together:
+// a "(" beyond this depth reads as 0, and an IF beyond it runs no statement.
+inline constexpr int kNestingDepthMax = 256;
 
 // The text an Interpreter holds from construction until the first load.
 inline constexpr const char* kDefaultProgram = "10 print\nHello World";
@@ -55,7 +58,17 @@ class Interpreter {
   TokenKind scanToken();
   void advance();
 
-  // END.
+  // Expression evaluator (expressions/expressions.cpp), loosest level first.
+  std::int32_t evalRelation();
+  std::int32_t evalExpression();
+  std::int32_t evalTerm();
+  std::int32_t evalFactor();
+  std::int32_t readVariable();
+
+  // Statements (statements/).
+  void execLet();
+  void execPrint();
+  void execIf();
   void execEnd();
 
   std::int32_t lineOrdinal = 0;  // Newline tokens advance has counted since the last restart
@@ -72,11 +85,25 @@ class Interpreter {
   std::int32_t forDepth = 0;                               // entries in use in forStack
   std::array<std::int8_t, kVariableCount> variables{};     // a to z; all start at 0
   std::int32_t endReached = 0;                             // 1 once END has run
+  std::int32_t nestingDepth = 0;  // open parentheses and running IF statements, together
 
  private:
   TokenKind scanNumber();
   TokenKind scanString();
   TokenKind scanWord();
+  TokenKind scanLowerWord();
+
+  // What a true IF needs to know of the rest of its line: where the line ends (its Newline,
+  // or the end of the text) and where its last ELSE stands (null when there is none).
+  struct IfLine {
+    const char* end;
+    const char* lastElse;
+  };
+  void execIfOn(const IfLine* line);
+  IfLine scanIfLine();
+  void runBranch(const IfLine* line);
+  bool printItem();
+  void printLiteral();
 };
 
 }  // namespace linebasic

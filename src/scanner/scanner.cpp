@@ -79,20 +79,30 @@ TokenKind Interpreter::scanString() {
 // word starting with a lower-case letter yields just that letter as a Variable, and the rest
 // is scanned again; any other word is one Invalid token.
 TokenKind Interpreter::scanWord() {
-  const char* p = tokenStart;
-  do {
-    ++p;
-  } while (!endsWord(*p));
-  word.assign(tokenStart, p);
-  tokenEnd = p;
-  if (const auto entry = keywords.find(std::string_view{word}); entry != keywords.end()) {
-    return entry->second;
-  }
-  if (isLower(*tokenStart)) {
-    tokenEnd = tokenStart + 1;
-    return TokenKind::Variable;
-  }
+  if (isLower(*tokenStart)) return scanLowerWord();
+  const char* end = tokenStart + 1;
+  while (!endsWord(*end))
+    ++end;
+  tokenEnd = end;
   return TokenKind::Invalid;
+}
+
+// Only a word of at most kLongestKeyword characters can be a keyword, so the scan looks no
+// further than that: a long word costs no more than a short one, although only its first
+// letter is consumed.
+TokenKind Interpreter::scanLowerWord() {
+  const char* end = tokenStart + 1;
+  while (!endsWord(*end) && end - tokenStart <= kLongestKeyword)
+    ++end;
+  if (endsWord(*end) && end - tokenStart <= kLongestKeyword) {
+    word.assign(tokenStart, end);
+    if (const auto entry = keywords.find(std::string_view{word}); entry != keywords.end()) {
+      tokenEnd = end;
+      return entry->second;
+    }
+  }
+  tokenEnd = tokenStart + 1;
+  return TokenKind::Variable;
 }
 
 // Steps over the current token and any blanks after it, scans the next token and counts it

@@ -14,6 +14,9 @@ namespace linebasic {
 // digits in a row make one Invalid token that spans the whole run.
 inline constexpr int kNumberScanLimit = 5;
 
+// The longest keyword, "return": no longer word needs looking up.
+inline constexpr int kLongestKeyword = 6;
+
 using KeywordTable = std::map<std::string, TokenKind, std::less<>>;
 
 // The thirteen lower-case keywords; upper- and mixed-case forms are ordinary words.
