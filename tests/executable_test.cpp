@@ -39,9 +39,7 @@ ProcessResult runExecutable(const std::string& arguments) {
   return run;
 }
 
-// Without jumps and loops yet, the demo runs straight through: FOR is skipped, so the body
-// runs once with i = 1, and END stops it before the subroutine.
-const std::string kDemoOutput = "1\n";
+const std::string kDemoOutput = "subroutine\n1\n3\n6\n10\n15\n21\n28\n36\n45\n55\nend\n";
 
 TEST(ExecutableTest, RunsTheDemoAndExitsZero) {
   const ProcessResult run = runExecutable("");

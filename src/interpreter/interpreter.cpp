@@ -52,6 +52,21 @@ void Interpreter::executeStatement() {
     case TokenKind::If:
       execIf();
       break;
+    case TokenKind::For:
+      execFor();
+      break;
+    case TokenKind::Next:
+      execNext();
+      break;
+    case TokenKind::Goto:
+      execGoto();
+      break;
+    case TokenKind::Gosub:
+      execGosub();
+      break;
+    case TokenKind::Return:
+      execReturn();
+      break;
     case TokenKind::End:
       execEnd();
       break;

@@ -15,10 +15,11 @@
 
 namespace linebasic {
 
-inline constexpr int kGosubDepthMax = 10;  // active GOSUBs; an eleventh call is dropped
-inline constexpr int kForDepthMax = 4;     // active FOR loops; a fifth records no frame
-inline constexpr int kLiteralMax = 40;     // characters of a string literal PRINT writes
-inline constexpr int kVariableCount = 26;  // the variables a to z
+inline constexpr int kGosubDepthMax = 10;          // active GOSUBs; an eleventh call is dropped
+inline constexpr int kForDepthMax = 4;             // active FOR loops; a fifth records no frame
+inline constexpr int kLiteralMax = 40;             // characters of a string literal PRINT writes
+inline constexpr int kVariableCount = 26;          // the variables a to z
+inline constexpr std::int32_t kVariableMax = 127;  // a variable's largest value; +1 wraps to -128
 // Parentheses inside each other and IFs run as the statement of another IF, counted together:
 // a "(" beyond this depth reads as 0, and an IF beyond it runs no statement.
 inline constexpr int kNestingDepthMax = 256;
@@ -69,7 +70,16 @@ class Interpreter {
   void execLet();
   void execPrint();
   void execIf();
+  void execGoto();
+  void execGosub();
+  void execReturn();
+  void execFor();
+  void execNext();
   void execEnd();
+
+  // Line searches (statements/line_search.cpp): both rescan from the top of the text.
+  void jumpToLine(std::int32_t n);
+  void jumpToOrdinal(std::int32_t n);
 
   std::int32_t lineOrdinal = 0;  // Newline tokens advance has counted since the last restart
   TokenKind token = TokenKind::Invalid;                    // kind of the current token
@@ -92,6 +102,7 @@ class Interpreter {
   TokenKind scanString();
   TokenKind scanWord();
   TokenKind scanLowerWord();
+  void restartScan();
 
   // What a true IF needs to know of the rest of its line: where the line ends (its Newline,
   // or the end of the text) and where its last ELSE stands (null when there is none).
