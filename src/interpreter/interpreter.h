@@ -25,7 +25,7 @@ inline constexpr std::int32_t kVariableMax = 127;  // a variable's largest value
 inline constexpr int kNestingDepthMax = 256;
 
 // The text an Interpreter holds from construction until the first load.
-inline constexpr const char* kDefaultProgram = "10 print\nHello World";
+inline constexpr char kDefaultProgram[] = "10 print\nHello World";
 
 // One active FOR loop.
 struct ForFrame {

@@ -1,0 +1,31 @@
+// libFuzzer target: every input is a program text. The interpreter must run it without a
+// crash, an out-of-bounds read or undefined behaviour, and each statement must end.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "interpreter/interpreter.h"
+
+namespace {
+
+// Programs may loop forever by design, so the run is cut off after this many statements.
+constexpr int kStatementLimit = 10'000;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // The text ends at its first NUL, as a C string does; the copy adds the terminator.
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  linebasic::Interpreter interpreter;
+  interpreter.load(text.c_str());
+  for (int step = 0; step < kStatementLimit && !interpreter.isDone(); ++step) {
+    interpreter.executeStatement();
+  }
+  return 0;
+}
