@@ -3,9 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "interpreter/interpreter.h"
+#include "reference_search.h"
 
 namespace {
 
@@ -26,6 +28,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   interpreter.load(text.c_str());
   for (int step = 0; step < kStatementLimit && !interpreter.isDone(); ++step) {
     interpreter.executeStatement();
+  }
+
+  // The line searches must stop where the token-by-token searches stop.
+  linebasic::Interpreter expected;
+  expected.load(text.c_str());
+  for (const std::int32_t n : {0, 1, 2, 3, 5, 10, 20, 30, 100}) {
+    interpreter.load(text.c_str());
+    expected.load(text.c_str());
+    interpreter.jumpToOrdinal(n);
+    linebasic::reference::jumpToOrdinal(expected, n);
+    if (!linebasic::reference::samePosition(interpreter, expected)) std::abort();
+    interpreter.jumpToLine(n);
+    linebasic::reference::jumpToLine(expected, n);
+    if (!linebasic::reference::samePosition(interpreter, expected)) std::abort();
   }
   return 0;
 }

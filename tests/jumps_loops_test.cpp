@@ -2,9 +2,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "app/demo_program.h"
+#include "reference_search.h"
 #include "test_support.h"
 
 namespace linebasic {
@@ -151,6 +153,44 @@ TEST(LineSearchTest, JumpsLeaveVariablesStacksAndEndAlone) {
   EXPECT_EQ(interpreter.gosubDepth, 2);
   EXPECT_EQ(interpreter.forDepth, 1);
   EXPECT_EQ(interpreter.endReached, 0);
+}
+
+// Random texts built from pieces that stress token boundaries: literals across lines, words
+// that swallow quotes, long digit runs, blanks, carriage returns, bytes from 128 up.
+std::string randomText(std::mt19937& generator) {
+  static const std::vector<std::string> kPieces = {
+      "10 ", "20",   "30 ",      "7",   "12345",  "0010",  " ",  "  ",      "\t",
+      "\n",  "\n\n", "\n \n",    "x",   "print ", "for ",  "to", "goto 20", "next",
+      "ab",  "\"",   "\"a\nb\"", "x\"", "A\"b",   "Hello", "\r", "\r\n",    "=",
+      "+",   "(",    "\xC3\xA9", "if1", "end",    "e\t",   "A\t"};
+  std::string text;
+  const auto pieces = generator() % 40;
+  for (std::uint32_t i = 0; i < pieces; ++i)
+    text += kPieces[generator() % kPieces.size()];
+  return text;
+}
+
+// The searches pass lines byte by byte; they must stop exactly where the token-by-token
+// search stops, with the same token and line count.
+TEST(LineSearchTest, AgreesWithTheTokenByTokenSearch) {
+  std::mt19937 generator(7);
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = randomText(generator);
+    for (const std::int32_t n : {-1, 0, 1, 2, 3, 4, 5, 7, 8, 10, 20, 30, 12345}) {
+      Interpreter expected;
+      Interpreter actual;
+      expected.load(text.c_str());
+      actual.load(text.c_str());
+      reference::jumpToOrdinal(expected, n);
+      actual.jumpToOrdinal(n);
+      ASSERT_TRUE(reference::samePosition(expected, actual))
+          << "jumpToOrdinal(" << n << ") in " << ::testing::PrintToString(text);
+      reference::jumpToLine(expected, n);
+      actual.jumpToLine(n);
+      ASSERT_TRUE(reference::samePosition(expected, actual))
+          << "jumpToLine(" << n << ") in " << ::testing::PrintToString(text);
+    }
+  }
 }
 
 TEST(DemoTest, PrintsTheSubroutineTheSumsAndEnd) {

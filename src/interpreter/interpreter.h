@@ -98,11 +98,14 @@ class Interpreter {
   std::int32_t nestingDepth = 0;  // open parentheses and running IF statements, together
 
  private:
+  TokenKind scanLongToken(TokenKind start);
   TokenKind scanNumber();
   TokenKind scanString();
-  TokenKind scanWord();
+  TokenKind scanOtherWord();
   TokenKind scanLowerWord();
   void restartScan();
+  void skipToNewline(const char* from);
+  void stopAt(const char* at, const char* previousEnd);
 
   // What a true IF needs to know of the rest of its line: where the line ends (its Newline,
   // or the end of the text) and where its last ELSE stands (null when there is none).

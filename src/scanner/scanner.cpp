@@ -8,15 +8,84 @@
 #include "interpreter/interpreter.h"
 
 namespace linebasic {
+namespace {
+
+// A word of at most kLongestKeyword bytes, looked up in place through the keyword table's
+// transparent comparator: compared byte by byte, inline, without building a string.
+struct ShortWord {
+  std::string_view text;
+};
+
+bool lessThan(std::string_view left, std::string_view right) {
+  for (std::size_t i = 0; i < right.size(); ++i) {
+    if (i == left.size()) return true;  // a proper prefix sorts first
+    if (left[i] != right[i]) {
+      return static_cast<unsigned char>(left[i]) < static_cast<unsigned char>(right[i]);
+    }
+  }
+  return false;
+}
+
+bool operator<(const ShortWord& word, const std::string& key) {
+  return lessThan(word.text, key);
+}
+bool operator<(const std::string& key, const ShortWord& word) {
+  return lessThan(key, word.text);
+}
+
+// What a byte means to findLineBreak where a token may start.
+enum class LineClass : std::uint8_t {
+  Plain,  // a blank, digit, lower-case letter or delimiter but the line-feed: hides nothing
+  Break,  // the line-feed or the NUL
+  Quote,  // opens a literal, which may span line-feeds
+  Other,  // starts a word that runs to the next space, line-feed or NUL
+};
+
+constexpr std::array<LineClass, 256> makeLineClasses() {
+  std::array<LineClass, 256> classes{};
+  for (int byte = 0; byte < 256; ++byte) {
+    const char c = static_cast<char>(byte);
+    LineClass lineClass = LineClass::Plain;
+    switch (firstByteKind(c)) {
+      case TokenKind::EndOfText:
+      case TokenKind::Newline:
+        lineClass = LineClass::Break;
+        break;
+      case TokenKind::String:
+        lineClass = LineClass::Quote;
+        break;
+      case TokenKind::Invalid:
+        lineClass = isBlank(c) ? LineClass::Plain : LineClass::Other;
+        break;
+      default:
+        break;
+    }
+    classes[static_cast<std::size_t>(byte)] = lineClass;
+  }
+  return classes;
+}
+
+constexpr std::array<LineClass, 256> kLineClasses = makeLineClasses();
+
+constexpr LineClass lineClassOf(char c) {
+  return kLineClasses[static_cast<unsigned char>(c)];
+}
+
+// The end of the last token in a run of plain bytes that ends at `runEnd`: after its last byte
+// that is no blank, or the run's start when it holds blanks only.
+const char* lastTokenEnd(const char* runStart, const char* runEnd) {
+  while (runEnd != runStart && isBlank(runEnd[-1]))
+    --runEnd;
+  return runEnd;
+}
+
+}  // namespace
 
 KeywordTable makeKeywordTable() {
-  return {
-      {"let", TokenKind::Let},     {"print", TokenKind::Print},   {"if", TokenKind::If},
-      {"then", TokenKind::Then},   {"else", TokenKind::Else},     {"for", TokenKind::For},
-      {"to", TokenKind::To},       {"next", TokenKind::Next},     {"goto", TokenKind::Goto},
-      {"gosub", TokenKind::Gosub}, {"return", TokenKind::Return}, {"call", TokenKind::Call},
-      {"end", TokenKind::End},
-  };
+  KeywordTable table;
+  for (const Keyword& keyword : kKeywords)
+    table.emplace(keyword.text, keyword.kind);
+  return table;
 }
 
 std::int32_t decimalValue(const char* text) {
@@ -38,15 +107,28 @@ std::int32_t decimalValue(const char* text) {
 // Classifies the token at tokenStart and sets tokenEnd just past it; at the end of the text
 // tokenEnd is left as it is. Neither tokenStart, token nor lineOrdinal changes.
 TokenKind Interpreter::scanToken() {
-  const char c = *tokenStart;
-  if (c == '\0') return TokenKind::EndOfText;
-  if (isDigit(c)) return scanNumber();
-  if (const TokenKind kind = classifyDelimiter(c); kind != TokenKind::Invalid) {
+  const TokenKind kind = firstByteKind(*tokenStart);
+  if (isOneCharacterKind(kind)) {
     tokenEnd = tokenStart + 1;
     return kind;
   }
-  if (c == '"') return scanString();
-  return scanWord();
+  return scanLongToken(kind);
+}
+
+// The tokens that can be longer than one character, by what their first byte starts.
+TokenKind Interpreter::scanLongToken(TokenKind start) {
+  switch (start) {
+    case TokenKind::Variable:
+      return scanLowerWord();
+    case TokenKind::Number:
+      return scanNumber();
+    case TokenKind::String:
+      return scanString();
+    case TokenKind::EndOfText:
+      return TokenKind::EndOfText;  // tokenEnd stays where it is
+    default:
+      return scanOtherWord();
+  }
 }
 
 // One to four digits are a Number; a longer run is one Invalid token covering all of it, so
@@ -75,11 +157,9 @@ TokenKind Interpreter::scanString() {
   return TokenKind::String;
 }
 
-// A word runs to the next space, line-feed or end of text. A keyword takes the whole word; a
-// word starting with a lower-case letter yields just that letter as a Variable, and the rest
-// is scanned again; any other word is one Invalid token.
-TokenKind Interpreter::scanWord() {
-  if (isLower(*tokenStart)) return scanLowerWord();
+// A word runs to the next space, line-feed or end of text. One that starts with anything but
+// a lower-case letter is no keyword: it is one Invalid token.
+TokenKind Interpreter::scanOtherWord() {
   const char* end = tokenStart + 1;
   while (!endsWord(*end))
     ++end;
@@ -87,16 +167,21 @@ TokenKind Interpreter::scanWord() {
   return TokenKind::Invalid;
 }
 
-// Only a word of at most kLongestKeyword characters can be a keyword, so the scan looks no
-// further than that: a long word costs no more than a short one, although only its first
-// letter is consumed.
+// A word that starts with a lower-case letter is a keyword when the whole word is one;
+// otherwise it yields just that letter as a Variable, and the rest is scanned again. The scan
+// looks no further than the longest keyword, so a long word costs no more than a short one.
 TokenKind Interpreter::scanLowerWord() {
   const char* end = tokenStart + 1;
+  if (endsWord(*end)) {  // a one-letter word: no keyword is that short
+    tokenEnd = end;
+    return TokenKind::Variable;
+  }
   while (!endsWord(*end) && end - tokenStart <= kLongestKeyword)
     ++end;
-  if (endsWord(*end) && end - tokenStart <= kLongestKeyword) {
-    word.assign(tokenStart, end);
-    if (const auto entry = keywords.find(std::string_view{word}); entry != keywords.end()) {
+  if (endsWord(*end) && couldBeKeyword(*tokenStart, end - tokenStart)) {
+    word.clear();  // keeps its capacity: no allocation once it has grown
+    word.append(tokenStart, static_cast<std::size_t>(end - tokenStart));
+    if (const auto entry = keywords.find(ShortWord{word}); entry != keywords.end()) {
       tokenEnd = end;
       return entry->second;
     }
@@ -109,11 +194,39 @@ TokenKind Interpreter::scanLowerWord() {
 // when it is a line-feed. At the end of the text nothing changes.
 void Interpreter::advance() {
   if (*tokenStart == '\0' || token == TokenKind::EndOfText) return;
-  tokenStart = tokenEnd;
-  while (isBlank(*tokenStart))
-    ++tokenStart;
+  tokenStart = skipBlanks(tokenEnd);
   token = scanToken();
   if (token == TokenKind::Newline) ++lineOrdinal;
+}
+
+// A run of plain bytes is a run of whole tokens as the scanner cuts them, and the blanks
+// between them: digit runs, one-letter Variables and keywords made of letters, and
+// one-character tokens. So the byte after the run starts a token. A literal or an Other word
+// is passed whole, as the scanner passes it.
+LineBreak findLineBreak(const char* from) {
+  const char* at = from;
+  const char* runStart = from;
+  while (true) {
+    while (lineClassOf(*at) == LineClass::Plain)
+      ++at;
+    switch (lineClassOf(*at)) {
+      case LineClass::Plain:
+      case LineClass::Break:
+        return {at, lastTokenEnd(runStart, at)};
+      case LineClass::Quote:
+        do {
+          ++at;
+        } while (*at != '"' && *at != '\0');
+        if (*at == '"') ++at;
+        break;
+      case LineClass::Other:
+        do {
+          ++at;
+        } while (!endsWord(*at));
+        break;
+    }
+    runStart = at;
+  }
 }
 
 }  // namespace linebasic

@@ -2,9 +2,12 @@
 // table, the digit-run limit and the decimal conversion of number text.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "scanner/tokens.h"
 
@@ -14,6 +17,28 @@ namespace linebasic {
 // digits in a row make one Invalid token that spans the whole run.
 inline constexpr int kNumberScanLimit = 5;
 
+// The keywords: the data the keyword table is filled from.
+struct Keyword {
+  std::string_view text;
+  TokenKind kind;
+};
+
+inline constexpr std::array<Keyword, 13> kKeywords = {{
+    {"let", TokenKind::Let},
+    {"print", TokenKind::Print},
+    {"if", TokenKind::If},
+    {"then", TokenKind::Then},
+    {"else", TokenKind::Else},
+    {"for", TokenKind::For},
+    {"to", TokenKind::To},
+    {"next", TokenKind::Next},
+    {"goto", TokenKind::Goto},
+    {"gosub", TokenKind::Gosub},
+    {"return", TokenKind::Return},
+    {"call", TokenKind::Call},
+    {"end", TokenKind::End},
+}};
+
 // The longest keyword, "return": no longer word needs looking up.
 inline constexpr int kLongestKeyword = 6;
 
@@ -22,31 +47,133 @@ using KeywordTable = std::map<std::string, TokenKind, std::less<>>;
 // The thirteen lower-case keywords; upper- and mixed-case forms are ordinary words.
 KeywordTable makeKeywordTable();
 
+namespace detail {
+
+// Character classes, one bit each, for every byte value.
+enum CharClass : std::uint8_t {
+  kDigitClass = 1U << 0,            // 0 to 9
+  kLowerClass = 1U << 1,            // a to z
+  kBlankClass = 1U << 2,            // space and tab: skipped in front of a token
+  kWordEndClass = 1U << 3,          // space, line-feed and NUL: end a word
+  kConversionSpaceClass = 1U << 4,  // what the decimal conversion skips
+};
+
+constexpr std::array<std::uint8_t, 256> makeCharClasses() {
+  std::array<std::uint8_t, 256> classes{};
+  for (unsigned char c = '0'; c <= '9'; ++c)
+    classes[c] |= kDigitClass;
+  for (unsigned char c = 'a'; c <= 'z'; ++c)
+    classes[c] |= kLowerClass;
+  for (const unsigned char c : {' ', '\t'})
+    classes[c] |= kBlankClass;
+  for (const unsigned char c : {' ', '\n', '\0'})
+    classes[c] |= kWordEndClass;
+  for (const unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
+    classes[c] |= kConversionSpaceClass;
+  }
+  return classes;
+}
+
+inline constexpr std::array<std::uint8_t, 256> kCharClasses = makeCharClasses();
+
+constexpr bool hasClass(char c, CharClass charClass) {
+  return (kCharClasses[static_cast<unsigned char>(c)] & charClass) != 0;
+}
+
+// For each first byte, bit n is set when some keyword of length n starts with it.
+constexpr std::array<std::uint8_t, 256> makeKeywordShapes() {
+  std::array<std::uint8_t, 256> shapes{};
+  for (const Keyword& keyword : kKeywords) {
+    shapes[static_cast<unsigned char>(keyword.text.front())] |=
+        static_cast<std::uint8_t>(1U << keyword.text.size());
+  }
+  return shapes;
+}
+
+inline constexpr std::array<std::uint8_t, 256> kKeywordShapes = makeKeywordShapes();
+
+// What the first byte of a token makes of it: the kind itself for a one-character token;
+// otherwise the kind of scan it starts, named by the kind it most often yields: Number for a
+// digit, String for a double quote, Variable for a lower-case letter, EndOfText for the NUL,
+// and Invalid for the first byte of any other word.
+constexpr std::array<TokenKind, 256> makeFirstByteKinds() {
+  std::array<TokenKind, 256> kinds{};
+  for (int byte = 0; byte < 256; ++byte) {
+    const char c = static_cast<char>(byte);
+    TokenKind kind = TokenKind::Invalid;
+    if (c == '\0') {
+      kind = TokenKind::EndOfText;
+    } else if (hasClass(c, kDigitClass)) {
+      kind = TokenKind::Number;  // digits before delimiters, delimiters before the rest
+    } else if (classifyDelimiter(c) != TokenKind::Invalid) {
+      kind = classifyDelimiter(c);
+    } else if (c == '"') {
+      kind = TokenKind::String;
+    } else if (hasClass(c, kLowerClass)) {
+      kind = TokenKind::Variable;
+    }
+    kinds[static_cast<std::size_t>(byte)] = kind;
+  }
+  return kinds;
+}
+
+inline constexpr std::array<TokenKind, 256> kFirstByteKinds = makeFirstByteKinds();
+
+}  // namespace detail
+
 // Character classes work on the byte value, so bytes from 128 up are plain word characters.
 constexpr bool isDigit(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte >= '0' && byte <= '9';
+  return detail::hasClass(c, detail::kDigitClass);
 }
-
 constexpr bool isLower(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte >= 'a' && byte <= 'z';
+  return detail::hasClass(c, detail::kLowerClass);
 }
-
 // Blanks are skipped in front of a token, never inside a word.
 constexpr bool isBlank(char c) {
-  return c == ' ' || c == '\t';
+  return detail::hasClass(c, detail::kBlankClass);
 }
-
 // A word runs up to the next space, line-feed or the end of the text.
 constexpr bool endsWord(char c) {
-  return c == ' ' || c == '\n' || c == '\0';
+  return detail::hasClass(c, detail::kWordEndClass);
 }
-
 // The white space the decimal conversion skips in front of a number.
 constexpr bool isConversionSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+  return detail::hasClass(c, detail::kConversionSpaceClass);
 }
+
+constexpr TokenKind firstByteKind(char c) {
+  return detail::kFirstByteKinds[static_cast<unsigned char>(c)];
+}
+
+constexpr bool isOneCharacterKind(TokenKind kind) {
+  return kind >= TokenKind::Comma;
+}
+
+// A cheap test before the keyword table is searched: false when no keyword has this first
+// byte and this length, so the word cannot be one.
+constexpr bool couldBeKeyword(char first, std::ptrdiff_t length) {
+  return length <= kLongestKeyword &&
+         ((detail::kKeywordShapes[static_cast<unsigned char>(first)] >> length) & 1U) != 0;
+}
+
+// The first position at or after `text` that is no blank.
+constexpr const char* skipBlanks(const char* text) {
+  while (isBlank(*text))
+    ++text;
+  return text;
+}
+
+// Where a scan that starts at `from`, the end of a token, meets the next line-feed token or
+// the end of the text (`at`), and where the last token before it ended (`previousEnd`, which
+// is `from` when there is none). This is what advance would find, token after token; it is
+// found byte by byte, since only literals and words that start with no letter, digit or
+// delimiter can hide a line-feed or a double quote from the scan.
+struct LineBreak {
+  const char* at;
+  const char* previousEnd;
+};
+
+LineBreak findLineBreak(const char* from);
 
 // The decimal value of the text at `text`: leading white space, one optional sign, then digits
 // up to the first non-digit (0 when there are none). Values beyond 32 bits saturate.

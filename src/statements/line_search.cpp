@@ -1,5 +1,9 @@
 // The two line searches. There is no line table: every jump scans again from the first
 // character of the text, counting line-feeds as it goes.
+//
+// A search only needs to find line-feed tokens, so it passes each line with findLineBreak
+// instead of advance, and makes a token current only where it looks at one. Where it stops,
+// and the state it leaves, are exactly those of a search made with advance.
 #include "interpreter/interpreter.h"
 #include "scanner/scanner.h"
 
@@ -13,19 +17,31 @@ void Interpreter::restartScan() {
   token = scanToken();
 }
 
+// Scans on from `from`, the end of the current token, to the next line-feed token and makes it
+// current; at the end of the text, makes EndOfText current instead.
+void Interpreter::skipToNewline(const char* from) {
+  const LineBreak lineBreak = findLineBreak(from);
+  stopAt(lineBreak.at, lineBreak.previousEnd);
+}
+
+// Makes the token at `at` current, as advance would from a token that ended at `previousEnd`.
+void Interpreter::stopAt(const char* at, const char* previousEnd) {
+  tokenStart = at;
+  tokenEnd = previousEnd;  // stays unchanged when the scan meets the end of the text
+  token = scanToken();
+  if (token == TokenKind::Newline) ++lineOrdinal;
+}
+
 // Stops on the number that starts the first line carrying n, so that the run loop skips it
 // and runs that line. Only the text's first token and the first token after a line's end
 // (and after any empty lines) are inspected. No such line: stops at the end of the text.
 void Interpreter::jumpToLine(std::int32_t n) {
   restartScan();
   if (decimalValue(tokenStart) == n) return;  // the first line is tested on the text itself
-  while (true) {
-    do {
-      advance();
-    } while (token != TokenKind::Newline && token != TokenKind::EndOfText);
+  while (token != TokenKind::EndOfText) {
+    skipToNewline(tokenEnd);
     while (token == TokenKind::Newline)
-      advance();
-    if (token == TokenKind::EndOfText) return;
+      stopAt(skipBlanks(tokenEnd), tokenEnd);
     if (token == TokenKind::Number && decimalValue(tokenStart) == n) return;
   }
 }
@@ -35,7 +51,7 @@ void Interpreter::jumpToLine(std::int32_t n) {
 void Interpreter::jumpToOrdinal(std::int32_t n) {
   restartScan();
   while (lineOrdinal != n && token != TokenKind::EndOfText)
-    advance();
+    skipToNewline(tokenEnd);
 }
 
 }  // namespace linebasic

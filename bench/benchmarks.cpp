@@ -1,0 +1,102 @@
+// Benchmarks of the interpreter on programs that stress the scanner, the jumps and GOSUB.
+// The interpreter's output goes to /dev/null; the report goes to the real standard output.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "app/demo_program.h"
+#include "bench/programs.h"
+#include "interpreter/interpreter.h"
+
+namespace linebasic::bench {
+namespace {
+
+// Runs `text` to its end on `interpreter`; returns the number of statements executed.
+std::int64_t runToEnd(Interpreter& interpreter, const char* text) {
+  interpreter.load(text);
+  std::int64_t statements = 0;
+  while (!interpreter.isDone()) {
+    interpreter.executeStatement();
+    ++statements;
+  }
+  return statements;
+}
+
+void reportStatements(benchmark::State& state, std::int64_t statementsPerRun) {
+  state.counters["statements/s"] = benchmark::Counter(
+      static_cast<double>(statementsPerRun * state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_Demo(benchmark::State& state) {
+  for (auto _ : state) {
+    Interpreter interpreter;
+    benchmark::DoNotOptimize(runToEnd(interpreter, kDemoProgram));
+  }
+}
+BENCHMARK(BM_Demo);
+
+void BM_ScanHeavy(benchmark::State& state) {
+  const std::string text = scanHeavyProgram(200);
+  Interpreter interpreter;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(runToEnd(interpreter, text.c_str()));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ScanHeavy);
+
+void BM_JumpHeavy(benchmark::State& state) {
+  constexpr int kPasses = 100;
+  const std::string text = jumpHeavyProgram(300, kPasses);
+  // Every NEXT but the last rescans from the top to the end of the FOR line; the run itself
+  // passes over the whole text once.
+  const auto loopHead = static_cast<std::int64_t>(text.find("9010"));
+  const std::int64_t scannedPerRun =
+      loopHead * (kPasses - 1) + static_cast<std::int64_t>(text.size());
+  Interpreter interpreter;
+  std::int64_t statements = 0;
+  for (auto _ : state)
+    statements = runToEnd(interpreter, text.c_str());
+  state.SetBytesProcessed(state.iterations() * scannedPerRun);
+  reportStatements(state, statements);
+}
+BENCHMARK(BM_JumpHeavy);
+
+void BM_GosubLoop(benchmark::State& state) {
+  Interpreter interpreter;
+  std::int64_t statements = 0;
+  for (auto _ : state)
+    statements = runToEnd(interpreter, kGosubLoop);
+  reportStatements(state, statements);
+}
+BENCHMARK(BM_GosubLoop);
+
+void BM_NestedLoop(benchmark::State& state) {
+  Interpreter interpreter;
+  std::int64_t statements = 0;
+  for (auto _ : state)
+    statements = runToEnd(interpreter, kNestedLoop);
+  reportStatements(state, statements);
+}
+BENCHMARK(BM_NestedLoop);
+
+}  // namespace
+}  // namespace linebasic::bench
+
+int main(int argc, char** argv) {
+  // Keep the report on the real standard output and send what the programs print to /dev/null.
+  const int reportFd = ::dup(STDOUT_FILENO);
+  if (reportFd < 0 || std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
+  std::ofstream report("/proc/self/fd/" + std::to_string(reportFd));
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::ConsoleReporter reporter;
+  reporter.SetOutputStream(&report);
+  reporter.SetErrorStream(&report);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
