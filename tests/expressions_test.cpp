@@ -12,7 +12,8 @@ using testing::kindName;
 struct EvalCase {
   std::string text;
   std::int32_t value;
-  std::string rest;  // the kind of the token left current, by name
+  std::string rest;       // the kind of the token left current, by name
+  bool relation = false;  // evaluated with evalRelation rather than evalExpression
 };
 
 void PrintTo(const EvalCase& evalCase, std::ostream* os) {
@@ -27,7 +28,9 @@ class ExpressionTest : public ::testing::TestWithParam<EvalCase> {};
 TEST_P(ExpressionTest, EvaluatesFromTheTokenStream) {
   Interpreter interpreter;
   interpreter.load(GetParam().text.c_str());
-  EXPECT_EQ(interpreter.evalExpression(), GetParam().value);
+  const std::int32_t value =
+      GetParam().relation ? interpreter.evalRelation() : interpreter.evalExpression();
+  EXPECT_EQ(value, GetParam().value);
   EXPECT_EQ(kindName(interpreter.token), GetParam().rest);
 }
 
@@ -84,24 +87,16 @@ TEST(ExpressionTest, VariablesReadBackTheirEightBitValue) {
   EXPECT_EQ(interpreter.evalExpression(), 200);
 }
 
-class RelationTest : public ::testing::TestWithParam<EvalCase> {};
-
-TEST_P(RelationTest, ComparesLeftToRight) {
-  Interpreter interpreter;
-  interpreter.load(GetParam().text.c_str());
-  EXPECT_EQ(interpreter.evalRelation(), GetParam().value);
-  EXPECT_EQ(kindName(interpreter.token), GetParam().rest);
-}
-
 INSTANTIATE_TEST_SUITE_P(
-    Comparisons, RelationTest,
-    ::testing::Values(EvalCase{"3 = 3", 1, "EndOfText"}, EvalCase{"2 < 1", 0, "EndOfText"},
-                      EvalCase{"2 > 1", 1, "EndOfText"}, EvalCase{"3 > 2 > 1", 0, "EndOfText"},
-                      EvalCase{"1 < 2 = 1", 1, "EndOfText"}, EvalCase{"1+1 = 4/2", 1, "EndOfText"},
-                      EvalCase{"(0-1) < 0", 1, "EndOfText"},
-                      // No two-character operators: a <= b is a < 0, leaving b current.
-                      EvalCase{"5 <= 7", 0, "Number"}, EvalCase{"5 <> 7", 0, "Number"},
-                      EvalCase{"5 >= 7", 1, "Number"}, EvalCase{"5 then", 5, "Then"}));
+    Comparisons, ExpressionTest,
+    ::testing::Values(
+        EvalCase{"3 = 3", 1, "EndOfText", true}, EvalCase{"2 < 1", 0, "EndOfText", true},
+        EvalCase{"2 > 1", 1, "EndOfText", true}, EvalCase{"3 > 2 > 1", 0, "EndOfText", true},
+        EvalCase{"1 < 2 = 1", 1, "EndOfText", true}, EvalCase{"1+1 = 4/2", 1, "EndOfText", true},
+        EvalCase{"(0-1) < 0", 1, "EndOfText", true},
+        // No two-character operators: a <= b is a < 0, leaving b current.
+        EvalCase{"5 <= 7", 0, "Number", true}, EvalCase{"5 <> 7", 0, "Number", true},
+        EvalCase{"5 >= 7", 1, "Number", true}, EvalCase{"5 then", 5, "Then", true}));
 
 std::string nested(int depth) {
   return std::string(static_cast<std::size_t>(depth), '(') + "1" +

@@ -12,25 +12,12 @@
 namespace linebasic {
 namespace {
 
+using testing::ProgramCase;
+using testing::ProgramTest;
 using testing::runProgram;
 
-struct ProgramCase {
-  std::string text;
-  std::string output;
-};
-
-void PrintTo(const ProgramCase& programCase, std::ostream* os) {
-  *os << ::testing::PrintToString(programCase.text);
-}
-
-class JumpProgramTest : public ::testing::TestWithParam<ProgramCase> {};
-
-TEST_P(JumpProgramTest, PrintsExactly) {
-  EXPECT_EQ(runProgram(GetParam().text), GetParam().output);
-}
-
 INSTANTIATE_TEST_SUITE_P(
-    Goto, JumpProgramTest,
+    Goto, ProgramTest,
     ::testing::Values(ProgramCase{"10 goto 30\n20 print 2\n30 print 3\n", "3\n"},
                       ProgramCase{"10 x = x + 1\n20 if x < 3 then goto 10\n30 print x\n", "3\n"},
                       ProgramCase{" 10 x = x + 1\n20 if x < 3 then goto 10\n30 print x\n", "3\n"},
@@ -49,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgramCase{"10 goto 30\n\n30 print 3\n", "3\n"}));
 
 INSTANTIATE_TEST_SUITE_P(
-    GosubReturn, JumpProgramTest,
+    GosubReturn, ProgramTest,
     ::testing::Values(
         ProgramCase{"10 gosub 100\n20 print 2\n30 end\n100 print 1\n110 return\n", "1\n2\n"},
         ProgramCase{"10 gosub 100\n20 print 9\n30 end\n100 gosub 200\n110 print 1\n120 return\n"
@@ -75,7 +62,7 @@ TEST(GosubTest, TheEleventhNestedCallIsDropped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ForNext, JumpProgramTest,
+    ForNext, ProgramTest,
     ::testing::Values(
         ProgramCase{"10 x = 0\n20 for i = 1 to 10\n30 x=x+i\n40 print x\n50 next i\n",
                     "1\n3\n6\n10\n15\n21\n28\n36\n45\n55\n"},

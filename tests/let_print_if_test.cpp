@@ -6,22 +6,9 @@
 namespace linebasic {
 namespace {
 
+using testing::ProgramCase;
+using testing::ProgramTest;
 using testing::runProgram;
-
-struct ProgramCase {
-  std::string text;
-  std::string output;
-};
-
-void PrintTo(const ProgramCase& programCase, std::ostream* os) {
-  *os << ::testing::PrintToString(programCase.text);
-}
-
-class ProgramTest : public ::testing::TestWithParam<ProgramCase> {};
-
-TEST_P(ProgramTest, PrintsExactly) {
-  EXPECT_EQ(runProgram(GetParam().text), GetParam().output);
-}
 
 INSTANTIATE_TEST_SUITE_P(
     Let, ProgramTest,

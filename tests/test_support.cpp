@@ -14,6 +14,14 @@ std::string kindName(TokenKind kind) {
   return kNames.at(static_cast<std::size_t>(kind));
 }
 
+void PrintTo(const ProgramCase& programCase, std::ostream* os) {
+  *os << ::testing::PrintToString(programCase.text);
+}
+
+TEST_P(ProgramTest, PrintsExactly) {
+  EXPECT_EQ(runProgram(GetParam().text), GetParam().output);
+}
+
 std::vector<std::string> scanTokens(const std::string& text) {
   Interpreter interpreter;
   interpreter.load(text.c_str());

@@ -37,6 +37,17 @@ inline std::string runProgram(const std::string& text, long maxSteps = 1'000'000
 // its text in brackets: "Variable[x]".
 std::vector<std::string> scanTokens(const std::string& text);
 
+// A program text and the exact standard output it must produce.
+struct ProgramCase {
+  std::string text;
+  std::string output;
+};
+
+void PrintTo(const ProgramCase& programCase, std::ostream* os);
+
+// Runs each ProgramCase it is instantiated with and compares the output.
+class ProgramTest : public ::testing::TestWithParam<ProgramCase> {};
+
 // The name of a token kind, as the enumeration spells it.
 std::string kindName(TokenKind kind);
 
