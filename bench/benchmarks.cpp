@@ -65,21 +65,22 @@ void BM_JumpHeavy(benchmark::State& state) {
 }
 BENCHMARK(BM_JumpHeavy);
 
-void BM_GosubLoop(benchmark::State& state) {
+// Runs `text` once per iteration, reported as statements per second.
+void runStatementsBenchmark(benchmark::State& state, const char* text) {
   Interpreter interpreter;
   std::int64_t statements = 0;
   for (auto _ : state)
-    statements = runToEnd(interpreter, kGosubLoop);
+    statements = runToEnd(interpreter, text);
   reportStatements(state, statements);
+}
+
+void BM_GosubLoop(benchmark::State& state) {
+  runStatementsBenchmark(state, kGosubLoop);
 }
 BENCHMARK(BM_GosubLoop);
 
 void BM_NestedLoop(benchmark::State& state) {
-  Interpreter interpreter;
-  std::int64_t statements = 0;
-  for (auto _ : state)
-    statements = runToEnd(interpreter, kNestedLoop);
-  reportStatements(state, statements);
+  runStatementsBenchmark(state, kNestedLoop);
 }
 BENCHMARK(BM_NestedLoop);
 

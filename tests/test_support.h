@@ -32,7 +32,6 @@ inline std::string runProgram(const std::string& text, long maxSteps = 1'000'000
 }
 
 // The tokens of `text`: the first as load scans it, then one per advance, up to
-// and including EndOfText.
 // and including EndOfText. Each token is written as its kind's name and, but for EndOfText,
 // its text in brackets: "Variable[x]".
 std::vector<std::string> scanTokens(const std::string& text);

@@ -71,6 +71,24 @@ constexpr LineClass lineClassOf(char c) {
   return kLineClasses[static_cast<unsigned char>(c)];
 }
 
+// Just past the literal whose opening quote is at `quote`: past its closing quote, or on the
+// NUL when it has none.
+const char* literalEnd(const char* quote) {
+  const char* end = quote + 1;
+  while (*end != '"' && *end != '\0')
+    ++end;
+  return *end == '"' ? end + 1 : end;
+}
+
+// Just past the word that starts at `start`: on the next space, line-feed or NUL. The first
+// byte is always taken.
+const char* wordEnd(const char* start) {
+  const char* end = start + 1;
+  while (!endsWord(*end))
+    ++end;
+  return end;
+}
+
 // The end of the last token in a run of plain bytes that ends at `runEnd`: after its last byte
 // that is no blank, or the run's start when it holds blanks only.
 const char* lastTokenEnd(const char* runStart, const char* runEnd) {
@@ -150,20 +168,14 @@ TokenKind Interpreter::scanNumber() {
 // A literal runs to the first double quote after the opening one, across line-feeds; without
 // a closing quote it runs to the end of the text and tokenEnd stops on the NUL.
 TokenKind Interpreter::scanString() {
-  const char* p = tokenStart + 1;
-  while (*p != '"' && *p != '\0')
-    ++p;
-  tokenEnd = *p == '"' ? p + 1 : p;
+  tokenEnd = literalEnd(tokenStart);
   return TokenKind::String;
 }
 
 // A word runs to the next space, line-feed or end of text. One that starts with anything but
 // a lower-case letter is no keyword: it is one Invalid token.
 TokenKind Interpreter::scanOtherWord() {
-  const char* end = tokenStart + 1;
-  while (!endsWord(*end))
-    ++end;
-  tokenEnd = end;
+  tokenEnd = wordEnd(tokenStart);
   return TokenKind::Invalid;
 }
 
@@ -209,22 +221,9 @@ LineBreak findLineBreak(const char* from) {
   while (true) {
     while (lineClassOf(*at) == LineClass::Plain)
       ++at;
-    switch (lineClassOf(*at)) {
-      case LineClass::Plain:
-      case LineClass::Break:
-        return {at, lastTokenEnd(runStart, at)};
-      case LineClass::Quote:
-        do {
-          ++at;
-        } while (*at != '"' && *at != '\0');
-        if (*at == '"') ++at;
-        break;
-      case LineClass::Other:
-        do {
-          ++at;
-        } while (!endsWord(*at));
-        break;
-    }
+    const LineClass stop = lineClassOf(*at);
+    if (stop == LineClass::Break) return {at, lastTokenEnd(runStart, at)};
+    at = stop == LineClass::Quote ? literalEnd(at) : wordEnd(at);
     runStart = at;
   }
 }

@@ -2,6 +2,7 @@
 // table, the digit-run limit and the decimal conversion of number text.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -39,8 +40,15 @@ inline constexpr std::array<Keyword, 13> kKeywords = {{
     {"end", TokenKind::End},
 }};
 
-// The longest keyword, "return": no longer word needs looking up.
-inline constexpr int kLongestKeyword = 6;
+constexpr int longestKeyword() {
+  std::size_t longest = 0;
+  for (const Keyword& keyword : kKeywords)
+    longest = std::max(longest, keyword.text.size());
+  return static_cast<int>(longest);
+}
+
+// The length of the longest keyword, "return": no longer word needs looking up.
+inline constexpr int kLongestKeyword = longestKeyword();
 
 using KeywordTable = std::map<std::string, TokenKind, std::less<>>;
 
