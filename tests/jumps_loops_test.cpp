@@ -44,10 +44,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "2\n1\n9\n"},
         ProgramCase{"10 return\n20 print 1\n", "1\n"},
         ProgramCase{"10 gosub 500\n20 print 1\n", ""},
-        // Two tokens after the target: the return point is the GOSUB line itself.
+        // More than one token after the target: RETURN still comes back to the next line.
         ProgramCase{"10 gosub 100 9 9\n20 print c\n30 end\n100 c = c + 1\n"
                     "110 if c < 3 then return\n120 goto 20\n",
-                    "3\n"}));
+                    "1\n"},
+        ProgramCase{"10 if 1 then gosub 100 else print 9\n20 print 20\n30 end\n100 print 100\n"
+                    "110 return\n",
+                    "100\n20\n"},
+        ProgramCase{"10 gosub 100 x\n20 print 7\n30 end\n100 print 5\n110 return\n", "5\n7\n"},
+        ProgramCase{"10 goto 30\n20 print 1\n25 return\n30 gosub 20", "1\n"}));
 
 // Each call nests one deeper until ten are active; the eleventh is dropped, so d stops at 10,
 // and each of the ten returns prints it once more.
@@ -71,6 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"10 for i = 5 to 3\n20 print i\n30 next i\n40 print i\n", "5\n6\n"},
         ProgramCase{"10 for i = 1 to 10\n20 next i\n30 print i\n", "11\n"},
         ProgramCase{"10 for a = 1 to 3\n20 print a\n30 next a\n", "1\n2\n3\n"},
+        ProgramCase{"10 for i = 1 to 3 step 1\n20 print i\n30 next i\n", "1\n2\n3\n"},
         ProgramCase{"10 for i = 1 to 3\n20 print i\n30 next j\n40 print 9\n", "1\n9\n"},
         ProgramCase{"10 next i\n20 print 1\n", "1\n"},
         // A fifth nested loop records no frame: its body runs once per pass of the fourth.

@@ -54,7 +54,15 @@ INSTANTIATE_TEST_SUITE_P(
         // The token right after THEN is never taken for the ELSE of a false IF.
         ProgramCase{"if 0 then else print 2\nprint 3", "3\n"},
         // The first ELSE of a false IF wins; what follows its statement runs as usual.
-        ProgramCase{"if 0 then print 1 else print 2 else print 3", "2\n3\n"}));
+        ProgramCase{"if 0 then print 1 else print 2 else print 3", "2\n3\n"},
+        // A false IF takes its own ELSE: each IF after THEN owns the next one.
+        ProgramCase{
+            "x = 2\nif x > 3 then if x > 4 then print 5 else print 4 else print 3\nprint 9\n",
+            "3\n9\n"},
+        ProgramCase{"if 0 then if 1 then print 5 else print 4\nprint 9\n", "9\n"},
+        ProgramCase{"if 0 then print 1 else if 0 then print 2 else print 3", "3\n"},
+        // An inner IF whose condition runs over a line-feed judges the line it ends on.
+        ProgramCase{"10 if 1 then if 1+\n20 print 1 else print 2\n", "1\n"}));
 
 // A true IF does not run its ELSE part.
 INSTANTIATE_TEST_SUITE_P(

@@ -103,6 +103,7 @@ class Interpreter {
   TokenKind scanString();
   TokenKind scanOtherWord();
   TokenKind scanLowerWord();
+  [[nodiscard]] std::int32_t returnOrdinal(std::int32_t ownLine) const;
   void restartScan();
   void skipToNewline(const char* from);
   void stopAt(const char* at, const char* previousEnd);
@@ -114,6 +115,8 @@ class Interpreter {
     const char* lastElse;
   };
   void execIfOn(const IfLine* line);
+  void runTrueBranch(const IfLine* line);
+  void skipToOwnElse(const IfLine* line);
   IfLine scanIfLine();
   void runBranch(const IfLine* line);
   bool printItem();

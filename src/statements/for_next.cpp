@@ -8,6 +8,7 @@ namespace linebasic {
 // FOR v = start TO limit: assigns v and records the loop; the body runs at least once. A fifth
 // nested loop, or one whose variable is no letter a to z, records no frame.
 void Interpreter::execFor() {
+  const std::int32_t ownLine = lineOrdinal;
   advance();
   const char name = *tokenStart;
   advance();
@@ -17,7 +18,8 @@ void Interpreter::execFor() {
   const std::int32_t limit = evalExpression();
   advance();
   if (!isLower(name) || forDepth >= kForDepthMax) return;
-  forStack[forDepth] = ForFrame{lineOrdinal, static_cast<unsigned char>(name) - 'a', limit};
+  forStack[forDepth] =
+      ForFrame{returnOrdinal(ownLine), static_cast<unsigned char>(name) - 'a', limit};
   ++forDepth;
 }
 

@@ -11,15 +11,16 @@ void Interpreter::execGoto() {
   jumpToLine(decimalValue(tokenStart));
 }
 
-// GOSUB n: records the ordinal reached after stepping over the number and one more token
-// (on a well-formed line, the next line's) and jumps; an eleventh nested call is dropped.
+// GOSUB n: records the line after its own as the return point and jumps; an eleventh nested
+// call is dropped. It steps over the number and one more token, as a well-formed line needs.
 void Interpreter::execGosub() {
+  const std::int32_t ownLine = lineOrdinal;
   advance();
   const std::int32_t target = decimalValue(tokenStart);
   advance();
   advance();
   if (gosubDepth >= kGosubDepthMax) return;
-  gosubStack[gosubDepth] = lineOrdinal;
+  gosubStack[gosubDepth] = returnOrdinal(ownLine);
   ++gosubDepth;
   jumpToLine(target);
 }

@@ -1,4 +1,5 @@
 // The statements that assign, print and branch within a line: LET, PRINT and IF.
+#include <cstddef>
 #include <cstdio>
 
 #include "interpreter/interpreter.h"
@@ -69,31 +70,50 @@ void Interpreter::execIf() {
 }
 
 // `line` describes the IF's line when an enclosing IF on the same line has scanned it already,
-// so that a chain of IFs scans its line once.
+// so that a chain of IFs scans its line once. It is used only while this IF's statement still
+// stands on that line: a condition may run over a line-feed.
 void Interpreter::execIfOn(const IfLine* line) {
   advance();
   const std::int32_t condition = evalRelation();
   advance();
   if (condition != 0) {
-    // A true IF skips the ELSE part: once its statement has run, if execution is still on this
-    // line and the line holds an ELSE, the rest of the line is stepped over. Too deep a chain
-    // leaves the statement as the current token.
-    if (nestingDepth >= kNestingDepthMax) return;
-    const char* const statementStart = tokenStart;
-    const IfLine thisLine = line != nullptr ? *line : scanIfLine();
-    runBranch(&thisLine);
-    const bool hasElse = thisLine.lastElse != nullptr && thisLine.lastElse >= statementStart;
-    const bool onThisLine = tokenStart >= statementStart && tokenStart < thisLine.end;
-    if (!hasElse || endReached != 0 || !onThisLine) return;
-    while (token != TokenKind::Newline && token != TokenKind::EndOfText)
-      advance();
-    return;
+    runTrueBranch(line != nullptr && tokenStart <= line->end ? line : nullptr);
+  } else {
+    skipToOwnElse(line);
   }
-  // A false IF looks for an ELSE on its line, never taking the token right after THEN.
-  do {
+}
+
+// A true IF runs its statement and skips the ELSE part: if execution is still on this line
+// and the line holds an ELSE after THEN, the rest of the line is stepped over. Too deep a chain
+// leaves the statement as the current token.
+void Interpreter::runTrueBranch(const IfLine* line) {
+  if (nestingDepth >= kNestingDepthMax) return;
+  const char* const statementStart = tokenStart;
+  const IfLine thisLine = line != nullptr ? *line : scanIfLine();
+  runBranch(&thisLine);
+  const bool hasElse = thisLine.lastElse != nullptr && thisLine.lastElse >= statementStart;
+  const bool onThisLine = tokenStart >= statementStart && tokenStart < thisLine.end;
+  if (!hasElse || endReached != 0 || !onThisLine) return;
+  while (token != TokenKind::Newline && token != TokenKind::EndOfText)
     advance();
-  } while (token != TokenKind::Else && token != TokenKind::Newline &&
-           token != TokenKind::EndOfText);
+}
+
+// A false IF takes its own ELSE, never the token right after THEN. Each IF met on the way,
+// that token included, owns the next ELSE, which is stepped over. No ELSE of its own: the run
+// goes on after the line-feed.
+void Interpreter::skipToOwnElse(const IfLine* line) {
+  std::size_t innerIfs = token == TokenKind::If ? 1 : 0;
+  while (true) {
+    advance();
+    if (token == TokenKind::If) {
+      ++innerIfs;
+    } else if (token == TokenKind::Else) {
+      if (innerIfs == 0) break;
+      --innerIfs;
+    } else if (token == TokenKind::Newline || token == TokenKind::EndOfText) {
+      break;
+    }
+  }
   if (token == TokenKind::Else) {
     advance();
     runBranch(line);

@@ -54,4 +54,11 @@ void Interpreter::jumpToOrdinal(std::int32_t n) {
     skipToNewline(tokenEnd);
 }
 
+// Where RETURN or NEXT comes back to after a GOSUB or FOR on the line with ordinal `ownLine`:
+// the line ordinal reached once its operands are read. When that is still its own line (more
+// tokens follow on it, or the text ends there), the next line, so that it never runs again.
+std::int32_t Interpreter::returnOrdinal(std::int32_t ownLine) const {
+  return lineOrdinal == ownLine ? ownLine + 1 : lineOrdinal;
+}
+
 }  // namespace linebasic
