@@ -1,111 +1,96 @@
-// The interpreter core: construction, loading, the variables and the run loop.
-#include <cstring>
+// The interpreter core: loading, and a run loop that finishes any text and allocates nothing
+// once the interpreter's scratch string has grown.
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <string>
 
 #include "app/demo_program.h"
 #include "test_support.h"
 
+namespace {
+long allocations = 0;  // calls of the global operator new in this test executable
+}  // namespace
+
+void* operator new(std::size_t size) {
+  ++allocations;
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t /*size*/) noexcept {
+  std::free(memory);
+}
+
 namespace linebasic {
 namespace {
 
-using testing::runSteps;
-
-TEST(InterpreterTest, ConstructionLoadsTheDefaultTextWithZeroedVariables) {
+// Loading restarts the run: position, line count, both stacks and END, but not the variables.
+TEST(InterpreterTest, LoadRestartsTheRunButKeepsTheVariables) {
   Interpreter interpreter;
-  EXPECT_EQ(interpreter.keywords.size(), 13U);
   EXPECT_EQ(interpreter.programText, kDefaultProgram);
-  EXPECT_EQ(interpreter.token, TokenKind::Number);
-  for (char c = 'a'; c <= 'z'; ++c)
-    EXPECT_EQ(interpreter.variableValue(c), 0) << c;
-}
-
-TEST(InterpreterTest, TheDefaultTextRunsToItsEnd) {
-  Interpreter interpreter;
-  runSteps(interpreter, 100);
-  EXPECT_TRUE(interpreter.isDone());
-  EXPECT_EQ(interpreter.token, TokenKind::EndOfText);
-  EXPECT_EQ(interpreter.endReached, 0);
-}
-
-TEST(InterpreterTest, EmptyAndNullTextsAreDoneAtOnce) {
-  Interpreter interpreter;
-  interpreter.load("");
-  EXPECT_TRUE(interpreter.isDone());
-  interpreter.load(nullptr);
-  EXPECT_TRUE(interpreter.isDone());
-  EXPECT_EQ(interpreter.token, TokenKind::EndOfText);
-  interpreter.executeStatement();  // harmless when done
-  EXPECT_TRUE(interpreter.isDone());
-}
-
-TEST(InterpreterTest, EndStopsTheRunBeforeTheNextLine) {
-  Interpreter interpreter;
-  interpreter.load("10 end\n20 x = 1\n");
-  runSteps(interpreter, 100);
-  EXPECT_TRUE(interpreter.isDone());
-  EXPECT_EQ(interpreter.endReached, 1);
+  interpreter.load("10 for i = 1 to 2\n20 gosub 20\n30 end");
+  testing::runSteps(interpreter, 100);
+  ASSERT_EQ(interpreter.gosubDepth, kGosubDepthMax);
+  interpreter.load("\n10 end");
   EXPECT_EQ(interpreter.token, TokenKind::Newline);
-  EXPECT_EQ(interpreter.lineOrdinal, 1);
-}
-
-TEST(InterpreterTest, EndAtTheEndOfTextStillStops) {
-  Interpreter interpreter;
-  interpreter.load("end");
-  interpreter.executeStatement();
-  EXPECT_EQ(interpreter.endReached, 1);
-  EXPECT_EQ(interpreter.token, TokenKind::EndOfText);
-}
-
-TEST(InterpreterTest, VariablesHoldSignedEightBitValues) {
-  Interpreter interpreter;
-  const std::vector<std::pair<std::int32_t, std::int32_t>> stores = {
-      {200, -56}, {300, 44}, {127, 127},     {128, -128},    {-129, 127},
-      {-1, -1},   {256, 0},  {INT32_MIN, 0}, {INT32_MAX, -1}};
-  for (const auto& [stored, read] : stores) {
-    interpreter.storeVariable('q', stored);
-    EXPECT_EQ(interpreter.variableValue('q'), read) << stored;
-  }
-  interpreter.storeVariable('a', 1);
-  interpreter.storeVariable('z', 26);
-  EXPECT_EQ(interpreter.variables.front(), 1);
-  EXPECT_EQ(interpreter.variables.back(), 26);
-}
-
-TEST(InterpreterTest, OnlyLowerCaseLettersNameVariables) {
-  Interpreter interpreter;
-  for (const char c : {'A', 'Z', '`', '{', '0', '\xE1', '\0'}) {
-    interpreter.storeVariable(c, 5);
-    EXPECT_EQ(interpreter.variableValue(c), 0) << static_cast<int>(c);
-  }
-  for (char c = 'a'; c <= 'z'; ++c)
-    EXPECT_EQ(interpreter.variableValue(c), 0) << c;
-}
-
-TEST(InterpreterTest, LoadResetsPositionLinesStacksAndEndButKeepsVariables) {
-  Interpreter interpreter;
-  interpreter.load("x\ny\nend");
-  runSteps(interpreter, 100);
-  interpreter.gosubDepth = 3;
-  interpreter.forDepth = 2;
-  interpreter.storeVariable('v', 9);
-  ASSERT_EQ(interpreter.endReached, 1);
-  ASSERT_EQ(interpreter.lineOrdinal, 2);
-
-  const char* const text = "\n10 end";
-  interpreter.load(text);
-  EXPECT_EQ(interpreter.programText, text);
-  EXPECT_EQ(interpreter.tokenStart, text);
-  EXPECT_EQ(interpreter.token, TokenKind::Newline);
-  EXPECT_EQ(interpreter.lineOrdinal, 0);  // the first line-feed is not counted
+  EXPECT_EQ(interpreter.lineOrdinal, 0);  // a line-feed scanned by load is not counted
   EXPECT_EQ(interpreter.gosubDepth, 0);
   EXPECT_EQ(interpreter.forDepth, 0);
-  EXPECT_EQ(interpreter.endReached, 0);
-  EXPECT_EQ(interpreter.variableValue('v'), 9);
+  EXPECT_FALSE(interpreter.isDone());
+  EXPECT_EQ(interpreter.variableValue('i'), 1);
+  interpreter.load(nullptr);
+  EXPECT_TRUE(interpreter.isDone());
 }
 
-TEST(InterpreterTest, TheDemoTextIsPaddedToItsFixedShape) {
-  ASSERT_EQ(std::strlen(kDemoProgram), 276U);
-  EXPECT_EQ(std::string(kDemoProgram, 28), "10  gosub 100              \n");
-  EXPECT_EQ(std::string(kDemoProgram + 168, 26), "50  print \"end\"          \n");
+// Running the demo a second time on the same interpreter calls operator new zero times.
+TEST(AllocationTest, ASecondRunOfTheDemoAllocatesNothing) {
+  ::testing::internal::CaptureStdout();  // keeps the demo's output out of the test log
+  Interpreter interpreter;
+  long before = 0;
+  for (int run = 0; run < 2; ++run) {
+    before = allocations;  // before the second run, this counts the keyword table's nodes
+    interpreter.load(kDemoProgram);
+    testing::runSteps(interpreter, 1000);
+  }
+  const long during = allocations - before;
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_GT(before, 0);
+  EXPECT_EQ(during, 0);
+}
+
+// Hostile texts: whatever the bytes, a run ends and touches nothing outside the text. The
+// sanitizer build runs these too.
+constexpr std::size_t kMegabyte = 1 << 20;
+
+TEST(InterpreterTest, EveryTextFinishes) {
+  std::mt19937 generator(20261206);  // fixed seed: the same text on every run
+  std::string noise(kMegabyte, ' ');
+  for (char& c : noise)
+    c = static_cast<char>(1 + generator() % 255);
+  std::vector<std::string> texts = {noise, "x = " + std::string(kMegabyte, '('),
+                                    "print \"" + std::string(kMegabyte, 'a')};
+  for (const char c : {'7', '\n', ' ', '\t', 'x', '"'})
+    texts.emplace_back(kMegabyte, c);
+  // Statements cut off by the end of the text. (A bare "goto" reads 0, and a text whose first
+  // line converts to 0 is its own target.)
+  for (const char* text : {"10 goto",  "gosub",   "gosub 1",      "return",    "for",
+                           "for i",    "for i =", "for i = 1 to", "next",      "next i",
+                           "if",       "if 1",    "if 1 then",    "if 0 then", "print",
+                           "print \"", "let",     "x =",          "x = (",     "x = 1 +"})
+    texts.emplace_back(text);
+  for (int byte = 1; byte < 256; ++byte)
+    texts.emplace_back(1, static_cast<char>(byte));
+  for (const std::string& text : texts) {
+    Interpreter interpreter;
+    interpreter.load(text.c_str());
+    ::testing::internal::CaptureStdout();
+    testing::runSteps(interpreter, 3 * kMegabyte);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(interpreter.isDone()) << ::testing::PrintToString(text.substr(0, 20));
+  }
 }
 
 }  // namespace

@@ -17,26 +17,21 @@ inline void restartScan(Interpreter& interpreter) {
 
 inline void jumpToOrdinal(Interpreter& interpreter, std::int32_t n) {
   restartScan(interpreter);
-  if (interpreter.token == TokenKind::EndOfText) return;
-  while (interpreter.lineOrdinal != n) {
+  while (interpreter.token != TokenKind::EndOfText && interpreter.lineOrdinal != n)
     interpreter.advance();
-    if (interpreter.token == TokenKind::EndOfText) return;
-  }
 }
 
+// Inspects the first token of the text and of every line; empty lines hide nothing.
 inline void jumpToLine(Interpreter& interpreter, std::int32_t n) {
   restartScan(interpreter);
   if (decimalValue(interpreter.tokenStart) == n) return;
-  while (true) {
+  while (interpreter.token != TokenKind::EndOfText) {
     do {
       interpreter.advance();
     } while (interpreter.token != TokenKind::Newline && interpreter.token != TokenKind::EndOfText);
     while (interpreter.token == TokenKind::Newline)
       interpreter.advance();
-    if (interpreter.token == TokenKind::EndOfText) return;
-    if (interpreter.token == TokenKind::Number && decimalValue(interpreter.tokenStart) == n) {
-      return;
-    }
+    if (interpreter.token == TokenKind::Number && decimalValue(interpreter.tokenStart) == n) return;
   }
 }
 

@@ -1,4 +1,4 @@
-// Helpers shared by the interpreter's tests.
+// Helpers shared by the interpreter's tests: run a text and capture what it prints.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,18 +11,14 @@
 
 namespace linebasic::testing {
 
-// Runs `interpreter` until it is done or `maxSteps` statements have run; returns the steps.
-inline long runSteps(Interpreter& interpreter, long maxSteps) {
-  long steps = 0;
-  while (!interpreter.isDone() && steps < maxSteps) {
+// Runs `interpreter` until it is done or `maxSteps` statements have run.
+inline void runSteps(Interpreter& interpreter, long maxSteps) {
+  for (long step = 0; step < maxSteps && !interpreter.isDone(); ++step)
     interpreter.executeStatement();
-    ++steps;
-  }
-  return steps;
 }
 
 // Loads `text` into a fresh interpreter, runs it and returns what it wrote to standard output.
-inline std::string runProgram(const std::string& text, long maxSteps = 1'000'000) {
+inline std::string runProgram(const std::string& text, long maxSteps = 100'000) {
   Interpreter interpreter;
   interpreter.load(text.c_str());
   ::testing::internal::CaptureStdout();
@@ -31,23 +27,19 @@ inline std::string runProgram(const std::string& text, long maxSteps = 1'000'000
   return ::testing::internal::GetCapturedStdout();
 }
 
-// The tokens of `text`: the first as load scans it, then one per advance, up to
-// and including EndOfText. Each token is written as its kind's name and, but for EndOfText,
-// its text in brackets: "Variable[x]".
-std::vector<std::string> scanTokens(const std::string& text);
+inline std::string repeat(const std::string& text, int times) {
+  std::string repeated;
+  for (int i = 0; i < times; ++i)
+    repeated += text;
+  return repeated;
+}
 
-// A program text and the exact standard output it must produce.
-struct ProgramCase {
-  std::string text;
-  std::string output;
-};
+// Program texts and the exact output each must print.
+using ProgramCases = std::vector<std::pair<std::string, std::string>>;
 
-void PrintTo(const ProgramCase& programCase, std::ostream* os);
-
-// Runs each ProgramCase it is instantiated with and compares the output.
-class ProgramTest : public ::testing::TestWithParam<ProgramCase> {};
-
-// The name of a token kind, as the enumeration spells it.
-std::string kindName(TokenKind kind);
+inline void expectOutputs(const ProgramCases& cases) {
+  for (const auto& [text, output] : cases)
+    EXPECT_EQ(runProgram(text), output) << "program: " << ::testing::PrintToString(text);
+}
 
 }  // namespace linebasic::testing
