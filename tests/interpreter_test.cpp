@@ -30,10 +30,8 @@ namespace {
 // Loading restarts the run: position, line count, both stacks and END, but not the variables.
 TEST(InterpreterTest, LoadRestartsTheRunButKeepsTheVariables) {
   Interpreter interpreter;
-  EXPECT_EQ(interpreter.programText, kDefaultProgram);
   interpreter.load("10 for i = 1 to 2\n20 gosub 20\n30 end");
   testing::runSteps(interpreter, 100);
-  ASSERT_EQ(interpreter.gosubDepth, kGosubDepthMax);
   interpreter.load("\n10 end");
   EXPECT_EQ(interpreter.token, TokenKind::Newline);
   EXPECT_EQ(interpreter.lineOrdinal, 0);  // a line-feed scanned by load is not counted
@@ -76,13 +74,9 @@ TEST(InterpreterTest, EveryTextFinishes) {
     texts.emplace_back(kMegabyte, c);
   // Statements cut off by the end of the text. (A bare "goto" reads 0, and a text whose first
   // line converts to 0 is its own target.)
-  for (const char* text : {"10 goto",  "gosub",   "gosub 1",      "return",    "for",
-                           "for i",    "for i =", "for i = 1 to", "next",      "next i",
-                           "if",       "if 1",    "if 1 then",    "if 0 then", "print",
-                           "print \"", "let",     "x =",          "x = (",     "x = 1 +"})
+  for (const char* text : {"10 goto", "gosub 1", "return", "for i = 1 to", "next i", "if 1 then",
+                           "if 0 then", "print \"", "x = (", "x = 1 +"})
     texts.emplace_back(text);
-  for (int byte = 1; byte < 256; ++byte)
-    texts.emplace_back(1, static_cast<char>(byte));
   for (const std::string& text : texts) {
     Interpreter interpreter;
     interpreter.load(text.c_str());

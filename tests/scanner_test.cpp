@@ -27,19 +27,17 @@ std::string scan(const std::string& text) {
 TEST(ScannerTest, CutsTokens) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"x=x+i   ", "x = x + i "},
-      {"print(1) 10print", "p r i n t ( 1 ) 10 print "},
+      {"print(1) 10print gosubs", "p r i n t ( 1 ) 10 print g o s u b s "},
       {"Hello\tWorld Print xprint y", "<Hello\tWorld> <Print> x print y "},
       {",;+-&|*/%()<>=\n", ", ; + - & | * / % ( ) < > = \n "},
       {"let print if then else for to next goto gosub return call end",
        "let print if then else for to next goto gosub return call end "},
-      {"lets prin gosubs", "l e t s p r i n g o s u b s "},
       {"end\r\nx\r", "e n d <\r> \n x <\r> "},
       {"1234 12345 12ab 9999999999x", "1234 <12345> 12 a b <9999999999> x "},
       {"\"a b\"x \"a\nb\"\n\"abc", "\"a b\" x \"a\nb\" \n \"abc "},
       {" 10 print", "< 10> print "},
       {"  10 x \t y", "< > 10 x y "},
       {"\tprint x\xC3\xA9", "<\tprint> x <\xC3\xA9> "},
-      {"\"", "\" "},
   };
   for (const auto& [text, tokens] : cases)
     EXPECT_EQ(scan(text), tokens) << ::testing::PrintToString(text);

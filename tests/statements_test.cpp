@@ -9,23 +9,17 @@
 namespace linebasic {
 namespace {
 
-using testing::expectOutputs;
 using testing::repeat;
 
-TEST(StatementTest, LetAndPrint) {
-  expectOutputs({
+// Program text in, exact standard output out. For IF: a true IF skips its ELSE part; a false IF
+// takes its own ELSE, never the token after THEN.
+TEST(StatementTest, ProgramsPrintExactly) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
       {"x = 200\ny = 300\nlet z = 26\nprint x, y, z", "-56 44 26\n"},
       {"x = -1\na = 1<2\nlet 5 = 3\nb 7 8\nprint x a b", "018\n"},
       {"print \"a\",\"b\";3\nprint\nprint \"\" 1,\nprint 2;", "a b3\n\n1 \n2\n"},
       {"print (1+2)\nprint 1<2\nprint -5\nprint \"a\nb\" \"%d\"", "\n1\n\na\nb%d\n"},
-      {"10 print 1\n20 Hello World\n30 PRINT 2\n40 call 100\n50 print 3", "1\n3\n"},
-      {"print \"abc", "abc\n"},
-  });
-}
-
-// A true IF skips its ELSE part; a false IF takes its own ELSE, never the token after THEN.
-TEST(StatementTest, If) {
-  expectOutputs({
+      {"10 print 1\n20 Hello World\n30 PRINT 2\n40 call 100\n50 print \"abc", "1\nabc\n"},
       {"if 1 then print 1 else print 0\nif 0 then print 1 else print 2\nif 0 then print 3\nprint 4",
        "1\n2\n4\n"},
       {"if 0 then else print 2\nprint 3", "3\n"},
@@ -40,38 +34,21 @@ TEST(StatementTest, If) {
       {repeat("if 1 then ", kNestingDepthMax) + "print 1 else print 2", "1\n"},
       {repeat("if 1 then ", kNestingDepthMax + 1) + "print 1 else print 2", ""},
       {repeat("if 1 then ", 10'000) + "print 7 else print 6\nprint 8", "8\n"},
-  });
-}
-
-TEST(StatementTest, GotoGosubAndReturn) {
-  expectOutputs({
-      {" 10 x = x + 1\n20 if x < 3 then goto 10\n30 print x\n", "3\n"},
       {"10 print 1\n20 goto\n30 print 3\n40 goto 99\n50 print 5", "1\n3\n"},
       {"10 goto 30\n\n30 goto 50\n\n\n50 goto 70\n\n\n\n70 print 7", "7\n"},
-      {"10 gosub 100\n20 print 9\n30 end\n100 gosub 200\n110 print 1\n120 return\n"
-       "200 print 2\n210 return\n",
-       "2\n1\n9\n"},
+      {"gosub 100\nprint 9\nend\n100 gosub 200\nprint 1\nreturn\n200 print 2\nreturn", "2\n1\n9\n"},
       {"10 return\n20 print 1\n30 gosub 500\n40 print 2\n", "1\n"},
       // More after the target: RETURN still comes back to the next line.
-      {"10 if 1 then gosub 100 else print 9\n20 print 20\n30 end\n100 print 100\n110 return\n",
-       "100\n20\n"},
-      {"10 gosub 100 x\n20 print 7\n30 end\n100 print 5\n110 return\n", "5\n7\n"},
+      {"if 1 then gosub 100 else print 9\ngosub 100 x\nprint 7\nend\n100 print 5\nreturn",
+       "5\n5\n7\n"},
       {"10 goto 30\n20 print 1\n25 return\n30 gosub 20", "1\n"},
       // Ten calls nest; the eleventh is dropped, with the token after its target.
       {"10 gosub 10 print 7", ""},
-      {"10 gosub 100\n20 end\n100 d = d + 1\n110 if d < 12 then gosub 100\n120 print d\n"
-       "130 print \"" +
-           std::string(50, 'z') + "\"\n140 return\n",
+      {"gosub 100\nend\n100 d = d + 1\nif d < 12 then gosub 100\nprint d\nprint \"" +
+           std::string(50, 'z') + "\"\nreturn",
        repeat("10\n" + std::string(kLiteralMax, 'z') + "\n", kGosubDepthMax)},
-  });
-}
-
-TEST(StatementTest, ForAndNext) {
-  expectOutputs({
-      {"10 for i = 1 to 2\n20 for j = 1 to 2\n30 print i;j\n40 next j\n50 next i\n",
-       "11\n12\n21\n22\n"},
-      {"10 for i = 5 to 3\n20 print i\n30 next i\n40 print i\n", "5\n6\n"},
-      {"10 for i = 1 to 3\n20 print i\n30 next j\n40 print 9\n", "1\n9\n"},
+      {"for i = 1 to 2\nfor j = 1 to 2\nprint i;j\nnext j\nnext i", "11\n12\n21\n22\n"},
+      {"for i = 5 to 3\nprint i\nnext j\nnext i\nprint i", "5\n6\n"},
       {"10 next x print 1\n20 next a\n30 print a", "0\n"},
       // FOR steps over the token after its limit; NEXT still comes back to the next line.
       {"10 for i = 1 to 2 print 7\n20 print i\n30 next i\n", "1\n2\n"},
@@ -82,8 +59,9 @@ TEST(StatementTest, ForAndNext) {
       // A fifth nested loop records no frame: its body runs once per pass of the fourth.
       {"for a = 1 to 2\nfor b = 1 to 2\nfor c = 1 to 2\nfor d = 1 to 2\nfor e = 1 to 2\n"
        "n = n + 1\nnext e\nnext d\nnext c\nnext b\nnext a\nprint n",
-       "16\n"},
-  });
+       "16\n"}};
+  for (const auto& [text, output] : cases)
+    EXPECT_EQ(testing::runProgram(text), output) << ::testing::PrintToString(text);
 }
 
 // The line searches pass lines byte by byte; on any text they must stop exactly where a search

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "interpreter/interpreter.h"
 
@@ -32,14 +31,6 @@ inline std::string repeat(const std::string& text, int times) {
   for (int i = 0; i < times; ++i)
     repeated += text;
   return repeated;
-}
-
-// Program texts and the exact output each must print.
-using ProgramCases = std::vector<std::pair<std::string, std::string>>;
-
-inline void expectOutputs(const ProgramCases& cases) {
-  for (const auto& [text, output] : cases)
-    EXPECT_EQ(runProgram(text), output) << "program: " << ::testing::PrintToString(text);
 }
 
 }  // namespace linebasic::testing
