@@ -33,7 +33,7 @@ TEST(StatementTest, ProgramsPrintExactly) {
       // IFs run as the statement of another IF nest 256 deep, and a long chain stays linear.
       {repeat("if 1 then ", kNestingDepthMax) + "print 1 else print 2", "1\n"},
       {repeat("if 1 then ", kNestingDepthMax + 1) + "print 1 else print 2", ""},
-      {repeat("if 1 then ", 10'000) + "print 7 else print 6\nprint 8", "8\n"},
+      {repeat("if 1 then ", 10'000) + "print 7\nprint 8", "7\n8\n"},
       {"10 print 1\n20 goto\n30 print 3\n40 goto 99\n50 print 5", "1\n3\n"},
       {"10 goto 30\n\n30 goto 50\n\n\n50 goto 70\n\n\n\n70 print 7", "7\n"},
       {"gosub 100\nprint 9\nend\n100 gosub 200\nprint 1\nreturn\n200 print 2\nreturn", "2\n1\n9\n"},
