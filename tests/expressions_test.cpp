@@ -31,8 +31,8 @@ TEST(ExpressionTest, EvaluatesFromTheTokenStream) {
   cases.insert(cases.end(),
                {kMin + " : -2147483648", kMin + "-1 : 2147483647", kMin + "/(0-1) : -2147483648",
                 kMin + "%(0-1) : 0", deepest + " : 1", tooDeep + " : 0"});
-  for (const std::string& spec : cases) {
-    const std::string marked = spec.substr(0, spec.rfind(" : "));
+  for (const std::string& row : cases) {
+    const std::string marked = row.substr(0, row.rfind(" : "));
     const auto mark = marked.find('#');
     std::string text = marked;
     if (mark != std::string::npos) text.erase(mark, 1);
@@ -41,7 +41,7 @@ TEST(ExpressionTest, EvaluatesFromTheTokenStream) {
     interpreter.storeVariable('t', 3);
     interpreter.storeVariable('e', 5);
     interpreter.load(text.c_str());
-    EXPECT_EQ(interpreter.evalRelation(), std::stoi(spec.substr(spec.rfind(" : ") + 3))) << text;
+    EXPECT_EQ(interpreter.evalRelation(), std::stoi(row.substr(row.rfind(" : ") + 3))) << text;
     EXPECT_EQ(interpreter.tokenStart, text.substr(mark == std::string::npos ? text.size() : mark))
         << text;
     EXPECT_EQ(interpreter.nestingDepth, 0) << text;

@@ -45,12 +45,11 @@ TEST(ScannerTest, CutsTokens) {
 
 // Each case reads "text : value"; values beyond 32 bits saturate.
 TEST(ScannerTest, ConvertsDecimalTextLikeAtoi) {
-  for (const std::string spec :
+  for (const std::string row :
        {"  -17x : -17", "+5 : 5", "\t\v\f\r\n 30 : 30", "+-1 : 0", "x1 : 0",
         "2147483648 : 2147483647", "-2147483649 : -2147483648", "99999999999 : 2147483647"}) {
-    const auto colon = spec.rfind(" : ");
-    EXPECT_EQ(decimalValue(spec.substr(0, colon).c_str()), std::stoi(spec.substr(colon + 3)))
-        << spec;
+    const auto colon = row.rfind(" : ");
+    EXPECT_EQ(decimalValue(row.substr(0, colon).c_str()), std::stoi(row.substr(colon + 3))) << row;
   }
 }
 
