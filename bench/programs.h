@@ -27,23 +27,38 @@ inline std::string scanHeavyProgram(int lines) {
   return text;
 }
 
-// `lines` straight-line statements, then a loop whose every NEXT rescans all of them.
-inline std::string jumpHeavyProgram(int lines, int passes) {
+// The lines `first` to `last`, each "<n> y = y + 1".
+inline std::string straightLines(int first, int last) {
   std::string text;
-  for (int line = 1; line <= lines; ++line)
+  for (int line = first; line <= last; ++line)
     text += std::to_string(line) + " y = y + 1\n";
-  text += "9000 for i = 1 to " + std::to_string(passes) + "\n";
-  text += "9010 s = s + 1\n9020 next i\n9030 end\n";
   return text;
 }
 
-// A subroutine called from a loop: each call and each return rescans the text.
-inline constexpr char kGosubLoop[] =
-    "10 for i = 1 to 100\n"
-    "20 gosub 100\n"
-    "30 next i\n"
-    "40 end\n"
-    "100 s = s + 1\n"
-    "110 return\n";
+// A 100 x 10 loop below 300 straight lines: every NEXT rescans about 4 KB. It prints -24.
+inline std::string jumpHeavyProgram() {
+  return straightLines(1, 300) +
+         "9000 for i = 1 to 100\n"
+         "9010 for j = 1 to 10\n"
+         "9030 s = s + 1\n"
+         "9040 next j\n"
+         "9060 next i\n"
+         "9070 print s\n";
+}
+
+// A subroutine below 300 lines, called from a 100 x 10 loop: every GOSUB searches past 300
+// line numbers. It prints -24.
+inline std::string callHeavyProgram() {
+  return "10 for i = 1 to 100\n"
+         "20 for j = 1 to 10\n"
+         "30 gosub 9000\n"
+         "40 next j\n"
+         "50 next i\n"
+         "60 print s\n"
+         "70 end\n" +
+         straightLines(100, 399) +
+         "9000 s = s + 1\n"
+         "9010 return\n";
+}
 
 }  // namespace linebasic::bench
