@@ -70,8 +70,8 @@ void BM_JumpHeavy(benchmark::State& state) {
   const auto offsetOf = [&text](const char* line) {
     return static_cast<std::int64_t>(text.find(line));
   };
-  const std::int64_t scannedPerRun = 900 * offsetOf("9030") + 99 * offsetOf("9010") +
-                                     static_cast<std::int64_t>(text.size());
+  const std::int64_t scannedPerRun =
+      900 * offsetOf("9030") + 99 * offsetOf("9010") + static_cast<std::int64_t>(text.size());
   runStatementsBenchmark(state, text.c_str());
   state.SetBytesProcessed(state.iterations() * scannedPerRun);
 }

@@ -1,8 +1,10 @@
 // The scanner: where tokens begin and end, what kind they are, and how lines are counted.
 #include "scanner/scanner.h"
 
+#include <random>
 #include <string>
 
+#include "scanner/byte_blocks.h"
 #include "test_support.h"
 
 namespace linebasic {
@@ -50,6 +52,31 @@ TEST(ScannerTest, ConvertsDecimalTextLikeAtoi) {
         "2147483648 : 2147483647", "-2147483649 : -2147483648", "99999999999 : 2147483647"}) {
     const auto colon = row.rfind(" : ");
     EXPECT_EQ(decimalValue(row.substr(0, colon).c_str()), std::stoi(row.substr(colon + 3))) << row;
+  }
+}
+
+// Every block scanner this processor runs must agree with the portable one. The blocks are
+// made of bytes that hide nothing, each replaced by any byte at all one time in 48.
+TEST(ScannerTest, BlockScannersAgree) {
+  std::string plain;
+  for (int byte = 0; byte < 256; ++byte) {
+    if (!hidesLineFeeds(static_cast<char>(byte))) plain += static_cast<char>(byte);
+  }
+  std::mt19937 generator(11);
+  std::array<char, kBlockSize> block{};
+  for (int round = 0; round < 20000; ++round) {
+    for (char& byte : block) {
+      const auto pick = generator();
+      byte = pick % 48 == 0 ? static_cast<char>(pick >> 8) : plain[(pick >> 8) % plain.size()];
+    }
+    const BlockScan expected = detail::blockScanners().front()(block.data());
+    for (const detail::BlockScanner scanner : detail::blockScanners()) {
+      const BlockScan actual = scanner(block.data());
+      ASSERT_TRUE(actual.lineFeeds == expected.lineFeeds &&
+                  actual.lineFeedCount == expected.lineFeedCount &&
+                  actual.firstHider == expected.firstHider)
+          << ::testing::PrintToString(std::string(block.data(), block.size()));
+    }
   }
 }
 

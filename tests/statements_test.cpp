@@ -64,8 +64,8 @@ TEST(StatementTest, ProgramsPrintExactly) {
     EXPECT_EQ(testing::runProgram(text), output) << ::testing::PrintToString(text);
 }
 
-// The line searches pass lines byte by byte; on any text they must stop exactly where a search
-// made token by token stops, with the same token and line count.
+// The line searches read the text a block at a time; on any text they must stop exactly where a
+// search made token by token stops, with the same token and line count.
 TEST(StatementTest, LineSearchesAgreeWithTheTokenByTokenSearch) {
   // Bytes that matter to a search: digits, blanks, line-feeds, quotes, words that start with
   // a letter or with anything else, delimiters, carriage returns, bytes from 128 up.
@@ -73,13 +73,13 @@ TEST(StatementTest, LineSearchesAgreeWithTheTokenByTokenSearch) {
   std::mt19937 generator(7);
   for (int round = 0; round < 5000; ++round) {
     std::string text;
-    for (auto length = generator() % 60; length > 0; --length)
+    for (auto length = generator() % 200; length > 0; --length)
       text += alphabet[generator() % alphabet.size()];
     Interpreter expected;
     Interpreter actual;
     expected.load(text.c_str());
     actual.load(text.c_str());
-    for (const std::int32_t n : {-1, 0, 1, 2, 3, 4, 5, 7, 10, 12, 20, 1270}) {
+    for (const std::int32_t n : {-1, 0, 1, 2, 3, 5, 7, 10, 12, 20, 30, 1270}) {
       reference::jumpToOrdinal(expected, n);
       actual.jumpToOrdinal(n);
       const bool ordinalsAgree = reference::samePosition(expected, actual);

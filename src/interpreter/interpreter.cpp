@@ -1,6 +1,8 @@
 // Construction, loading, the variables, and the statement dispatcher.
 #include "interpreter/interpreter.h"
 
+#include <cstring>
+
 #include "scanner/scanner.h"
 
 namespace linebasic {
@@ -11,6 +13,7 @@ Interpreter::Interpreter() : keywords(makeKeywordTable()) {
 
 void Interpreter::load(const char* text) {
   programText = text != nullptr ? text : "";
+  programEnd = programText + std::strlen(programText);
   gosubDepth = 0;
   forDepth = 0;
   lineOrdinal = 0;

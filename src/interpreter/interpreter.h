@@ -41,7 +41,7 @@ class Interpreter {
 
   // Makes `text` the current program and scans its first token; a null text loads as empty.
   // Resets position, line count, both stacks and endReached; the variables keep their values.
-  // The text must outlive its use: it is neither copied nor owned.
+  // The text must outlive its use and stay unchanged: it is neither copied nor owned.
   void load(const char* text);
 
   // True once the text is exhausted or END has run.
@@ -55,9 +55,9 @@ class Interpreter {
   // Keeps the low 8 bits of v in the variable named by c; ignores any c outside a to z.
   void storeVariable(char c, std::int32_t v);
 
-  // Scanner (scanner/scanner.cpp).
-  TokenKind scanToken();
-  void advance();
+  // Scanner (scanner/advance.h, inline, and scanner/scanner.cpp).
+  inline TokenKind scanToken();
+  inline void advance();
 
   // Expression evaluator (expressions/expressions.cpp), loosest level first.
   std::int32_t evalRelation();
@@ -88,6 +88,7 @@ class Interpreter {
   const char* tokenStart = nullptr;                        // first character of the current token
   const char* tokenEnd = nullptr;                          // just past the current token
   const char* programText = nullptr;                       // the loaded NUL-terminated text
+  const char* programEnd = nullptr;                        // its terminating NUL
   char literal[kLiteralMax + 1] = {};                      // the string literal PRINT writes last
   std::array<std::int32_t, kGosubDepthMax> gosubStack{};   // return points, as line ordinals
   std::int32_t gosubDepth = 0;                             // entries in use in gosubStack
@@ -105,7 +106,6 @@ class Interpreter {
   TokenKind scanLowerWord();
   [[nodiscard]] std::int32_t returnOrdinal(std::int32_t ownLine) const;
   void restartScan();
-  void skipToNewline(const char* from);
   void stopAt(const char* at, const char* previousEnd);
 
   // What a true IF needs to know of the rest of its line: where the line ends (its Newline,
@@ -124,3 +124,5 @@ class Interpreter {
 };
 
 }  // namespace linebasic
+
+#include "scanner/advance.h"  // the inline definitions of scanToken and advance

@@ -33,44 +33,6 @@ bool operator<(const std::string& key, const ShortWord& word) {
   return lessThan(key, word.text);
 }
 
-// What a byte means to findLineBreak where a token may start.
-enum class LineClass : std::uint8_t {
-  Plain,  // a blank, digit, lower-case letter or delimiter but the line-feed: hides nothing
-  Break,  // the line-feed or the NUL
-  Quote,  // opens a literal, which may span line-feeds
-  Other,  // starts a word that runs to the next space, line-feed or NUL
-};
-
-constexpr std::array<LineClass, 256> makeLineClasses() {
-  std::array<LineClass, 256> classes{};
-  for (int byte = 0; byte < 256; ++byte) {
-    const char c = static_cast<char>(byte);
-    LineClass lineClass = LineClass::Plain;
-    switch (firstByteKind(c)) {
-      case TokenKind::EndOfText:
-      case TokenKind::Newline:
-        lineClass = LineClass::Break;
-        break;
-      case TokenKind::String:
-        lineClass = LineClass::Quote;
-        break;
-      case TokenKind::Invalid:
-        lineClass = isBlank(c) ? LineClass::Plain : LineClass::Other;
-        break;
-      default:
-        break;
-    }
-    classes[static_cast<std::size_t>(byte)] = lineClass;
-  }
-  return classes;
-}
-
-constexpr std::array<LineClass, 256> kLineClasses = makeLineClasses();
-
-constexpr LineClass lineClassOf(char c) {
-  return kLineClasses[static_cast<unsigned char>(c)];
-}
-
 // Just past the literal whose opening quote is at `quote`: past its closing quote, or on the
 // NUL when it has none.
 const char* literalEnd(const char* quote) {
@@ -87,14 +49,6 @@ const char* wordEnd(const char* start) {
   while (!endsWord(*end))
     ++end;
   return end;
-}
-
-// The end of the last token in a run of plain bytes that ends at `runEnd`: after its last byte
-// that is no blank, or the run's start when it holds blanks only.
-const char* lastTokenEnd(const char* runStart, const char* runEnd) {
-  while (runEnd != runStart && isBlank(runEnd[-1]))
-    --runEnd;
-  return runEnd;
 }
 
 }  // namespace
@@ -120,17 +74,6 @@ std::int32_t decimalValue(const char* text) {
   }
   if (negative) return static_cast<std::int32_t>(-magnitude);
   return static_cast<std::int32_t>(std::min(magnitude, kMagnitudeCap - 1));
-}
-
-// Classifies the token at tokenStart and sets tokenEnd just past it; at the end of the text
-// tokenEnd is left as it is. Neither tokenStart, token nor lineOrdinal changes.
-TokenKind Interpreter::scanToken() {
-  const TokenKind kind = firstByteKind(*tokenStart);
-  if (isOneCharacterKind(kind)) {
-    tokenEnd = tokenStart + 1;
-    return kind;
-  }
-  return scanLongToken(kind);
 }
 
 // The tokens that can be longer than one character, by what their first byte starts.
@@ -184,10 +127,6 @@ TokenKind Interpreter::scanOtherWord() {
 // looks no further than the longest keyword, so a long word costs no more than a short one.
 TokenKind Interpreter::scanLowerWord() {
   const char* end = tokenStart + 1;
-  if (endsWord(*end)) {  // a one-letter word: no keyword is that short
-    tokenEnd = end;
-    return TokenKind::Variable;
-  }
   while (!endsWord(*end) && end - tokenStart <= kLongestKeyword)
     ++end;
   if (endsWord(*end) && couldBeKeyword(*tokenStart, end - tokenStart)) {
@@ -202,30 +141,14 @@ TokenKind Interpreter::scanLowerWord() {
   return TokenKind::Variable;
 }
 
-// Steps over the current token and any blanks after it, scans the next token and counts it
-// when it is a line-feed. At the end of the text nothing changes.
-void Interpreter::advance() {
-  if (*tokenStart == '\0' || token == TokenKind::EndOfText) return;
-  tokenStart = skipBlanks(tokenEnd);
-  token = scanToken();
-  if (token == TokenKind::Newline) ++lineOrdinal;
+const char* passLiteralOrWord(const char* start) {
+  return *start == '"' ? literalEnd(start) : wordEnd(start);
 }
 
-// A run of plain bytes is a run of whole tokens as the scanner cuts them, and the blanks
-// between them: digit runs, one-letter Variables and keywords made of letters, and
-// one-character tokens. So the byte after the run starts a token. A literal or an Other word
-// is passed whole, as the scanner passes it.
-LineBreak findLineBreak(const char* from) {
-  const char* at = from;
-  const char* runStart = from;
-  while (true) {
-    while (lineClassOf(*at) == LineClass::Plain)
-      ++at;
-    const LineClass stop = lineClassOf(*at);
-    if (stop == LineClass::Break) return {at, lastTokenEnd(runStart, at)};
-    at = stop == LineClass::Quote ? literalEnd(at) : wordEnd(at);
-    runStart = at;
-  }
+const char* lastTokenEnd(const char* runStart, const char* runEnd) {
+  while (runEnd != runStart && isBlank(runEnd[-1]))
+    --runEnd;
+  return runEnd;
 }
 
 }  // namespace linebasic

@@ -171,17 +171,12 @@ constexpr const char* skipBlanks(const char* text) {
   return text;
 }
 
-// Where a scan that starts at `from`, the end of a token, meets the next line-feed token or
-// the end of the text (`at`), and where the last token before it ended (`previousEnd`, which
-// is `from` when there is none). This is what advance would find, token after token; it is
-// found byte by byte, since only literals and words that start with no letter, digit or
-// delimiter can hide a line-feed or a double quote from the scan.
-struct LineBreak {
-  const char* at;
-  const char* previousEnd;
-};
+// Just past the literal or the Other word that starts at `start`, as the scanner passes it.
+const char* passLiteralOrWord(const char* start);
 
-LineBreak findLineBreak(const char* from);
+// The end of the last token in a run of whole tokens and blanks from `runStart` to `runEnd`:
+// after its last byte that is no blank, or `runStart` when it holds blanks only.
+const char* lastTokenEnd(const char* runStart, const char* runEnd);
 
 // The decimal value of the text at `text`: leading white space, one optional sign, then digits
 // up to the first non-digit (0 when there are none). Values beyond 32 bits saturate.
