@@ -23,22 +23,6 @@ void Interpreter::load(const char* text) {
   endReached = 0;
 }
 
-bool Interpreter::isDone() const {
-  return *tokenStart == '\0' || token == TokenKind::EndOfText || endReached != 0;
-}
-
-std::int32_t Interpreter::variableValue(char c) const {
-  if (!isLower(c)) return 0;
-  return variables[static_cast<unsigned char>(c) - 'a'];
-}
-
-void Interpreter::storeVariable(char c, std::int32_t v) {
-  if (!isLower(c)) return;
-  // Keep the low 8 bits, read as two's complement: 200 becomes -56, 300 becomes 44.
-  variables[static_cast<unsigned char>(c) - 'a'] =
-      static_cast<std::int8_t>(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v)));
-}
-
 // Routes the current token to its statement; a token that starts no statement is skipped.
 void Interpreter::executeStatement() {
   switch (token) {

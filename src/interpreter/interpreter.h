@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "scanner/scanner.h"
 #include "scanner/tokens.h"
 
 namespace linebasic {
@@ -82,25 +83,25 @@ class Interpreter {
   void jumpToOrdinal(std::int32_t n);
 
   std::int32_t lineOrdinal = 0;  // Newline tokens advance has counted since the last restart
-  TokenKind token = TokenKind::Invalid;                    // kind of the current token
-  std::map<std::string, TokenKind, std::less<>> keywords;  // the keyword table
-  std::string word;                                        // scratch for collecting a word
-  const char* tokenStart = nullptr;                        // first character of the current token
-  const char* tokenEnd = nullptr;                          // just past the current token
-  const char* programText = nullptr;                       // the loaded NUL-terminated text
-  const char* programEnd = nullptr;                        // its terminating NUL
-  char literal[kLiteralMax + 1] = {};                      // the string literal PRINT writes last
-  std::array<std::int32_t, kGosubDepthMax> gosubStack{};   // return points, as line ordinals
-  std::int32_t gosubDepth = 0;                             // entries in use in gosubStack
-  std::array<ForFrame, kForDepthMax> forStack{};           // active FOR loops, innermost last
-  std::int32_t forDepth = 0;                               // entries in use in forStack
-  std::array<std::int8_t, kVariableCount> variables{};     // a to z; all start at 0
-  std::int32_t endReached = 0;                             // 1 once END has run
+  TokenKind token = TokenKind::Invalid;  // kind of the current token
+  std::map<std::string, TokenKind, std::less<>>
+      keywords;                                           // the keywords, as findKeyword knows them
+  const char* tokenStart = nullptr;                       // first character of the current token
+  const char* tokenEnd = nullptr;                         // just past the current token
+  const char* programText = nullptr;                      // the loaded NUL-terminated text
+  const char* programEnd = nullptr;                       // its terminating NUL
+  char literal[kLiteralMax + 1] = {};                     // the string literal PRINT writes last
+  std::array<std::int32_t, kGosubDepthMax> gosubStack{};  // return points, as line ordinals
+  std::int32_t gosubDepth = 0;                            // entries in use in gosubStack
+  std::array<ForFrame, kForDepthMax> forStack{};          // active FOR loops, innermost last
+  std::int32_t forDepth = 0;                              // entries in use in forStack
+  std::array<std::int8_t, kVariableCount> variables{};    // a to z; all start at 0
+  std::int32_t endReached = 0;                            // 1 once END has run
   std::int32_t nestingDepth = 0;  // open parentheses and running IF statements, together
 
  private:
   TokenKind scanLongToken(TokenKind start);
-  TokenKind scanNumber();
+  inline TokenKind scanNumber();
   TokenKind scanString();
   TokenKind scanOtherWord();
   TokenKind scanLowerWord();
@@ -122,6 +123,22 @@ class Interpreter {
   bool printItem();
   void printLiteral();
 };
+
+inline bool Interpreter::isDone() const {
+  return *tokenStart == '\0' || token == TokenKind::EndOfText || endReached != 0;
+}
+
+inline std::int32_t Interpreter::variableValue(char c) const {
+  if (!isLower(c)) return 0;
+  return variables[static_cast<unsigned char>(c) - 'a'];
+}
+
+inline void Interpreter::storeVariable(char c, std::int32_t v) {
+  if (!isLower(c)) return;
+  // Keep the low 8 bits, read as two's complement: 200 becomes -56, 300 becomes 44.
+  variables[static_cast<unsigned char>(c) - 'a'] =
+      static_cast<std::int8_t>(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v)));
+}
 
 }  // namespace linebasic
 

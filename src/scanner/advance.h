@@ -15,7 +15,24 @@ inline TokenKind Interpreter::scanToken() {
     tokenEnd = tokenStart + 1;  // a delimiter, or a one-letter word: no keyword is that short
     return kind;
   }
+  if (kind == TokenKind::Number) return scanNumber();
   return scanLongToken(kind);
+}
+
+// One to four digits are a Number; a longer run is one Invalid token covering all of it, so
+// the scan always moves forward.
+inline TokenKind Interpreter::scanNumber() {
+  const char* end = tokenStart + 1;
+  while (isDigit(*end) && end - tokenStart < kNumberScanLimit)
+    ++end;
+  if (end - tokenStart < kNumberScanLimit) {
+    tokenEnd = end;
+    return TokenKind::Number;
+  }
+  while (isDigit(*end))
+    ++end;
+  tokenEnd = end;
+  return TokenKind::Invalid;
 }
 
 // Steps over the current token and any blanks after it, scans the next token and counts it

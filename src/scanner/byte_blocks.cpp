@@ -15,21 +15,26 @@
 namespace linebasic::detail {
 namespace {
 
-// The line-feeds of `lineFeeds` that stand before the first set bit of `hiders`, as a scan.
-constexpr BlockScan cutAtFirstHider(std::uint64_t lineFeeds, std::uint64_t hiders) {
+// The line-feeds of `lineFeeds` that stand before the first set bit of `hiders`, as a scan,
+// once the first `skip` bits of both are dropped and the end of the text set after them.
+constexpr BlockScan cutAtFirstHider(std::uint64_t lineFeeds, std::uint64_t hiders, int skip) {
+  if (skip != 0) {
+    lineFeeds >>= skip;
+    hiders = hiders >> skip | std::uint64_t{1} << (kBlockSize - skip);
+  }
   const std::uint64_t beforeFirstHider = (hiders - 1) & ~hiders;  // all bits when there is none
   const std::uint64_t counted = lineFeeds & beforeFirstHider;
   return {counted, std::popcount(counted), std::countr_zero(hiders)};
 }
 
-BlockScan scanPortable(const char* block) {
+BlockScan scanPortable(const char* block, int skip) {
   std::uint64_t lineFeeds = 0;
   std::uint64_t hiders = 0;
   for (int i = 0; i < kBlockSize; ++i) {
     lineFeeds |= std::uint64_t{block[i] == '\n'} << i;
     hiders |= std::uint64_t{hidesLineFeeds(block[i])} << i;
   }
-  return cutAtFirstHider(lineFeeds, hiders);
+  return cutAtFirstHider(lineFeeds, hiders, skip);
 }
 
 #ifdef LINEBASIC_X86_VECTORS
@@ -60,7 +65,7 @@ std::array<std::uint64_t, 2> classifySse2(const char* at) {
           static_cast<std::uint16_t>(_mm_movemask_epi8(equalTo(bytes, '\n')))};
 }
 
-BlockScan scanSse2(const char* block) {
+BlockScan scanSse2(const char* block, int skip) {
   std::uint64_t plain = 0;
   std::uint64_t lineFeeds = 0;
   for (int quarter = 0; quarter < 4; ++quarter) {
@@ -68,7 +73,7 @@ BlockScan scanSse2(const char* block) {
     plain |= plainBits << (16 * quarter);
     lineFeeds |= lineFeedBits << (16 * quarter);
   }
-  return cutAtFirstHider(lineFeeds, ~plain);
+  return cutAtFirstHider(lineFeeds, ~plain, skip);
 }
 
 // AVX2 classifies 32 bytes with two table lookups, by the low and by the high four bits of
@@ -96,12 +101,15 @@ constexpr NibbleTables makeNibbleTables() {
 constexpr NibbleTables kNibbleTables = makeNibbleTables();
 static_assert(kNibbleTables.high != std::array<std::uint8_t, 16>{}, "one bit per row");
 
-__attribute__((target("avx2"))) __m256i broadcastTable(const std::array<std::uint8_t, 16>& table) {
+[[gnu::always_inline]] inline __attribute__((target("avx2,bmi,popcnt"))) __m256i broadcastTable(
+    const std::array<std::uint8_t, 16>& table) {
   return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&table)));
 }
 
 // Bit i set: byte i of the 32 at `at` hides nothing (first) and is a line-feed (second).
-__attribute__((target("avx2"))) std::array<std::uint64_t, 2> classifyAvx2(const char* at) {
+[[gnu::always_inline]] inline __attribute__((target("avx2,bmi,popcnt")))
+std::array<std::uint64_t, 2>
+classifyAvx2(const char* at) {
   const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
   const __m256i lowBits = _mm256_set1_epi8(0x0F);
   const __m256i low =
@@ -114,10 +122,10 @@ __attribute__((target("avx2"))) std::array<std::uint64_t, 2> classifyAvx2(const 
           static_cast<std::uint32_t>(_mm256_movemask_epi8(lineFeed))};
 }
 
-__attribute__((target("avx2,bmi,popcnt"))) BlockScan scanAvx2(const char* block) {
+__attribute__((target("avx2,bmi,popcnt"))) BlockScan scanAvx2(const char* block, int skip) {
   const auto [plainLow, lineFeedsLow] = classifyAvx2(block);
   const auto [plainHigh, lineFeedsHigh] = classifyAvx2(block + 32);
-  return cutAtFirstHider(lineFeedsLow | lineFeedsHigh << 32, ~(plainLow | plainHigh << 32));
+  return cutAtFirstHider(lineFeedsLow | lineFeedsHigh << 32, ~(plainLow | plainHigh << 32), skip);
 }
 
 const std::array<BlockScanner, 3> kScanners = {scanPortable, scanSse2, scanAvx2};
@@ -148,10 +156,10 @@ BlockScanner bestBlockScanner() {
   return blockScanners().back();
 }
 
-BlockScan scanShortBlock(BlockScanner scanner, const char* at, const char* end) {
+BlockScan scanShortText(BlockScanner scanner, const char* at, const char* end) {
   std::array<char, kBlockSize> block{};
   std::memcpy(block.data(), at, static_cast<std::size_t>(end - at));
-  return scanner(block.data());
+  return scanner(block.data(), 0);
 }
 
 }  // namespace linebasic::detail

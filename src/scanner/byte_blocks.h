@@ -33,25 +33,31 @@ struct BlockScan {
 
 namespace detail {
 
-using BlockScanner = BlockScan (*)(const char* block);
+// Scans the kBlockSize bytes at `block` and drops the first `skip` of them: bit i then stands
+// for block[skip + i], and byte kBlockSize - skip, if any, reads as the NUL that ends the text.
+using BlockScanner = BlockScan (*)(const char* block, int skip);
 
-// The best scanner this processor supports; it reads exactly kBlockSize bytes.
+// The best scanner this processor supports.
 BlockScanner bestBlockScanner();
 
-// Scans the bytes from `at` to `end`, fewer than kBlockSize, as if NULs followed them.
-BlockScan scanShortBlock(BlockScanner scanner, const char* at, const char* end);
+// Scans the bytes from `at` to `end` of a text shorter than kBlockSize.
+BlockScan scanShortText(BlockScanner scanner, const char* at, const char* end);
 
 // Every scanner this build has and this processor supports, the portable one first.
 std::span<const BlockScanner> blockScanners();
 
 }  // namespace detail
 
-// The block at `at`, in a text whose terminating NUL is at `end`: bytes from `end` on read as
-// NULs, so nothing past the text is read.
-inline BlockScan scanBlock(const char* at, const char* end) {
+// The block at `at`, in the text from `start` to its terminating NUL at `end`. Near the end,
+// the block is the text's last kBlockSize bytes with those before `at` dropped, so that
+// nothing past the text is read.
+inline BlockScan scanBlock(const char* at, const char* start, const char* end) {
   static const detail::BlockScanner scanner = detail::bestBlockScanner();
-  if (end - at >= kBlockSize) return scanner(at);
-  return detail::scanShortBlock(scanner, at, end);
+  if (end - at >= kBlockSize) return scanner(at, 0);
+  if (end - start >= kBlockSize) {
+    return scanner(end - kBlockSize, static_cast<int>(kBlockSize - (end - at)));
+  }
+  return detail::scanShortText(scanner, at, end);
 }
 
 }  // namespace linebasic

@@ -10,29 +10,6 @@
 namespace linebasic {
 namespace {
 
-// A word of at most kLongestKeyword bytes, looked up in place through the keyword table's
-// transparent comparator: compared byte by byte, inline, without building a string.
-struct ShortWord {
-  std::string_view text;
-};
-
-bool lessThan(std::string_view left, std::string_view right) {
-  for (std::size_t i = 0; i < right.size(); ++i) {
-    if (i == left.size()) return true;  // a proper prefix sorts first
-    if (left[i] != right[i]) {
-      return static_cast<unsigned char>(left[i]) < static_cast<unsigned char>(right[i]);
-    }
-  }
-  return false;
-}
-
-bool operator<(const ShortWord& word, const std::string& key) {
-  return lessThan(word.text, key);
-}
-bool operator<(const std::string& key, const ShortWord& word) {
-  return lessThan(key, word.text);
-}
-
 // Just past the literal whose opening quote is at `quote`: past its closing quote, or on the
 // NUL when it has none.
 const char* literalEnd(const char* quote) {
@@ -60,7 +37,7 @@ KeywordTable makeKeywordTable() {
   return table;
 }
 
-std::int32_t decimalValue(const char* text) {
+std::int32_t detail::convertDecimal(const char* text) {
   // The magnitude is capped one past INT32_MAX, which is enough to saturate either way.
   constexpr std::int64_t kMagnitudeCap = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
   while (isConversionSpace(*text))
@@ -76,13 +53,12 @@ std::int32_t decimalValue(const char* text) {
   return static_cast<std::int32_t>(std::min(magnitude, kMagnitudeCap - 1));
 }
 
-// The tokens that can be longer than one character, by what their first byte starts.
+// The words, literals and the end of the text, by what their first byte starts. Delimiters,
+// one-letter words and numbers are scanned inline.
 TokenKind Interpreter::scanLongToken(TokenKind start) {
   switch (start) {
     case TokenKind::Variable:
       return scanLowerWord();
-    case TokenKind::Number:
-      return scanNumber();
     case TokenKind::String:
       return scanString();
     case TokenKind::EndOfText:
@@ -90,22 +66,6 @@ TokenKind Interpreter::scanLongToken(TokenKind start) {
     default:
       return scanOtherWord();
   }
-}
-
-// One to four digits are a Number; a longer run is one Invalid token covering all of it, so
-// the scan always moves forward.
-TokenKind Interpreter::scanNumber() {
-  const char* p = tokenStart;
-  for (int i = 0; i < kNumberScanLimit; ++i, ++p) {
-    if (!isDigit(*p)) {
-      tokenEnd = p;
-      return TokenKind::Number;
-    }
-  }
-  while (isDigit(*p))
-    ++p;
-  tokenEnd = p;
-  return TokenKind::Invalid;
 }
 
 // A literal runs to the first double quote after the opening one, across line-feeds; without
@@ -129,12 +89,10 @@ TokenKind Interpreter::scanLowerWord() {
   const char* end = tokenStart + 1;
   while (!endsWord(*end) && end - tokenStart <= kLongestKeyword)
     ++end;
-  if (endsWord(*end) && couldBeKeyword(*tokenStart, end - tokenStart)) {
-    word.clear();  // keeps its capacity: no allocation once it has grown
-    word.append(tokenStart, static_cast<std::size_t>(end - tokenStart));
-    if (const auto entry = keywords.find(ShortWord{word}); entry != keywords.end()) {
+  if (endsWord(*end)) {
+    if (const Keyword* keyword = findKeyword({tokenStart, end}); keyword != nullptr) {
       tokenEnd = end;
-      return entry->second;
+      return keyword->kind;
     }
   }
   tokenEnd = tokenStart + 1;

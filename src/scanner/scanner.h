@@ -88,17 +88,23 @@ constexpr bool hasClass(char c, CharClass charClass) {
   return (kCharClasses[static_cast<unsigned char>(c)] & charClass) != 0;
 }
 
-// For each first byte, bit n is set when some keyword of length n starts with it.
-constexpr std::array<std::uint8_t, 256> makeKeywordShapes() {
-  std::array<std::uint8_t, 256> shapes{};
-  for (const Keyword& keyword : kKeywords) {
-    shapes[static_cast<unsigned char>(keyword.text.front())] |=
-        static_cast<std::uint8_t>(1U << keyword.text.size());
+// For each first byte and length, one plus the index in kKeywords of the keyword of that
+// shape, or 0 when there is none. No two keywords share a first letter and a length.
+using KeywordIndex = std::array<std::array<std::uint8_t, kLongestKeyword + 1>, 256>;
+
+constexpr KeywordIndex makeKeywordIndex() {
+  KeywordIndex index{};
+  for (std::size_t i = 0; i < kKeywords.size(); ++i) {
+    auto& slot =
+        index[static_cast<unsigned char>(kKeywords[i].text.front())][kKeywords[i].text.size()];
+    if (slot != 0) return KeywordIndex{};  // a shared shape: the check below fails
+    slot = static_cast<std::uint8_t>(i + 1);
   }
-  return shapes;
+  return index;
 }
 
-inline constexpr std::array<std::uint8_t, 256> kKeywordShapes = makeKeywordShapes();
+inline constexpr KeywordIndex kKeywordIndex = makeKeywordIndex();
+static_assert(kKeywordIndex['r'][6] != 0, "every keyword has a shape of its own");
 
 // What the first byte of a token makes of it: the kind itself for a one-character token;
 // otherwise the kind of scan it starts, named by the kind it most often yields: Number for a
@@ -157,11 +163,14 @@ constexpr bool isOneCharacterKind(TokenKind kind) {
   return kind >= TokenKind::Comma;
 }
 
-// A cheap test before the keyword table is searched: false when no keyword has this first
-// byte and this length, so the word cannot be one.
-constexpr bool couldBeKeyword(char first, std::ptrdiff_t length) {
-  return length <= kLongestKeyword &&
-         ((detail::kKeywordShapes[static_cast<unsigned char>(first)] >> length) & 1U) != 0;
+// The keyword that the whole of `word` is, or null. Only the one keyword with the word's
+// first letter and length can match, so the lookup is one comparison.
+constexpr const Keyword* findKeyword(std::string_view word) {
+  if (word.empty() || word.size() > kLongestKeyword) return nullptr;
+  const std::uint8_t slot =
+      detail::kKeywordIndex[static_cast<unsigned char>(word.front())][word.size()];
+  if (slot == 0 || kKeywords[slot - 1].text != word) return nullptr;
+  return &kKeywords[slot - 1];
 }
 
 // The first position at or after `text` that is no blank.
@@ -178,8 +187,20 @@ const char* passLiteralOrWord(const char* start);
 // after its last byte that is no blank, or `runStart` when it holds blanks only.
 const char* lastTokenEnd(const char* runStart, const char* runEnd);
 
+namespace detail {
+std::int32_t convertDecimal(const char* text);
+}  // namespace detail
+
 // The decimal value of the text at `text`: leading white space, one optional sign, then digits
-// up to the first non-digit (0 when there are none). Values beyond 32 bits saturate.
-std::int32_t decimalValue(const char* text);
+// up to the first non-digit (0 when there are none). Values beyond 32 bits saturate. The
+// digits of a Number token are read in place; anything else goes the long way.
+inline std::int32_t decimalValue(const char* text) {
+  const char* digit = text;
+  std::int32_t value = 0;
+  while (isDigit(*digit) && digit - text < kNumberScanLimit - 1)
+    value = value * 10 + (*digit++ - '0');
+  if (digit != text && !isDigit(*digit)) return value;
+  return detail::convertDecimal(text);
+}
 
 }  // namespace linebasic

@@ -22,17 +22,18 @@ struct TextEnd {
   const char* previousEnd;
 };
 
-// Reads the text from `from`, the end of a token, to its NUL at `end`, a block at a time.
+// Reads `text` from `from`, the end of a token, to its NUL at `end`, a block at a time.
 // The line-feeds of each block up to its first hiding byte are line-feed tokens; a literal or
 // an Other word that starts there is passed whole, as the scanner passes it. `visit(at, block)`
 // sees each block (bit i of its line-feeds stands for at[i]) and returns true to stop the
 // walk; the result is then empty.
 template <typename Visit>
-std::optional<TextEnd> walkLineFeeds(const char* from, const char* end, Visit visit) {
+std::optional<TextEnd> walkLineFeeds(const char* text, const char* from, const char* end,
+                                     Visit visit) {
   const char* at = from;
   const char* runStart = from;  // just past the last literal or Other word passed
   while (true) {
-    const BlockScan block = scanBlock(at, end);
+    const BlockScan block = scanBlock(at, text, end);
     if (visit(at, block)) return std::nullopt;
     if (block.firstHider == kBlockSize) {
       at += kBlockSize;
@@ -86,18 +87,20 @@ void Interpreter::jumpToLine(std::int32_t n) {
   if (decimalValue(tokenStart) == n) return;  // the first line is tested on the text itself
   if (token == TokenKind::EndOfText) return;
   const char leading = leadingDigit(n);
-  const auto textEnd = walkLineFeeds(tokenEnd, programEnd, [&](const char* at, BlockScan block) {
-    for (std::uint64_t lineFeeds = block.lineFeeds; lineFeeds != 0; lineFeeds &= lineFeeds - 1) {
-      ++lineOrdinal;
-      const char* const lineStart = at + std::countr_zero(lineFeeds) + 1;
-      // Only a line that starts with a blank, a zero or n's first digit can carry n.
-      if (*lineStart != leading && *lineStart != '0' && !isBlank(*lineStart)) continue;
-      tokenStart = skipBlanks(lineStart);
-      token = scanToken();  // looked at only: a line-feed here is the next bit's to count
-      if (token == TokenKind::Number && decimalValue(tokenStart) == n) return true;
-    }
-    return false;
-  });
+  const auto textEnd =
+      walkLineFeeds(programText, tokenEnd, programEnd, [&](const char* at, BlockScan block) {
+        for (std::uint64_t lineFeeds = block.lineFeeds; lineFeeds != 0;
+             lineFeeds &= lineFeeds - 1) {
+          ++lineOrdinal;
+          const char* const lineStart = at + std::countr_zero(lineFeeds) + 1;
+          // Only a line that starts with a blank, a zero or n's first digit can carry n.
+          if (*lineStart != leading && *lineStart != '0' && !isBlank(*lineStart)) continue;
+          tokenStart = skipBlanks(lineStart);
+          token = scanToken();  // looked at only: a line-feed here is the next bit's to count
+          if (token == TokenKind::Number && decimalValue(tokenStart) == n) return true;
+        }
+        return false;
+      });
   if (textEnd) stopAt(textEnd->nul, textEnd->previousEnd);
 }
 
@@ -106,16 +109,17 @@ void Interpreter::jumpToLine(std::int32_t n) {
 void Interpreter::jumpToOrdinal(std::int32_t n) {
   restartScan();
   if (lineOrdinal == n || token == TokenKind::EndOfText) return;
-  const auto textEnd = walkLineFeeds(tokenEnd, programEnd, [&](const char* at, BlockScan block) {
-    if (lineOrdinal < n && n - lineOrdinal <= block.lineFeedCount) {
-      const char* const lineFeed = at + nthSetBit(block.lineFeeds, n - lineOrdinal - 1);
-      lineOrdinal = n - 1;
-      stopAt(lineFeed, lineFeed);
-      return true;
-    }
-    lineOrdinal += block.lineFeedCount;
-    return false;
-  });
+  const auto textEnd =
+      walkLineFeeds(programText, tokenEnd, programEnd, [&](const char* at, BlockScan block) {
+        if (lineOrdinal < n && n - lineOrdinal <= block.lineFeedCount) {
+          const char* const lineFeed = at + nthSetBit(block.lineFeeds, n - lineOrdinal - 1);
+          lineOrdinal = n - 1;
+          stopAt(lineFeed, lineFeed);
+          return true;
+        }
+        lineOrdinal += block.lineFeedCount;
+        return false;
+      });
   if (textEnd) stopAt(textEnd->nul, textEnd->previousEnd);
 }
 
