@@ -3,8 +3,9 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 
-#include "scanner/byte_blocks.h"
+#include "scanner/line_feeds.h"
 #include "test_support.h"
 
 namespace linebasic {
@@ -55,28 +56,34 @@ TEST(ScannerTest, ConvertsDecimalTextLikeAtoi) {
   }
 }
 
-// Every block scanner this processor runs must agree with the portable one. The blocks are
-// made of bytes that hide nothing, each replaced by any byte at all one time in 48.
-TEST(ScannerTest, BlockScannersAgree) {
+// Every line-feed search this processor supports must find what the portable one finds. The
+// texts are made of bytes that hide nothing, each replaced by any byte at all one time in 48.
+TEST(ScannerTest, LineFeedSearchesAgree) {
   std::string plain;
   for (int byte = 0; byte < 256; ++byte) {
     if (!hidesLineFeeds(static_cast<char>(byte))) plain += static_cast<char>(byte);
   }
   std::mt19937 generator(11);
-  std::array<char, kBlockSize> block{};
   for (int round = 0; round < 20000; ++round) {
-    for (char& byte : block) {
+    std::string text(generator() % 300, ' ');
+    for (char& byte : text) {
       const auto pick = generator();
       byte = pick % 48 == 0 ? static_cast<char>(pick >> 8) : plain[(pick >> 8) % plain.size()];
     }
-    const int skip = round % kBlockSize;
-    const BlockScan expected = detail::blockScanners().front()(block.data(), skip);
-    for (const detail::BlockScanner scanner : detail::blockScanners()) {
-      const BlockScan actual = scanner(block.data(), skip);
-      ASSERT_TRUE(actual.lineFeeds == expected.lineFeeds &&
-                  actual.lineFeedCount == expected.lineFeedCount &&
-                  actual.firstHider == expected.firstHider)
-          << ::testing::PrintToString(std::string(block.data(), block.size()));
+    const char* const start = text.c_str();
+    const char* const end = start + text.size();
+    const char* const from = start + generator() % (text.size() + 1);
+    const auto count = static_cast<std::int32_t>(generator() % 12 + 1);
+    const std::int32_t n = std::array{0, 1, 2, 9, 10, 12, 20, 1270, -5}[round % 9];
+    const auto find = [&](const detail::LineFeedSearch& search) {
+      const LineFeedStop line = search.lineFeed(start, from, end, count);
+      const LineFeedStop numbered = search.numberedLine(start, from, end, n);
+      return std::tuple(line.at, line.previousEnd, line.lineFeedsBefore, numbered.at,
+                        numbered.previousEnd, numbered.lineFeedsBefore);
+    };
+    for (const detail::LineFeedSearch& search : detail::lineFeedSearches()) {
+      ASSERT_EQ(find(search), find(detail::lineFeedSearches().front()))
+          << ::testing::PrintToString(text) << " from " << from - start;
     }
   }
 }

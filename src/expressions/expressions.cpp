@@ -98,7 +98,7 @@ std::int32_t Interpreter::evalRelation() {
 }
 
 // "&" and "|" are bitwise and bind exactly as loosely as "+" and "-".
-std::int32_t Interpreter::evalExpression() {
+[[gnu::flatten]] std::int32_t Interpreter::evalExpression() {
   std::int32_t value = evalTerm();
   while (isAdditive(token)) {
     const TokenKind op = token;

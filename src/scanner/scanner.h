@@ -169,8 +169,12 @@ constexpr const Keyword* findKeyword(std::string_view word) {
   if (word.empty() || word.size() > kLongestKeyword) return nullptr;
   const std::uint8_t slot =
       detail::kKeywordIndex[static_cast<unsigned char>(word.front())][word.size()];
-  if (slot == 0 || kKeywords[slot - 1].text != word) return nullptr;
-  return &kKeywords[slot - 1];
+  if (slot == 0) return nullptr;
+  const Keyword& keyword = kKeywords[slot - 1];
+  for (std::size_t i = 1; i < word.size(); ++i) {  // the first letter matches already
+    if (word[i] != keyword.text[i]) return nullptr;
+  }
+  return &keyword;
 }
 
 // The first position at or after `text` that is no blank.
