@@ -83,20 +83,19 @@ class Interpreter {
   void jumpToOrdinal(std::int32_t n);
 
   std::int32_t lineOrdinal = 0;  // Newline tokens advance has counted since the last restart
-  TokenKind token = TokenKind::Invalid;  // kind of the current token
-  std::map<std::string, TokenKind, std::less<>>
-      keywords;                                           // the keywords, as findKeyword knows them
-  const char* tokenStart = nullptr;                       // first character of the current token
-  const char* tokenEnd = nullptr;                         // just past the current token
-  const char* programText = nullptr;                      // the loaded NUL-terminated text
-  const char* programEnd = nullptr;                       // its terminating NUL
-  char literal[kLiteralMax + 1] = {};                     // the string literal PRINT writes last
-  std::array<std::int32_t, kGosubDepthMax> gosubStack{};  // return points, as line ordinals
-  std::int32_t gosubDepth = 0;                            // entries in use in gosubStack
-  std::array<ForFrame, kForDepthMax> forStack{};          // active FOR loops, innermost last
-  std::int32_t forDepth = 0;                              // entries in use in forStack
-  std::array<std::int8_t, kVariableCount> variables{};    // a to z; all start at 0
-  std::int32_t endReached = 0;                            // 1 once END has run
+  TokenKind token = TokenKind::Invalid;                    // kind of the current token
+  std::map<std::string, TokenKind, std::less<>> keywords;  // the keywords, as keywordAt knows them
+  const char* tokenStart = nullptr;                        // first character of the current token
+  const char* tokenEnd = nullptr;                          // just past the current token
+  const char* programText = nullptr;                       // the loaded NUL-terminated text
+  const char* programEnd = nullptr;                        // its terminating NUL
+  char literal[kLiteralMax + 1] = {};                      // the string literal PRINT writes last
+  std::array<std::int32_t, kGosubDepthMax> gosubStack{};   // return points, as line ordinals
+  std::int32_t gosubDepth = 0;                             // entries in use in gosubStack
+  std::array<ForFrame, kForDepthMax> forStack{};           // active FOR loops, innermost last
+  std::int32_t forDepth = 0;                               // entries in use in forStack
+  std::array<std::int8_t, kVariableCount> variables{};     // a to z; all start at 0
+  std::int32_t endReached = 0;                             // 1 once END has run
   std::int32_t nestingDepth = 0;  // open parentheses and running IF statements, together
 
  private:

@@ -16,6 +16,7 @@ inline TokenKind Interpreter::scanToken() {
     return kind;
   }
   if (kind == TokenKind::Number) return scanNumber();
+  if (kind == TokenKind::Variable) return scanLowerWord();
   return scanLongToken(kind);
 }
 

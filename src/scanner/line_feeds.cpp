@@ -29,17 +29,26 @@ constexpr bool startsLine(char c, char digit) {
   return digit != '\0' && (c == digit || c == '0' || isBlank(c));
 }
 
-// Classifies the kBlockSize bytes at `block`, reading the byte after them too.
-BlockMasks classifyPortable(const char* block, char digit) {
-  BlockMasks masks{};
-  for (int i = 0; i < kBlockSize; ++i) {
-    const std::uint64_t bit = std::uint64_t{1} << i;
-    if (block[i] == '\n') masks.lineFeeds |= bit;
-    if (block[i] == '\n' && startsLine(block[i + 1], digit)) masks.lineStarts |= bit;
-    if (hidesLineFeeds(block[i])) masks.hiders |= bit;
+// A classifier is made for a search's digit and classifies the kBlockSize bytes at a block,
+// reading the byte after them too. This one goes byte by byte.
+class PortableClassifier {
+ public:
+  explicit PortableClassifier(char digit) : digit_(digit) {}
+
+  BlockMasks operator()(const char* block) const {
+    BlockMasks masks{};
+    for (int i = 0; i < kBlockSize; ++i) {
+      const std::uint64_t bit = std::uint64_t{1} << i;
+      if (block[i] == '\n') masks.lineFeeds |= bit;
+      if (block[i] == '\n' && startsLine(block[i + 1], digit_)) masks.lineStarts |= bit;
+      if (hidesLineFeeds(block[i])) masks.hiders |= bit;
+    }
+    return masks;
   }
-  return masks;
-}
+
+ private:
+  char digit_;
+};
 
 #ifdef LINEBASIC_X86_VECTORS
 
@@ -60,27 +69,37 @@ std::uint64_t bitsOf(__m128i bytes) {
   return static_cast<std::uint16_t>(_mm_movemask_epi8(bytes));
 }
 
-BlockMasks classifySse2(const char* block, char digit) {
-  BlockMasks masks{};
-  for (int offset = 0; offset < kBlockSize; offset += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + offset));
-    const __m128i punctuation = _mm_andnot_si128(
-        _mm_or_si128(_mm_or_si128(equalTo(bytes, '\''), equalTo(bytes, '.')), equalTo(bytes, ':')),
-        inRange(bytes, '%', '>'));
-    const __m128i single = _mm_or_si128(_mm_or_si128(equalTo(bytes, ' '), equalTo(bytes, '\t')),
-                                        _mm_or_si128(equalTo(bytes, '|'), equalTo(bytes, '\n')));
-    const __m128i plain = _mm_or_si128(_mm_or_si128(punctuation, single), inRange(bytes, 'a', 'z'));
-    const __m128i lineFeeds = equalTo(bytes, '\n');
-    masks.hiders |= (~bitsOf(plain) & 0xFFFF) << offset;
-    masks.lineFeeds |= bitsOf(lineFeeds) << offset;
-    if (digit == '\0') continue;
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + offset + 1));
-    const __m128i starts = _mm_or_si128(_mm_or_si128(equalTo(next, digit), equalTo(next, '0')),
-                                        _mm_or_si128(equalTo(next, ' '), equalTo(next, '\t')));
-    masks.lineStarts |= bitsOf(_mm_and_si128(lineFeeds, starts)) << offset;
+class Sse2Classifier {
+ public:
+  explicit Sse2Classifier(char digit) : digit_(digit) {}
+
+  BlockMasks operator()(const char* block) const {
+    BlockMasks masks{};
+    for (int offset = 0; offset < kBlockSize; offset += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + offset));
+      const __m128i punctuation =
+          _mm_andnot_si128(_mm_or_si128(_mm_or_si128(equalTo(bytes, '\''), equalTo(bytes, '.')),
+                                        equalTo(bytes, ':')),
+                           inRange(bytes, '%', '>'));
+      const __m128i single = _mm_or_si128(_mm_or_si128(equalTo(bytes, ' '), equalTo(bytes, '\t')),
+                                          _mm_or_si128(equalTo(bytes, '|'), equalTo(bytes, '\n')));
+      const __m128i plain =
+          _mm_or_si128(_mm_or_si128(punctuation, single), inRange(bytes, 'a', 'z'));
+      const __m128i lineFeeds = equalTo(bytes, '\n');
+      masks.hiders |= (~bitsOf(plain) & 0xFFFF) << offset;
+      masks.lineFeeds |= bitsOf(lineFeeds) << offset;
+      if (digit_ == '\0') continue;
+      const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + offset + 1));
+      const __m128i starts = _mm_or_si128(_mm_or_si128(equalTo(next, digit_), equalTo(next, '0')),
+                                          _mm_or_si128(equalTo(next, ' '), equalTo(next, '\t')));
+      masks.lineStarts |= bitsOf(_mm_and_si128(lineFeeds, starts)) << offset;
+    }
+    return masks;
   }
-  return masks;
-}
+
+ private:
+  char digit_;
+};
 
 // AVX2 classifies 32 bytes with two table lookups, by the low and by the high four bits of
 // each byte. Each row of 16 byte values (same high four bits) that holds a byte that hides
@@ -107,43 +126,69 @@ constexpr NibbleTables makeNibbleTables() {
 constexpr NibbleTables kNibbleTables = makeNibbleTables();
 static_assert(kNibbleTables.high != std::array<std::uint8_t, 16>{}, "one bit per row");
 
-__attribute__((target("avx2"))) __m256i tableOf(const std::array<std::uint8_t, 16>& table) {
-  return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&table)));
-}
+// The constants live in the classifier, made once per search.
+class Avx2Classifier {
+ public:
+  __attribute__((target("avx2"))) explicit Avx2Classifier(char digit)
+      : lowTable_(tableOf(kNibbleTables.low)),
+        highTable_(tableOf(kNibbleTables.high)),
+        lowBits_(_mm256_set1_epi8(0x0F)),
+        lineFeed_(_mm256_set1_epi8('\n')),
+        digit_(digit) {}
 
-__attribute__((target("avx2"))) __m256i equalTo(__m256i bytes, char c) {
-  return _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c));
-}
+  __attribute__((target("avx2"))) BlockMasks operator()(const char* block) const {
+    const BlockMasks low = classifyHalf(block);
+    const BlockMasks high = classifyHalf(block + 32);
+    return {low.lineFeeds | high.lineFeeds << 32, low.hiders | high.hiders << 32,
+            low.lineStarts | high.lineStarts << 32};
+  }
 
-__attribute__((target("avx2"))) std::uint64_t bitsOf(__m256i bytes) {
-  return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
-}
+ private:
+  __attribute__((target("avx2"))) static __m256i tableOf(
+      const std::array<std::uint8_t, 16>& table) {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&table)));
+  }
 
-// The masks of the 32 bytes at `at`, in the low half of each.
-__attribute__((target("avx2"))) BlockMasks classifyAvx2Half(const char* at, char digit) {
-  const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-  const __m256i lowBits = _mm256_set1_epi8(0x0F);
-  const __m256i low =
-      _mm256_shuffle_epi8(tableOf(kNibbleTables.low), _mm256_and_si256(bytes, lowBits));
-  const __m256i high = _mm256_shuffle_epi8(tableOf(kNibbleTables.high),
-                                           _mm256_and_si256(_mm256_srli_epi16(bytes, 4), lowBits));
-  const __m256i hides = _mm256_cmpeq_epi8(_mm256_and_si256(low, high), _mm256_setzero_si256());
-  const __m256i lineFeeds = equalTo(bytes, '\n');
-  if (digit == '\0') return {bitsOf(lineFeeds), bitsOf(hides), 0};
-  const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
-  const __m256i starts = _mm256_or_si256(_mm256_or_si256(equalTo(next, digit), equalTo(next, '0')),
-                                         _mm256_or_si256(equalTo(next, ' '), equalTo(next, '\t')));
-  return {bitsOf(lineFeeds), bitsOf(hides), bitsOf(_mm256_and_si256(lineFeeds, starts))};
-}
+  __attribute__((target("avx2"))) static __m256i equalTo(__m256i bytes, char c) {
+    return _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c));
+  }
 
-__attribute__((target("avx2"))) BlockMasks classifyAvx2(const char* block, char digit) {
-  const BlockMasks low = classifyAvx2Half(block, digit);
-  const BlockMasks high = classifyAvx2Half(block + 32, digit);
-  return {low.lineFeeds | high.lineFeeds << 32, low.hiders | high.hiders << 32,
-          low.lineStarts | high.lineStarts << 32};
-}
+  __attribute__((target("avx2"))) static std::uint64_t bitsOf(__m256i bytes) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
+  }
+
+  // The masks of the 32 bytes at `at`, in the low half of each.
+  __attribute__((target("avx2"))) BlockMasks classifyHalf(const char* at) const {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i low = _mm256_shuffle_epi8(lowTable_, _mm256_and_si256(bytes, lowBits_));
+    const __m256i high =
+        _mm256_shuffle_epi8(highTable_, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), lowBits_));
+    const __m256i hides = _mm256_cmpeq_epi8(_mm256_and_si256(low, high), _mm256_setzero_si256());
+    const __m256i lineFeeds = _mm256_cmpeq_epi8(bytes, lineFeed_);
+    if (digit_ == '\0') return {bitsOf(lineFeeds), bitsOf(hides), 0};
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
+    const __m256i starts =
+        _mm256_or_si256(_mm256_or_si256(equalTo(next, digit_), equalTo(next, '0')),
+                        _mm256_or_si256(equalTo(next, ' '), equalTo(next, '\t')));
+    return {bitsOf(lineFeeds), bitsOf(hides), bitsOf(_mm256_and_si256(lineFeeds, starts))};
+  }
+
+  __m256i lowTable_;
+  __m256i highTable_;
+  __m256i lowBits_;  // the low four bits of each byte
+  __m256i lineFeed_;
+  char digit_;
+};
 
 #endif
+
+// The masks of the text from `at` to its NUL at `end`, fewer than kBlockSize bytes, followed
+// by NULs: a copy, classified by the portable code, which finds what the others find.
+[[gnu::noinline]] BlockMasks classifyShortText(const char* at, const char* end, char digit) {
+  std::array<char, kBlockSize + 1> copy{};
+  std::memcpy(copy.data(), at, static_cast<std::size_t>(end - at));
+  return PortableClassifier(digit)(copy.data());
+}
 
 // What a search sees of a block: its masks up to the first byte that may hide a line-feed.
 struct Block {
@@ -170,32 +215,29 @@ Block blockOf(BlockMasks masks, int skip) {
 // line-feeds to `passed`. Whole blocks that hold no hiding byte, no line start and fewer than
 // `count - passed` line-feeds go to `passed` at once. A literal or Other word at a block's
 // first hiding byte is passed whole, as the scanner passes it; the walk ends on the NUL. The
-// last block is the text's last kBlockSize bytes, with those before `at` dropped, or a copy
-// when the text is shorter.
-template <BlockMasks (*classify)(const char*, char), typename Visit>
+// last block is the text's last kBlockSize bytes, with those before `at` dropped.
+template <typename Classifier, typename Visit>
 LineFeedStop walkBlocks(const char* start, const char* from, const char* end, std::int32_t count,
                         char digit, Visit visit) {
+  const Classifier classify(digit);
   std::int32_t passed = 0;
   const char* at = from;
-  const char* runStart = from;              // just past the last literal or Other word passed
-  std::array<char, kBlockSize + 1> copy{};  // the end of a text shorter than a block
+  const char* runStart = from;  // just past the last literal or Other word passed
   while (true) {
     for (; end - at >= kBlockSize; at += kBlockSize) {
-      const BlockMasks masks = classify(at, digit);
+      const BlockMasks masks = classify(at);
       const int lineFeeds = std::popcount(masks.lineFeeds);
       if ((masks.hiders | masks.lineStarts) != 0 || lineFeeds >= count - passed) break;
       passed += lineFeeds;
     }
-    const char* bytes = at;
-    int skip = 0;
-    if (end - at < kBlockSize && end - start >= kBlockSize && at != end) {
-      bytes = end - kBlockSize;
-      skip = static_cast<int>(kBlockSize - (end - at));
-    } else if (end - at < kBlockSize) {
-      std::memcpy(copy.data(), at, static_cast<std::size_t>(end - at) + 1);  // with the NUL
-      bytes = copy.data();
+    Block block{};
+    if (end - at >= kBlockSize) {
+      block = blockOf(classify(at), 0);
+    } else if (end - start >= kBlockSize && at != end) {
+      block = blockOf(classify(end - kBlockSize), static_cast<int>(kBlockSize - (end - at)));
+    } else {
+      block = blockOf(classifyShortText(at, end, digit), 0);
     }
-    const Block block = blockOf(classify(bytes, digit), skip);
     if (const char* const stop = visit(at, block, passed); stop != nullptr) {
       return {stop, stop, passed};
     }
@@ -218,10 +260,10 @@ int nthSetBit(std::uint64_t bits, std::int32_t n) {
   return std::countr_zero(bits);
 }
 
-template <BlockMasks (*classify)(const char*, char)>
+template <typename Classifier>
 LineFeedStop findLineFeedWith(const char* start, const char* from, const char* end,
                               std::int32_t count) {
-  return walkBlocks<classify>(
+  return walkBlocks<Classifier>(
       start, from, end, count, '\0',
       [count](const char* at, const Block& block, std::int32_t& passed) -> const char* {
         const int lineFeeds = std::popcount(block.lineFeeds);
@@ -252,10 +294,10 @@ bool isNumberOf(const char* at, std::int32_t n) {
   return digits > 0 && digits < kNumberScanLimit && decimalValue(at) == n;
 }
 
-template <BlockMasks (*classify)(const char*, char)>
+template <typename Classifier>
 LineFeedStop findNumberedLineWith(const char* start, const char* from, const char* end,
                                   std::int32_t n) {
-  return walkBlocks<classify>(
+  return walkBlocks<Classifier>(
       start, from, end, kNoCount, leadingDigit(n),
       [n](const char* at, const Block& block, std::int32_t& passed) -> const char* {
         for (std::uint64_t starts = block.lineStarts; starts != 0; starts &= starts - 1) {
@@ -271,25 +313,25 @@ LineFeedStop findNumberedLineWith(const char* start, const char* from, const cha
       });
 }
 
-template <BlockMasks (*classify)(const char*, char)>
-constexpr detail::LineFeedSearch kSearchWith = {findLineFeedWith<classify>,
-                                                findNumberedLineWith<classify>};
+template <typename Classifier>
+constexpr detail::LineFeedSearch kSearchWith = {findLineFeedWith<Classifier>,
+                                                findNumberedLineWith<Classifier>};
 
 #ifdef LINEBASIC_X86_VECTORS
 
 // The AVX2 searches, compiled for AVX2 with everything they call.
 __attribute__((target("avx2,bmi,popcnt"), flatten)) LineFeedStop findLineFeedAvx2(
     const char* start, const char* from, const char* end, std::int32_t count) {
-  return findLineFeedWith<classifyAvx2>(start, from, end, count);
+  return findLineFeedWith<Avx2Classifier>(start, from, end, count);
 }
 
 __attribute__((target("avx2,bmi,popcnt"), flatten)) LineFeedStop findNumberedLineAvx2(
     const char* start, const char* from, const char* end, std::int32_t n) {
-  return findNumberedLineWith<classifyAvx2>(start, from, end, n);
+  return findNumberedLineWith<Avx2Classifier>(start, from, end, n);
 }
 
 const std::array<detail::LineFeedSearch, 3> kSearches = {
-    kSearchWith<classifyPortable>, kSearchWith<classifySse2>,
+    kSearchWith<PortableClassifier>, kSearchWith<Sse2Classifier>,
     detail::LineFeedSearch{findLineFeedAvx2, findNumberedLineAvx2}};
 
 std::size_t supportedSearches() {
@@ -300,7 +342,7 @@ std::size_t supportedSearches() {
 
 #else
 
-const std::array<detail::LineFeedSearch, 1> kSearches = {kSearchWith<classifyPortable>};
+const std::array<detail::LineFeedSearch, 1> kSearches = {kSearchWith<PortableClassifier>};
 
 std::size_t supportedSearches() {
   return 1;
@@ -308,25 +350,10 @@ std::size_t supportedSearches() {
 
 #endif
 
-const detail::LineFeedSearch& fastestSearch() {
-  static const detail::LineFeedSearch& fastest = detail::lineFeedSearches().back();
-  return fastest;
-}
-
 }  // namespace
 
 std::span<const detail::LineFeedSearch> detail::lineFeedSearches() {
   return std::span(kSearches).first(supportedSearches());
-}
-
-LineFeedStop findLineFeed(const char* start, const char* from, const char* end,
-                          std::int32_t count) {
-  return fastestSearch().lineFeed(start, from, end, count);
-}
-
-LineFeedStop findNumberedLine(const char* start, const char* from, const char* end,
-                              std::int32_t n) {
-  return fastestSearch().numberedLine(start, from, end, n);
 }
 
 }  // namespace linebasic

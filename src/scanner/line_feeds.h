@@ -31,16 +31,6 @@ struct LineFeedStop {
   std::int32_t lineFeedsBefore;  // the line-feed tokens the search passed before `at`
 };
 
-// Both searches read the text that starts at `start` and ends with the NUL at `end`, from
-// `from`, the end of a token, and read nothing past the NUL.
-
-// Stops on the `count`-th line-feed token (the first is 1), or on the NUL.
-LineFeedStop findLineFeed(const char* start, const char* from, const char* end, std::int32_t count);
-
-// Stops on the first line-feed token that a Number token of value n follows, past blanks, or
-// on the NUL.
-LineFeedStop findNumberedLine(const char* start, const char* from, const char* end, std::int32_t n);
-
 namespace detail {
 
 using Search = LineFeedStop (*)(const char* start, const char* from, const char* end,
@@ -55,6 +45,27 @@ struct LineFeedSearch {
 // Every way this build has that this processor supports, the portable one first.
 std::span<const LineFeedSearch> lineFeedSearches();
 
+inline const LineFeedSearch& fastestSearch() {
+  static const LineFeedSearch& fastest = lineFeedSearches().back();
+  return fastest;
+}
+
 }  // namespace detail
+
+// Both searches read the text that starts at `start` and ends with the NUL at `end`, from
+// `from`, the end of a token, and read nothing past the NUL.
+
+// Stops on the `count`-th line-feed token (the first is 1), or on the NUL.
+inline LineFeedStop findLineFeed(const char* start, const char* from, const char* end,
+                                 std::int32_t count) {
+  return detail::fastestSearch().lineFeed(start, from, end, count);
+}
+
+// Stops on the first line-feed token that a Number token of value n follows, past blanks, or
+// on the NUL.
+inline LineFeedStop findNumberedLine(const char* start, const char* from, const char* end,
+                                     std::int32_t n) {
+  return detail::fastestSearch().numberedLine(start, from, end, n);
+}
 
 }  // namespace linebasic

@@ -53,12 +53,9 @@ std::int32_t detail::convertDecimal(const char* text) {
   return static_cast<std::int32_t>(std::min(magnitude, kMagnitudeCap - 1));
 }
 
-// The words, literals and the end of the text, by what their first byte starts. Delimiters,
-// one-letter words and numbers are scanned inline.
+// Other words, literals and the end of the text, by what their first byte starts.
 TokenKind Interpreter::scanLongToken(TokenKind start) {
   switch (start) {
-    case TokenKind::Variable:
-      return scanLowerWord();
     case TokenKind::String:
       return scanString();
     case TokenKind::EndOfText:
@@ -83,17 +80,11 @@ TokenKind Interpreter::scanOtherWord() {
 }
 
 // A word that starts with a lower-case letter is a keyword when the whole word is one;
-// otherwise it yields just that letter as a Variable, and the rest is scanned again. The scan
-// looks no further than the longest keyword, so a long word costs no more than a short one.
+// otherwise it yields just that letter as a Variable, and the rest is scanned again.
 TokenKind Interpreter::scanLowerWord() {
-  const char* end = tokenStart + 1;
-  while (!endsWord(*end) && end - tokenStart <= kLongestKeyword)
-    ++end;
-  if (endsWord(*end)) {
-    if (const Keyword* keyword = findKeyword({tokenStart, end}); keyword != nullptr) {
-      tokenEnd = end;
-      return keyword->kind;
-    }
+  if (const Keyword* keyword = keywordAt(tokenStart); keyword != nullptr) {
+    tokenEnd = tokenStart + keyword->text.size();
+    return keyword->kind;
   }
   tokenEnd = tokenStart + 1;
   return TokenKind::Variable;

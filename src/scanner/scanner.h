@@ -40,16 +40,6 @@ inline constexpr std::array<Keyword, 13> kKeywords = {{
     {"end", TokenKind::End},
 }};
 
-constexpr int longestKeyword() {
-  std::size_t longest = 0;
-  for (const Keyword& keyword : kKeywords)
-    longest = std::max(longest, keyword.text.size());
-  return static_cast<int>(longest);
-}
-
-// The length of the longest keyword, "return": no longer word needs looking up.
-inline constexpr int kLongestKeyword = longestKeyword();
-
 using KeywordTable = std::map<std::string, TokenKind, std::less<>>;
 
 // The thirteen lower-case keywords; upper- and mixed-case forms are ordinary words.
@@ -88,23 +78,22 @@ constexpr bool hasClass(char c, CharClass charClass) {
   return (kCharClasses[static_cast<unsigned char>(c)] & charClass) != 0;
 }
 
-// For each first byte and length, one plus the index in kKeywords of the keyword of that
-// shape, or 0 when there is none. No two keywords share a first letter and a length.
-using KeywordIndex = std::array<std::array<std::uint8_t, kLongestKeyword + 1>, 256>;
+// For each first byte, the keywords that start with it, as one plus their index in kKeywords;
+// 0 fills the places left over.
+using KeywordsByLetter = std::array<std::array<std::uint8_t, 2>, 256>;
 
-constexpr KeywordIndex makeKeywordIndex() {
-  KeywordIndex index{};
+constexpr KeywordsByLetter makeKeywordsByLetter() {
+  KeywordsByLetter byLetter{};
   for (std::size_t i = 0; i < kKeywords.size(); ++i) {
-    auto& slot =
-        index[static_cast<unsigned char>(kKeywords[i].text.front())][kKeywords[i].text.size()];
-    if (slot != 0) return KeywordIndex{};  // a shared shape: the check below fails
-    slot = static_cast<std::uint8_t>(i + 1);
+    auto& places = byLetter[static_cast<unsigned char>(kKeywords[i].text.front())];
+    if (places.back() != 0) return KeywordsByLetter{};  // no place left: the check below fails
+    places[places.front() == 0 ? 0 : 1] = static_cast<std::uint8_t>(i + 1);
   }
-  return index;
+  return byLetter;
 }
 
-inline constexpr KeywordIndex kKeywordIndex = makeKeywordIndex();
-static_assert(kKeywordIndex['r'][6] != 0, "every keyword has a shape of its own");
+inline constexpr KeywordsByLetter kKeywordsByLetter = makeKeywordsByLetter();
+static_assert(kKeywordsByLetter['r'][0] != 0, "no more than two keywords share a first letter");
 
 // What the first byte of a token makes of it: the kind itself for a one-character token;
 // otherwise the kind of scan it starts, named by the kind it most often yields: Number for a
@@ -163,18 +152,18 @@ constexpr bool isOneCharacterKind(TokenKind kind) {
   return kind >= TokenKind::Comma;
 }
 
-// The keyword that the whole of `word` is, or null. Only the one keyword with the word's
-// first letter and length can match, so the lookup is one comparison.
-constexpr const Keyword* findKeyword(std::string_view word) {
-  if (word.empty() || word.size() > kLongestKeyword) return nullptr;
-  const std::uint8_t slot =
-      detail::kKeywordIndex[static_cast<unsigned char>(word.front())][word.size()];
-  if (slot == 0) return nullptr;
-  const Keyword& keyword = kKeywords[slot - 1];
-  for (std::size_t i = 1; i < word.size(); ++i) {  // the first letter matches already
-    if (word[i] != keyword.text[i]) return nullptr;
+// The keyword that the word at `text` is: its letters start the text, and a space, a
+// line-feed or the end of the text follows them. Null when the word is no keyword.
+constexpr const Keyword* keywordAt(const char* text) {
+  for (const std::uint8_t place : detail::kKeywordsByLetter[static_cast<unsigned char>(*text)]) {
+    if (place == 0) break;
+    const Keyword& keyword = kKeywords[place - 1];
+    std::size_t length = 1;  // the first letter matches already
+    while (length < keyword.text.size() && text[length] == keyword.text[length])
+      ++length;
+    if (length == keyword.text.size() && endsWord(text[length])) return &keyword;
   }
-  return &keyword;
+  return nullptr;
 }
 
 // The first position at or after `text` that is no blank.
