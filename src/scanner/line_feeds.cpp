@@ -29,19 +29,41 @@ constexpr bool startsLine(char c, char digit) {
   return digit != '\0' && (c == digit || c == '0' || isBlank(c));
 }
 
-// A classifier is made for a search's digit and classifies the kBlockSize bytes at a block,
-// reading the byte after them too. This one goes byte by byte.
+// What a byte is to a search where a token may start.
+enum class ByteRole : std::uint8_t { Plain, LineFeed, Hider };
+
+constexpr std::array<ByteRole, 256> makeByteRoles() {
+  std::array<ByteRole, 256> roles{};
+  for (int byte = 0; byte < 256; ++byte) {
+    const char c = static_cast<char>(byte);
+    if (c == '\n') roles[static_cast<std::size_t>(byte)] = ByteRole::LineFeed;
+    if (hidesLineFeeds(c)) roles[static_cast<std::size_t>(byte)] = ByteRole::Hider;
+  }
+  return roles;
+}
+
+constexpr std::array<ByteRole, 256> kByteRoles = makeByteRoles();
+
+// A classifier is made for a search's digit. It classifies the kBlockSize bytes at a block
+// from byte `first` on, reading the byte after them too; a search looks at nothing past the
+// first hiding byte, and at no byte before `first`. This one goes byte by byte, from `first`
+// to the first hiding byte.
 class PortableClassifier {
  public:
   explicit PortableClassifier(char digit) : digit_(digit) {}
 
-  BlockMasks operator()(const char* block) const {
+  BlockMasks operator()(const char* block, int first) const {
     BlockMasks masks{};
-    for (int i = 0; i < kBlockSize; ++i) {
+    for (int i = first; i < kBlockSize; ++i) {
+      const ByteRole role = kByteRoles[static_cast<unsigned char>(block[i])];
+      if (role == ByteRole::Plain) continue;
       const std::uint64_t bit = std::uint64_t{1} << i;
-      if (block[i] == '\n') masks.lineFeeds |= bit;
-      if (block[i] == '\n' && startsLine(block[i + 1], digit_)) masks.lineStarts |= bit;
-      if (hidesLineFeeds(block[i])) masks.hiders |= bit;
+      if (role == ByteRole::Hider) {
+        masks.hiders |= bit;
+        break;
+      }
+      masks.lineFeeds |= bit;
+      if (startsLine(block[i + 1], digit_)) masks.lineStarts |= bit;
     }
     return masks;
   }
@@ -73,7 +95,7 @@ class Sse2Classifier {
  public:
   explicit Sse2Classifier(char digit) : digit_(digit) {}
 
-  BlockMasks operator()(const char* block) const {
+  BlockMasks operator()(const char* block, int /*first*/) const {
     BlockMasks masks{};
     for (int offset = 0; offset < kBlockSize; offset += 16) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + offset));
@@ -136,7 +158,7 @@ class Avx2Classifier {
         lineFeed_(_mm256_set1_epi8('\n')),
         digit_(digit) {}
 
-  __attribute__((target("avx2"))) BlockMasks operator()(const char* block) const {
+  __attribute__((target("avx2"))) BlockMasks operator()(const char* block, int /*first*/) const {
     const BlockMasks low = classifyHalf(block);
     const BlockMasks high = classifyHalf(block + 32);
     return {low.lineFeeds | high.lineFeeds << 32, low.hiders | high.hiders << 32,
@@ -187,7 +209,7 @@ class Avx2Classifier {
 [[gnu::noinline]] BlockMasks classifyShortText(const char* at, const char* end, char digit) {
   std::array<char, kBlockSize + 1> copy{};
   std::memcpy(copy.data(), at, static_cast<std::size_t>(end - at));
-  return PortableClassifier(digit)(copy.data());
+  return PortableClassifier(digit)(copy.data(), 0);
 }
 
 // What a search sees of a block: its masks up to the first byte that may hide a line-feed.
@@ -225,16 +247,17 @@ LineFeedStop walkBlocks(const char* start, const char* from, const char* end, st
   const char* runStart = from;  // just past the last literal or Other word passed
   while (true) {
     for (; end - at >= kBlockSize; at += kBlockSize) {
-      const BlockMasks masks = classify(at);
+      const BlockMasks masks = classify(at, 0);
       const int lineFeeds = std::popcount(masks.lineFeeds);
       if ((masks.hiders | masks.lineStarts) != 0 || lineFeeds >= count - passed) break;
       passed += lineFeeds;
     }
     Block block{};
     if (end - at >= kBlockSize) {
-      block = blockOf(classify(at), 0);
+      block = blockOf(classify(at, 0), 0);
     } else if (end - start >= kBlockSize && at != end) {
-      block = blockOf(classify(end - kBlockSize), static_cast<int>(kBlockSize - (end - at)));
+      const int skip = static_cast<int>(kBlockSize - (end - at));
+      block = blockOf(classify(end - kBlockSize, skip), skip);
     } else {
       block = blockOf(classifyShortText(at, end, digit), 0);
     }
