@@ -1,5 +1,5 @@
 // The line searches written the slow, literal way: token by token with advance. The real
-// searches pass lines byte by byte and must leave exactly the state these leave.
+// searches read the text a block at a time and must leave exactly the state these leave.
 #pragma once
 
 #include <cstdint>
