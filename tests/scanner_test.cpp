@@ -30,7 +30,7 @@ std::string scan(const std::string& text) {
 TEST(ScannerTest, CutsTokens) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"x=x+i   ", "x = x + i "},
-      {"print(1) 10print gosubs", "p r i n t ( 1 ) 10 print g o s u b s "},
+      {"print(1) 10print gosubs gasub", "p r i n t ( 1 ) 10 print g o s u b s g a s u b "},
       {"Hello\tWorld Print xprint y", "<Hello\tWorld> <Print> x print y "},
       {",;+-&|*/%()<>=\n", ", ; + - & | * / % ( ) < > = \n "},
       {"let print if then else for to next goto gosub return call end",

@@ -69,7 +69,7 @@ TEST(StatementTest, ProgramsPrintExactly) {
 TEST(StatementTest, LineSearchesAgreeWithTheTokenByTokenSearch) {
   // Bytes that matter to a search: digits, blanks, line-feeds, quotes, words that start with
   // a letter or with anything else, delimiters, carriage returns, bytes from 128 up.
-  const std::string alphabet = "01270 \t\n\n\n\"xpA\r=(\xC3";
+  const std::string alphabet = "01290 \t\n\n\n\"xpA\r=(\xC3";
   std::mt19937 generator(7);
   for (int round = 0; round < 5000; ++round) {
     std::string text;
@@ -79,7 +79,7 @@ TEST(StatementTest, LineSearchesAgreeWithTheTokenByTokenSearch) {
     Interpreter actual;
     expected.load(text.c_str());
     actual.load(text.c_str());
-    for (const std::int32_t n : {-1, 0, 1, 2, 3, 5, 7, 10, 12, 20, 30, 1270}) {
+    for (const std::int32_t n : {-1, 0, 1, 2, 3, 9, 10, 12, 20, 92, 109, 1290}) {
       reference::jumpToOrdinal(expected, n);
       actual.jumpToOrdinal(n);
       const bool ordinalsAgree = reference::samePosition(expected, actual);
