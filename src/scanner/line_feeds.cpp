@@ -206,7 +206,7 @@ class Avx2Classifier {
 
 // The masks of the text from `at` to its NUL at `end`, fewer than kBlockSize bytes, followed
 // by NULs: a copy, classified by the portable code, which finds what the others find.
-[[gnu::noinline]] BlockMasks classifyShortText(const char* at, const char* end, char digit) {
+BlockMasks classifyShortText(const char* at, const char* end, char digit) {
   std::array<char, kBlockSize + 1> copy{};
   std::memcpy(copy.data(), at, static_cast<std::size_t>(end - at));
   return PortableClassifier(digit)(copy.data(), 0);

@@ -3,32 +3,10 @@
 
 #include <algorithm>
 #include <limits>
-#include <string_view>
 
 #include "interpreter/interpreter.h"
 
 namespace linebasic {
-namespace {
-
-// Just past the literal whose opening quote is at `quote`: past its closing quote, or on the
-// NUL when it has none.
-const char* literalEnd(const char* quote) {
-  const char* end = quote + 1;
-  while (*end != '"' && *end != '\0')
-    ++end;
-  return *end == '"' ? end + 1 : end;
-}
-
-// Just past the word that starts at `start`: on the next space, line-feed or NUL. The first
-// byte is always taken.
-const char* wordEnd(const char* start) {
-  const char* end = start + 1;
-  while (!endsWord(*end))
-    ++end;
-  return end;
-}
-
-}  // namespace
 
 KeywordTable makeKeywordTable() {
   KeywordTable table;
@@ -88,16 +66,6 @@ TokenKind Interpreter::scanLowerWord() {
   }
   tokenEnd = tokenStart + 1;
   return TokenKind::Variable;
-}
-
-const char* passLiteralOrWord(const char* start) {
-  return *start == '"' ? literalEnd(start) : wordEnd(start);
-}
-
-const char* lastTokenEnd(const char* runStart, const char* runEnd) {
-  while (runEnd != runStart && isBlank(runEnd[-1]))
-    --runEnd;
-  return runEnd;
 }
 
 }  // namespace linebasic

@@ -173,12 +173,36 @@ constexpr const char* skipBlanks(const char* text) {
   return text;
 }
 
+// Just past the literal whose opening quote is at `quote`: past its closing quote, or on the
+// NUL when it has none.
+constexpr const char* literalEnd(const char* quote) {
+  const char* end = quote + 1;
+  while (*end != '"' && *end != '\0')
+    ++end;
+  return *end == '"' ? end + 1 : end;
+}
+
+// Just past the word that starts at `start`: on the next space, line-feed or NUL. The first
+// byte is always taken.
+constexpr const char* wordEnd(const char* start) {
+  const char* end = start + 1;
+  while (!endsWord(*end))
+    ++end;
+  return end;
+}
+
 // Just past the literal or the Other word that starts at `start`, as the scanner passes it.
-const char* passLiteralOrWord(const char* start);
+constexpr const char* passLiteralOrWord(const char* start) {
+  return *start == '"' ? literalEnd(start) : wordEnd(start);
+}
 
 // The end of the last token in a run of whole tokens and blanks from `runStart` to `runEnd`:
 // after its last byte that is no blank, or `runStart` when it holds blanks only.
-const char* lastTokenEnd(const char* runStart, const char* runEnd);
+constexpr const char* lastTokenEnd(const char* runStart, const char* runEnd) {
+  while (runEnd != runStart && isBlank(runEnd[-1]))
+    --runEnd;
+  return runEnd;
+}
 
 namespace detail {
 std::int32_t convertDecimal(const char* text);
