@@ -2,7 +2,6 @@
 // table, the digit-run limit and the decimal conversion of number text.
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
