@@ -44,26 +44,24 @@ constexpr std::array<ByteRole, 256> makeByteRoles() {
 
 constexpr std::array<ByteRole, 256> kByteRoles = makeByteRoles();
 
-// A classifier is made for a search's digit. It classifies the kBlockSize bytes at a block
-// from byte `first` on, reading the byte after them too; a search looks at nothing past the
-// first hiding byte, and at no byte before `first`. This one goes byte by byte, from `first`
-// to the first hiding byte.
+// A classifier is made for a search's digit and classifies the kBlockSize bytes at a block,
+// reading the byte after them too. This one goes byte by byte.
 class PortableClassifier {
  public:
   explicit PortableClassifier(char digit) : digit_(digit) {}
 
-  BlockMasks operator()(const char* block, int first) const {
+  BlockMasks operator()(const char* block) const {
     BlockMasks masks{};
-    for (int i = first; i < kBlockSize; ++i) {
+    for (int i = 0; i < kBlockSize; ++i) {
       const ByteRole role = kByteRoles[static_cast<unsigned char>(block[i])];
       if (role == ByteRole::Plain) continue;
       const std::uint64_t bit = std::uint64_t{1} << i;
       if (role == ByteRole::Hider) {
         masks.hiders |= bit;
-        break;
+      } else {
+        masks.lineFeeds |= bit;
+        if (startsLine(block[i + 1], digit_)) masks.lineStarts |= bit;
       }
-      masks.lineFeeds |= bit;
-      if (startsLine(block[i + 1], digit_)) masks.lineStarts |= bit;
     }
     return masks;
   }
@@ -95,7 +93,7 @@ class Sse2Classifier {
  public:
   explicit Sse2Classifier(char digit) : digit_(digit) {}
 
-  BlockMasks operator()(const char* block, int /*first*/) const {
+  BlockMasks operator()(const char* block) const {
     BlockMasks masks{};
     for (int offset = 0; offset < kBlockSize; offset += 16) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + offset));
@@ -158,7 +156,7 @@ class Avx2Classifier {
         lineFeed_(_mm256_set1_epi8('\n')),
         digit_(digit) {}
 
-  __attribute__((target("avx2"))) BlockMasks operator()(const char* block, int /*first*/) const {
+  __attribute__((target("avx2"))) BlockMasks operator()(const char* block) const {
     const BlockMasks low = classifyHalf(block);
     const BlockMasks high = classifyHalf(block + 32);
     return {low.lineFeeds | high.lineFeeds << 32, low.hiders | high.hiders << 32,
@@ -209,35 +207,48 @@ class Avx2Classifier {
 BlockMasks classifyShortText(const char* at, const char* end, char digit) {
   std::array<char, kBlockSize + 1> copy{};
   std::memcpy(copy.data(), at, static_cast<std::size_t>(end - at));
-  return PortableClassifier(digit)(copy.data(), 0);
+  return PortableClassifier(digit)(copy.data());
 }
 
-// What a search sees of a block: its masks up to the first byte that may hide a line-feed.
+// The masks of the block at `at`, in a text that starts at `start` and ends with the NUL at
+// `end`: bit i stands for at[i], and the NUL is a hiding byte like any other. Near the end the
+// block is the text's last kBlockSize bytes, with those before `at` dropped; a text shorter
+// than a block is copied.
+template <typename Classifier>
+BlockMasks masksAt(const Classifier& classify, const char* start, const char* at, const char* end,
+                   char digit) {
+  if (end - at >= kBlockSize) return classify(at);
+  if (end - start < kBlockSize || at == end) return classifyShortText(at, end, digit);
+  const auto skip = static_cast<int>(kBlockSize - (end - at));
+  BlockMasks masks = classify(end - kBlockSize);
+  masks.lineFeeds >>= skip;
+  masks.lineStarts >>= skip;
+  masks.hiders = masks.hiders >> skip | std::uint64_t{1} << (kBlockSize - skip);
+  return masks;
+}
+
+// What a search sees of a block from a token boundary at byte `from`: the line-feed tokens up
+// to the first hiding byte.
 struct Block {
   std::uint64_t lineFeeds;   // line-feed tokens
   std::uint64_t lineStarts;  // those followed by a blank, a '0' or the search's digit
   int firstHider;            // the offset of the first hiding byte; kBlockSize for none
 };
 
-// The block of masks whose first `skip` bytes are dropped; byte kBlockSize - skip is then the
-// text's NUL.
-Block blockOf(BlockMasks masks, int skip) {
-  if (skip != 0) {
-    masks.lineFeeds >>= skip;
-    masks.lineStarts >>= skip;
-    masks.hiders = masks.hiders >> skip | std::uint64_t{1} << (kBlockSize - skip);
-  }
-  const std::uint64_t beforeFirstHider = (masks.hiders - 1) & ~masks.hiders;  // all, for none
+Block blockFrom(const BlockMasks& masks, int from) {
+  const std::uint64_t fromHere = ~std::uint64_t{0} << from;
+  const std::uint64_t hiders = masks.hiders & fromHere;
+  const std::uint64_t beforeFirstHider = fromHere & (hiders - 1) & ~hiders;  // to the end: none
   return {masks.lineFeeds & beforeFirstHider, masks.lineStarts & beforeFirstHider,
-          std::countr_zero(masks.hiders)};
+          std::countr_zero(hiders)};
 }
 
-// Reads the text block by block from `from` and offers each block to `visit(at, block,
-// passed)`, which returns the line-feed to stop on, or null after adding the block's
-// line-feeds to `passed`. Whole blocks that hold no hiding byte, no line start and fewer than
-// `count - passed` line-feeds go to `passed` at once. A literal or Other word at a block's
-// first hiding byte is passed whole, as the scanner passes it; the walk ends on the NUL. The
-// last block is the text's last kBlockSize bytes, with those before `at` dropped.
+// Reads the text block by block from `from` and offers what it sees of each block to
+// `visit(at, block, passed)`, which returns the line-feed to stop on, or null after adding the
+// block's line-feeds to `passed`. Whole blocks that hold no hiding byte, no line start and
+// fewer than `count - passed` line-feeds go to `passed` at once. A literal or Other word at a
+// hiding byte is passed whole, as the scanner passes it, and the block's masks serve again
+// from its end; the walk ends on the NUL.
 template <typename Classifier, typename Visit>
 LineFeedStop walkBlocks(const char* start, const char* from, const char* end, std::int32_t count,
                         char digit, Visit visit) {
@@ -247,30 +258,27 @@ LineFeedStop walkBlocks(const char* start, const char* from, const char* end, st
   const char* runStart = from;  // just past the last literal or Other word passed
   while (true) {
     for (; end - at >= kBlockSize; at += kBlockSize) {
-      const BlockMasks masks = classify(at, 0);
+      const BlockMasks masks = classify(at);
       const int lineFeeds = std::popcount(masks.lineFeeds);
       if ((masks.hiders | masks.lineStarts) != 0 || lineFeeds >= count - passed) break;
       passed += lineFeeds;
     }
-    Block block{};
-    if (end - at >= kBlockSize) {
-      block = blockOf(classify(at, 0), 0);
-    } else if (end - start >= kBlockSize && at != end) {
-      const int skip = static_cast<int>(kBlockSize - (end - at));
-      block = blockOf(classify(end - kBlockSize, skip), skip);
-    } else {
-      block = blockOf(classifyShortText(at, end, digit), 0);
+    const char* const base = at;
+    const BlockMasks masks = masksAt(classify, start, base, end, digit);
+    for (int offset = 0; offset < kBlockSize; offset = static_cast<int>(at - base)) {
+      const Block block = blockFrom(masks, offset);
+      if (const char* const stop = visit(base, block, passed); stop != nullptr) {
+        return {stop, stop, passed};
+      }
+      if (block.firstHider == kBlockSize) {
+        at = base + kBlockSize;
+        break;
+      }
+      const char* const hider = base + block.firstHider;
+      if (*hider == '\0') return {hider, lastTokenEnd(runStart, hider), passed};
+      at = runStart = passLiteralOrWord(hider);
+      if (at - base >= kBlockSize) break;
     }
-    if (const char* const stop = visit(at, block, passed); stop != nullptr) {
-      return {stop, stop, passed};
-    }
-    if (block.firstHider == kBlockSize) {
-      at += kBlockSize;
-      continue;
-    }
-    const char* const hider = at + block.firstHider;
-    if (*hider == '\0') return {hider, lastTokenEnd(runStart, hider), passed};
-    at = runStart = passLiteralOrWord(hider);
   }
 }
 
