@@ -23,8 +23,8 @@ void Interpreter::load(const char* text) {
   endReached = 0;
 }
 
-// Routes the current token to its statement; a token that starts no statement is skipped.
-void Interpreter::executeStatement() {
+// Routes a token that starts a statement to its handler.
+void Interpreter::runStatement() {
   switch (token) {
     case TokenKind::Variable:
       execLet();
@@ -58,7 +58,7 @@ void Interpreter::executeStatement() {
       execEnd();
       break;
     default:
-      advance();
+      advance();  // only a value beyond the kinds comes here
       break;
   }
 }

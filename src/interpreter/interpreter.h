@@ -49,7 +49,7 @@ class Interpreter {
   [[nodiscard]] bool isDone() const;
 
   // Executes the statement at the current token, or skips that one token.
-  void executeStatement();
+  inline void executeStatement();
 
   // The variable named by c, widened with its sign; 0 for any c outside a to z.
   [[nodiscard]] std::int32_t variableValue(char c) const;
@@ -99,6 +99,7 @@ class Interpreter {
   std::int32_t nestingDepth = 0;  // open parentheses and running IF statements, together
 
  private:
+  void runStatement();
   TokenKind scanLongToken(TokenKind start);
   inline TokenKind scanNumber();
   TokenKind scanString();
@@ -125,6 +126,33 @@ class Interpreter {
 
 inline bool Interpreter::isDone() const {
   return *tokenStart == '\0' || token == TokenKind::EndOfText || endReached != 0;
+}
+
+namespace detail {
+
+// The kinds that start a statement, one bit each.
+inline constexpr std::uint64_t kStatementKinds = [] {
+  std::uint64_t kinds = 0;
+  for (const TokenKind kind :
+       {TokenKind::Variable, TokenKind::Let, TokenKind::Print, TokenKind::If, TokenKind::For,
+        TokenKind::Next, TokenKind::Goto, TokenKind::Gosub, TokenKind::Return, TokenKind::End}) {
+    kinds |= std::uint64_t{1} << static_cast<int>(kind);
+  }
+  return kinds;
+}();
+
+}  // namespace detail
+
+// Skipping a token is the dispatcher's commonest row (line numbers, line-feeds), so it is
+// done here; the statements are routed by runStatement.
+inline void Interpreter::executeStatement() {
+  // The shift is taken modulo 64; a value beyond the kinds goes to runStatement, which skips it.
+  const auto kind = static_cast<std::uint32_t>(token) % 64;
+  if ((detail::kStatementKinds >> kind & 1) != 0) {
+    runStatement();
+  } else {
+    advance();
+  }
 }
 
 inline std::int32_t Interpreter::variableValue(char c) const {

@@ -2,6 +2,7 @@
 #include "scanner/scanner.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "interpreter/interpreter.h"
@@ -60,8 +61,15 @@ TokenKind Interpreter::scanOtherWord() {
 // A word that starts with a lower-case letter is a keyword when the whole word is one;
 // otherwise it yields just that letter as a Variable, and the rest is scanned again.
 TokenKind Interpreter::scanLowerWord() {
-  if (const Keyword* keyword = keywordAt(tokenStart); keyword != nullptr) {
-    tokenEnd = tokenStart + keyword->text.size();
+  WordBytes bytes{};
+  const std::ptrdiff_t left = programEnd - tokenStart;  // bytes before the NUL
+  if (left >= std::ssize(bytes)) {
+    std::memcpy(bytes.data(), tokenStart, bytes.size());
+  } else {
+    std::memcpy(bytes.data(), tokenStart, static_cast<std::size_t>(left));
+  }
+  if (const detail::KeywordSlot* keyword = keywordAt(bytes); keyword != nullptr) {
+    tokenEnd = tokenStart + keyword->length;
     return keyword->kind;
   }
   tokenEnd = tokenStart + 1;

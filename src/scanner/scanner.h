@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -77,22 +78,48 @@ constexpr bool hasClass(char c, CharClass charClass) {
   return (kCharClasses[static_cast<unsigned char>(c)] & charClass) != 0;
 }
 
-// For each first byte, the keywords that start with it, as one plus their index in kKeywords;
-// 0 fills the places left over.
-using KeywordsByLetter = std::array<std::array<std::uint8_t, 2>, 256>;
+// The keywords by their first letter, a to z, each ready to be compared with a word in one
+// step: `letters` is what loading kWordBytes bytes of text gives when the keyword starts them,
+// and `mask` keeps just the keyword's bytes of such a load.
+inline constexpr std::size_t kWordBytes = 8;
 
-constexpr KeywordsByLetter makeKeywordsByLetter() {
-  KeywordsByLetter byLetter{};
-  for (std::size_t i = 0; i < kKeywords.size(); ++i) {
-    auto& places = byLetter[static_cast<unsigned char>(kKeywords[i].text.front())];
-    if (places.back() != 0) return KeywordsByLetter{};  // no place left: the check below fails
-    places[places.front() == 0 ? 0 : 1] = static_cast<std::uint8_t>(i + 1);
+struct KeywordSlot {
+  std::uint64_t letters;
+  std::uint64_t mask;
+  std::uint32_t length;
+  TokenKind kind;
+};
+
+inline constexpr int kSlotsPerLetter = 2;
+using KeywordSlots = std::array<std::array<KeywordSlot, kSlotsPerLetter>, 26>;
+
+// An empty slot matches nothing: no load, masked to nothing, has all bits set.
+inline constexpr KeywordSlot kEmptySlot = {~std::uint64_t{0}, 0, 0, TokenKind::Invalid};
+
+constexpr KeywordSlots makeKeywordSlots() {
+  KeywordSlots slots{};
+  for (auto& letter : slots)
+    letter.fill(kEmptySlot);
+  for (const Keyword& keyword : kKeywords) {
+    auto& letter = slots[static_cast<std::size_t>(keyword.text.front() - 'a')];
+    auto* const slot = letter[0].mask == 0 ? &letter[0] : &letter[1];
+    // No slot left, or no room for the byte after the keyword: the check below fails.
+    if (slot->mask != 0 || keyword.text.size() >= kWordBytes) return KeywordSlots{};
+    *slot = {0, 0, static_cast<std::uint32_t>(keyword.text.size()), keyword.kind};
+    for (std::size_t at = 0; at < keyword.text.size(); ++at) {
+      const std::size_t byte =
+          std::endian::native == std::endian::little ? at : kWordBytes - 1 - at;
+      slot->letters |= std::uint64_t{static_cast<unsigned char>(keyword.text[at])} << (8 * byte);
+      slot->mask |= std::uint64_t{0xFF} << (8 * byte);
+    }
   }
-  return byLetter;
+  return slots;
 }
 
-inline constexpr KeywordsByLetter kKeywordsByLetter = makeKeywordsByLetter();
-static_assert(kKeywordsByLetter['r'][0] != 0, "no more than two keywords share a first letter");
+inline constexpr KeywordSlots kKeywordSlots = makeKeywordSlots();
+static_assert(kKeywordSlots['r' - 'a'][0].mask != 0,
+              "two keywords at most share a first letter, and each fits in a load with the byte "
+              "after it");
 
 // What the first byte of a token makes of it: the kind itself for a one-character token;
 // otherwise the kind of scan it starts, named by the kind it most often yields: Number for a
@@ -151,16 +178,16 @@ constexpr bool isOneCharacterKind(TokenKind kind) {
   return kind >= TokenKind::Comma;
 }
 
-// The keyword that the word at `text` is: its letters start the text, and a space, a
+// The bytes of text from a word's first letter, a to z: kWordBytes of them, NULs past the end
+// of the text.
+using WordBytes = std::array<char, detail::kWordBytes>;
+
+// The keyword that the word in `bytes` is: its letters start the bytes, and a space, a
 // line-feed or the end of the text follows them. Null when the word is no keyword.
-constexpr const Keyword* keywordAt(const char* text) {
-  for (const std::uint8_t place : detail::kKeywordsByLetter[static_cast<unsigned char>(*text)]) {
-    if (place == 0) break;
-    const Keyword& keyword = kKeywords[place - 1];
-    std::size_t length = 1;  // the first letter matches already
-    while (length < keyword.text.size() && text[length] == keyword.text[length])
-      ++length;
-    if (length == keyword.text.size() && endsWord(text[length])) return &keyword;
+constexpr const detail::KeywordSlot* keywordAt(const WordBytes& bytes) {
+  const auto word = std::bit_cast<std::uint64_t>(bytes);
+  for (const detail::KeywordSlot& slot : detail::kKeywordSlots[bytes[0] - 'a']) {
+    if ((word & slot.mask) == slot.letters && endsWord(bytes[slot.length])) return &slot;
   }
   return nullptr;
 }
