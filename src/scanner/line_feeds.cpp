@@ -210,14 +210,13 @@ BlockMasks classifyShortText(const char* at, const char* end, char digit) {
   return PortableClassifier(digit)(copy.data());
 }
 
-// The masks of the block at `at`, in a text that starts at `start` and ends with the NUL at
-// `end`: bit i stands for at[i], and the NUL is a hiding byte like any other. Near the end the
-// block is the text's last kBlockSize bytes, with those before `at` dropped; a text shorter
-// than a block is copied.
+// The masks of the last block, at `at` and fewer than kBlockSize bytes before the NUL at `end`,
+// in a text that starts at `start`: bit i stands for at[i], and the NUL is a hiding byte like
+// any other. The block is the text's last kBlockSize bytes, with those before `at` dropped; a
+// text shorter than a block is copied.
 template <typename Classifier>
-BlockMasks masksAt(const Classifier& classify, const char* start, const char* at, const char* end,
-                   char digit) {
-  if (end - at >= kBlockSize) return classify(at);
+BlockMasks lastMasks(const Classifier& classify, const char* start, const char* at, const char* end,
+                     char digit) {
   if (end - start < kBlockSize || at == end) return classifyShortText(at, end, digit);
   const auto skip = static_cast<int>(kBlockSize - (end - at));
   BlockMasks masks = classify(end - kBlockSize);
@@ -257,14 +256,19 @@ LineFeedStop walkBlocks(const char* start, const char* from, const char* end, st
   const char* at = from;
   const char* runStart = from;  // just past the last literal or Other word passed
   while (true) {
-    for (; end - at >= kBlockSize; at += kBlockSize) {
-      const BlockMasks masks = classify(at);
+    // Whole blocks are counted until one needs a closer look; that one is classified once.
+    BlockMasks masks{};
+    for (;; at += kBlockSize) {
+      if (end - at < kBlockSize) {
+        masks = lastMasks(classify, start, at, end, digit);
+        break;
+      }
+      masks = classify(at);
       const int lineFeeds = std::popcount(masks.lineFeeds);
       if ((masks.hiders | masks.lineStarts) != 0 || lineFeeds >= count - passed) break;
       passed += lineFeeds;
     }
     const char* const base = at;
-    const BlockMasks masks = masksAt(classify, start, base, end, digit);
     for (int offset = 0; offset < kBlockSize; offset = static_cast<int>(at - base)) {
       const Block block = blockFrom(masks, offset);
       if (const char* const stop = visit(base, block, passed); stop != nullptr) {
