@@ -99,7 +99,7 @@ class Interpreter {
   std::int32_t nestingDepth = 0;  // open parentheses and running IF statements, together
 
  private:
-  void runStatement();
+  void runStatement();  // the dispatcher's rows for the kinds that start a statement
   TokenKind scanLongToken(TokenKind start);
   inline TokenKind scanNumber();
   TokenKind scanString();
@@ -146,7 +146,8 @@ inline constexpr std::uint64_t kStatementKinds = [] {
 // Skipping a token is the dispatcher's commonest row (line numbers, line-feeds), so it is
 // done here; the statements are routed by runStatement.
 inline void Interpreter::executeStatement() {
-  // The shift is taken modulo 64; a value beyond the kinds goes to runStatement, which skips it.
+  // The shift is taken modulo 64. A value beyond the kinds is skipped either way: here, or by
+  // runStatement's last row.
   const auto kind = static_cast<std::uint32_t>(token) % 64;
   if ((detail::kStatementKinds >> kind & 1) != 0) {
     runStatement();
