@@ -63,7 +63,7 @@ TokenKind Interpreter::scanOtherWord() {
 TokenKind Interpreter::scanLowerWord() {
   WordBytes bytes{};
   const std::ptrdiff_t left = programEnd - tokenStart;  // bytes before the NUL
-  if (left >= std::ssize(bytes)) {
+  if (left >= std::ssize(bytes)) {  // the common case, one load: kept apart from the copy below
     std::memcpy(bytes.data(), tokenStart, bytes.size());
   } else {
     std::memcpy(bytes.data(), tokenStart, static_cast<std::size_t>(left));
