@@ -26,6 +26,17 @@ void operator delete(void* memory, std::size_t /*size*/) noexcept {
 namespace linebasic {
 namespace {
 
+// A new interpreter holds the default text: its PRINT ends an empty line, and the capitalised
+// words of its second line start no statement.
+TEST(InterpreterTest, ConstructionLoadsTheDefaultText) {
+  Interpreter interpreter;
+  EXPECT_STREQ(interpreter.programText, kDefaultProgram);
+  ::testing::internal::CaptureStdout();
+  testing::runSteps(interpreter, 100);
+  std::fflush(stdout);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "\n");
+}
+
 // Loading restarts the run: position, line count, both stacks and END, but not the variables.
 TEST(InterpreterTest, LoadRestartsTheRunButKeepsTheVariables) {
   Interpreter interpreter;
