@@ -1,12 +1,17 @@
 // linebasic-run: runs a BASIC program from a file, or from standard input when FILE is "-",
-// and writes what the program prints to standard output. It is also the example of how a
-// program drives the interpreter: load a text, then execute statements until the run is done,
-// here with an optional bound on their number, since a program may loop forever.
+// and writes what the program prints to standard output; or checks the program without
+// running it. It is also the example of how a program drives the interpreter: load a text,
+// then execute statements until the run is done, here with an optional bound on their number,
+// since a program may loop forever.
 //
-//   linebasic-run [--max-steps N] FILE
+//   linebasic-run [--max-steps N] [--trace] FILE
+//   linebasic-run --check FILE
 //
-// Exit status: 0 when the program ran to its end, 1 when FILE cannot be read, 2 for a command
-// line of another form, 3 when the bound stopped the program.
+// Exit status: 0 when the program ran to its end (or checked clean), 1 when FILE cannot be
+// read, 2 for a command line of another form, 3 when the bound stopped the program, 4 when
+// the check printed a warning.
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -14,7 +19,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "check/check.h"
+#include "check/lines.h"
 #include "interpreter/interpreter.h"
 
 namespace {
@@ -22,10 +30,29 @@ namespace {
 constexpr int kExitUnreadable = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3;
+constexpr int kExitWarned = 4;
+
+constexpr char kUsage[] =
+    "usage: linebasic-run [--max-steps N] [--trace] FILE\n"
+    "       linebasic-run --check FILE\n";
+
+constexpr char kHelp[] =
+    "Runs the BASIC program in FILE (\"-\": standard input) and writes what it prints.\n"
+    "\n"
+    "  --max-steps N  stop the program after N statements (exit status 3)\n"
+    "  --trace        write [N] to standard error for each numbered line the run reaches\n"
+    "  --check        do not run the program: print a warning for each place where the run\n"
+    "                 will do something else than it most likely means (exit status 4)\n"
+    "  --help         print this text\n"
+    "\n"
+    "Exit status: 0 done, 1 FILE cannot be read, 2 wrong command line, 3 stopped, 4 warnings.\n";
 
 struct Options {
   std::string file;
   std::optional<unsigned long long> maxSteps;  // no bound when empty
+  bool trace = false;
+  bool check = false;
+  bool help = false;
 };
 
 // A count written as plain decimal digits; nothing for any other text.
@@ -45,6 +72,12 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     if (argument == "--max-steps" && i + 1 < argc && !options.maxSteps) {
       options.maxSteps = parseCount(argv[++i]);
       if (!options.maxSteps) return {};
+    } else if (argument == "--trace") {
+      options.trace = true;
+    } else if (argument == "--check") {
+      options.check = true;
+    } else if (argument == "--help" || argument == "-h") {
+      options.help = true;
     } else if ((argument.size() > 1 && argument.front() == '-') || haveFile) {
       return {};  // an unknown option, or a second FILE
     } else {
@@ -52,7 +85,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       haveFile = true;
     }
   }
-  if (!haveFile) return {};
+  if (options.help) return argc == 2 ? std::optional(options) : std::nullopt;
+  // A check runs nothing, so bounds and traces have no place beside it.
+  if (!haveFile || (options.check && (options.trace || options.maxSteps))) return {};
   return options;
 }
 
@@ -82,13 +117,51 @@ std::string withLineFeeds(const std::string& text) {
   return converted;
 }
 
+// Prints the checker's warnings; the exit status says whether there were any.
+int check(const std::string& text, const std::string& file) {
+  const std::string shownName = file == "-" ? "<stdin>" : file;
+  const std::vector<linebasic::Diagnostic> diagnostics = linebasic::checkProgram(text);
+  for (const linebasic::Diagnostic& diagnostic : diagnostics)
+    std::printf("%s\n", linebasic::formatDiagnostic(diagnostic, shownName).c_str());
+  return diagnostics.empty() ? 0 : kExitWarned;
+}
+
+// Runs the program to its end, or until `maxSteps` statements have run. With `trace`, writes
+// [N] to standard error for each numbered line it reaches, and a line-feed at the end.
+int run(const std::string& text, const Options& options) {
+  if (options.trace && isatty(STDERR_FILENO) == 0) {
+    std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);  // one write per [N] would be slow
+  }
+  linebasic::Interpreter interpreter;
+  interpreter.load(text.c_str());
+  for (unsigned long long steps = 0; !interpreter.isDone(); ++steps) {
+    if (options.maxSteps && steps == *options.maxSteps) {
+      std::fflush(stdout);
+      if (options.trace) std::fputc('\n', stderr);
+      std::fprintf(stderr, "linebasic-run: stopped after %llu statements\n", steps);
+      return kExitStopped;
+    }
+    if (options.trace) {
+      if (const auto line = linebasic::lineNumberAt(interpreter))
+        std::fprintf(stderr, "[%d]", *line);
+    }
+    interpreter.executeStatement();
+  }
+  if (options.trace) std::fputc('\n', stderr);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::optional<Options> options = parseOptions(argc, argv);
   if (!options) {
-    std::fputs("usage: linebasic-run [--max-steps N] FILE\n", stderr);
+    std::fputs(kUsage, stderr);
     return kExitUsage;
+  }
+  if (options->help) {
+    std::printf("%s\n%s", kUsage, kHelp);
+    return 0;
   }
   std::string text;
   if (!readAll(options->file, text)) {
@@ -96,16 +169,5 @@ int main(int argc, char** argv) {
     return kExitUnreadable;
   }
   text = withLineFeeds(text);  // the text ends at its first NUL byte, as any loaded text does
-
-  linebasic::Interpreter interpreter;
-  interpreter.load(text.c_str());
-  for (unsigned long long steps = 0; !interpreter.isDone(); ++steps) {
-    if (options->maxSteps && steps == *options->maxSteps) {
-      std::fflush(stdout);
-      std::fprintf(stderr, "linebasic-run: stopped after %llu statements\n", steps);
-      return kExitStopped;
-    }
-    interpreter.executeStatement();
-  }
-  return 0;
+  return options->check ? check(text, options->file) : run(text, *options);
 }

@@ -71,19 +71,6 @@ std::int32_t applyRelational(TokenKind op, std::int32_t left, std::int32_t right
   }
 }
 
-bool isMultiplicative(TokenKind kind) {
-  return kind == TokenKind::Star || kind == TokenKind::Slash || kind == TokenKind::Percent;
-}
-
-bool isAdditive(TokenKind kind) {
-  return kind == TokenKind::Plus || kind == TokenKind::Minus || kind == TokenKind::Ampersand ||
-         kind == TokenKind::Bar;
-}
-
-bool isRelational(TokenKind kind) {
-  return kind == TokenKind::Less || kind == TokenKind::Greater || kind == TokenKind::Equals;
-}
-
 }  // namespace
 
 // Comparisons give 1 or 0; a chain compares that result with the next operand.

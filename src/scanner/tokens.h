@@ -74,4 +74,16 @@ constexpr TokenKind classifyDelimiter(char c) {
   return detail::kDelimiterTable[static_cast<unsigned char>(c)];
 }
 
+// The operators of the three binary levels, loosest first.
+constexpr bool isRelational(TokenKind kind) {
+  return kind == TokenKind::Less || kind == TokenKind::Greater || kind == TokenKind::Equals;
+}
+constexpr bool isAdditive(TokenKind kind) {
+  return kind == TokenKind::Plus || kind == TokenKind::Minus || kind == TokenKind::Ampersand ||
+         kind == TokenKind::Bar;
+}
+constexpr bool isMultiplicative(TokenKind kind) {
+  return kind == TokenKind::Star || kind == TokenKind::Slash || kind == TokenKind::Percent;
+}
+
 }  // namespace linebasic

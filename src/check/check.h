@@ -1,0 +1,28 @@
+// The checker: reads a program text with the interpreter's own scanner, without running it, and
+// says where a run will do something else than its writer most likely meant. It never changes
+// what a run does; it only describes it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace linebasic {
+
+// One warning about a program text.
+struct Diagnostic {
+  int line;               // 1-based line of the text
+  int column;             // 1-based, in bytes
+  std::string_view name;  // stable, such as "keyword-case"
+  std::string message;    // what the run will do, and what to write instead
+};
+
+// The warnings for `text`, in text order. Like a run, the check stops at the first NUL byte.
+// Any text is accepted, and the time taken grows linearly with its length.
+std::vector<Diagnostic> checkProgram(std::string_view text);
+
+// "FILE:LINE:COLUMN: warning: MESSAGE [NAME]", the form compilers use; without the "FILE:"
+// part when `file` is empty.
+std::string formatDiagnostic(const Diagnostic& diagnostic, std::string_view file);
+
+}  // namespace linebasic

@@ -1,0 +1,502 @@
+// The checker's walk through lines, statements and expressions. Each function reads its
+// tokens exactly as the run's handler of the same name does, and says where those tokens are
+// not what the statement needs. A statement stops on the token that ends it (the line's end,
+// or an ELSE in a branch) without stepping over it.
+#include <algorithm>
+#include <string>
+
+#include "check/checker.h"
+#include "scanner/scanner.h"
+
+namespace linebasic::check {
+namespace {
+
+std::string number(std::int32_t n) {
+  return std::to_string(n);
+}
+
+bool isKeywordKind(TokenKind kind) {
+  return kind >= TokenKind::Let && kind <= TokenKind::End;
+}
+
+// What the run does with the tokens after a statement, by statement.
+std::string restMessage(Rest rest, const std::string& token, const std::string& statement) {
+  switch (rest) {
+    case Rest::Let:
+      return "the assignment ends before " + token +
+             ": the run steps over it and runs what follows as statements of their own";
+    case Rest::Goto:
+      return token + " after " + statement + " never runs";
+    case Rest::Gosub:
+      return token + " after " + statement +
+             " never runs: the run steps over it, and RETURN comes back to the next line";
+    case Rest::Return:
+      return token + " after " + statement + " runs only when no GOSUB is active";
+    case Rest::End:
+      return token + " after " + statement + " never runs";
+    case Rest::Next:
+      return "the run steps over " + token + " after " + statement +
+             ", and runs what follows only when the loop ends";
+    case Rest::For:
+      return "the run steps over " + token +
+             " after the limit, and runs what follows once, before the loop's body";
+  }
+  return {};
+}
+
+// The two-character operators other BASICs have, and how to write them here.
+std::string pairAdvice(char first, char second) {
+  const std::string pair{first, second};
+  if (pair == "<=" || pair == "=<") return "for 'a <= b' write 'a < b + 1'";
+  if (pair == ">=" || pair == "=>") return "for 'a >= b' write 'a > b - 1'";
+  if (pair == "<>" || pair == "><") return "for 'a <> b' write 'a - b', which is 0 when equal";
+  if (pair == "==") return "write '='";
+  return {};
+}
+
+}  // namespace
+
+// A line starts. Its number, when it has one, is skipped as the run skips it.
+void Checker::startLine() {
+  if (at() == text_ && kind() == TokenKind::Invalid && isBlank(*at())) {
+    // Scanned without skipping blanks, a blank at the very start joins what follows it into one
+    // word. That is harmless only for a line number, which a jump still finds.
+    if (std::all_of(at() + 1, scan_.tokenEnd, isDigit)) {
+      step();
+    } else {
+      report(at(), name::kStrayToken,
+             "a blank at the very start of the text joins " + current() +
+                 " into one word, which the run skips: remove the blank");
+      step();
+      return;
+    }
+  }
+  if (kind() != TokenKind::Number) return;
+  const std::int32_t n = decimalValue(at());
+  if (lineAt_[n] != at()) {
+    report(at(), name::kDuplicateLine,
+           "line number " + number(n) + " is used already on line " + number(lineOfNumber_[n]) +
+               ": jumps reach only that one");
+  }
+  step();
+}
+
+// The dispatcher: a statement, or one skipped token.
+void Checker::statement() {
+  switch (kind()) {
+    case TokenKind::Variable:
+      checkLet();
+      break;
+    case TokenKind::Let:
+      step();
+      if (kind() != TokenKind::Variable) {
+        report(at(), name::kNotAVariable,
+               current() + " is no variable (a to z): this LET stores nothing");
+      }
+      checkLet();
+      break;
+    case TokenKind::Print:
+      checkPrint();
+      break;
+    case TokenKind::If:
+      checkIf();
+      break;
+    case TokenKind::For:
+      checkFor();
+      break;
+    case TokenKind::Next:
+      checkNext();
+      break;
+    case TokenKind::Goto:
+      checkGoto();
+      break;
+    case TokenKind::Gosub:
+      checkGosub();
+      break;
+    case TokenKind::Return:
+    case TokenKind::End: {
+      const char* const start = at();
+      const Rest rest = kind() == TokenKind::End ? Rest::End : Rest::Return;
+      step();
+      endStatement(rest, quote(start, lastTokenEnd(start, at())));
+      break;
+    }
+    default:
+      stray();
+      step();
+      break;
+  }
+}
+
+// A token that starts no statement, where a statement belongs.
+void Checker::stray() {
+  std::string hint;
+  if (kind() == TokenKind::Number &&
+      (previous_ == TokenKind::Then || previous_ == TokenKind::Else)) {
+    hint = "; to jump, write 'goto " + number(decimalValue(at())) + "'";
+  } else if (kind() == TokenKind::Call) {
+    hint = ", and the number after it; write 'gosub' to call a subroutine";
+  } else if (kind() == TokenKind::Else) {
+    hint = ", since it belongs to no IF, and runs what follows";
+  } else if (kind() == TokenKind::String) {
+    hint = "; write 'print' before a literal";
+  } else if (*at() == ':') {
+    hint = "; ':' separates no statements, so put each on a line of its own";
+  } else if (kind() == TokenKind::Invalid && *at() >= 'A' && *at() <= 'Z') {
+    hint = "; variables and keywords are lower case";
+  }
+  report(at(), name::kStrayToken, current() + " starts no statement: the run skips it" + hint);
+}
+
+// [LET] v = expression
+void Checker::checkLet() {
+  step();
+  const char* const equals = at();
+  expectEquals("LET");
+  const Operand value = expression(TokenKind::Equals, equals);
+  storedValue(value);
+  if (isRelational(kind())) {
+    report(at(), name::kRestOfLine,
+           "comparisons work only in IF conditions: the assignment ends before " + current() +
+               ", and the run steps over it");
+    step();
+    return;
+  }
+  if (*at() == ':' && kind() == TokenKind::Invalid) {
+    report(at(), name::kRestOfLine,
+           "':' separates no statements: the run steps over it and runs what follows; put each "
+           "statement on a line of its own");
+    step();
+    return;
+  }
+  endStatement(Rest::Let, "");
+}
+
+void Checker::expectEquals(std::string_view statement) {
+  if (kind() != TokenKind::Equals) {
+    report(at(), name::kMissingEquals,
+           std::string(statement) + " needs '=' after its variable: the run steps over " +
+               current() + " in its place");
+  }
+  step();
+}
+
+// A number stored in a variable keeps its low 8 bits.
+void Checker::storedValue(const Operand& value) {
+  if (!value.isNumber || value.value <= kVariableMax) return;
+  const auto stored = static_cast<std::int8_t>(static_cast<std::uint8_t>(value.value));
+  report(
+      value.start, name::kValueRange,
+      number(value.value) + " is stored as " + number(stored) + ": a variable holds -128 to 127");
+}
+
+// The end of a complete statement: anything else on its line is reported with what becomes of
+// it, and stepped over as the handler steps over it.
+void Checker::endStatement(Rest rest, std::string_view what) {
+  if (endsStatement()) return;
+  report(at(), name::kRestOfLine, restMessage(rest, current(), std::string(what)));
+  step();
+}
+
+// PRINT { string | "," | ";" | expression }
+void Checker::checkPrint() {
+  step();
+  while (printItem()) {
+    if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) return;
+  }
+  endPrint();
+}
+
+bool Checker::printItem() {
+  switch (kind()) {
+    case TokenKind::String: {
+      const char* const end = scan_.tokenEnd;
+      const auto length = (end[-1] == '"' && end - at() >= 2 ? end - 1 : end) - (at() + 1);
+      if (length > kLiteralMax) {
+        report(at(), name::kLongLiteral,
+               "PRINT writes only the first " + number(kLiteralMax) +
+                   " characters of a literal; this one has " + number(length));
+      }
+      step();
+      return true;
+    }
+    case TokenKind::Comma:
+    case TokenKind::Semicolon:
+      step();
+      return true;
+    case TokenKind::Variable:
+    case TokenKind::Number:
+      expression(TokenKind::Invalid, nullptr);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The token that ended the PRINT list, when it is not the statement's end.
+void Checker::endPrint() {
+  if (endsStatement()) return;
+  const std::string rest = ": the run steps over it and runs what follows as statements";
+  if (kind() == TokenKind::Minus || kind() == TokenKind::Plus) {
+    report(at(), name::kUnarySign,
+           "there is no unary sign: an item that starts with " + current() +
+               " ends the PRINT list" + rest + "; start the item with 0, as in '0 - 1'");
+  } else if (kind() == TokenKind::LeftParen) {
+    report(
+        at(), name::kPrintItem,
+        "an item that starts with '(' ends the PRINT list" + rest + "; start the item with '0+('");
+  } else if (isRelational(kind())) {
+    report(at(), name::kPrintItem,
+           "comparisons work only in IF conditions: " + current() + " ends the PRINT list" + rest);
+  } else {
+    report(at(), name::kPrintItem,
+           current() + " ends the PRINT list, since an item starts with a literal, a variable, " +
+               "a number, ',' or ';'" + rest);
+  }
+  step();
+}
+
+// IF relation THEN statement [ELSE statement]. Both statements are checked; each IF takes the
+// next ELSE after its own statement.
+void Checker::checkIf() {
+  step();
+  relation();
+  if (kind() != TokenKind::Then) {
+    report(
+        at(), name::kMissingThen,
+        "IF needs 'then' after its condition: the run steps over " + current() + " in its place");
+  }
+  step();
+  if (depth_ >= kNestingDepthMax) {
+    report(at(), name::kNestingDepth,
+           "IFs run inside other IFs at most " + number(kNestingDepthMax) +
+               " deep: this statement runs as if it stood alone");
+    return;
+  }
+  ++depth_;
+  branch("then");
+  if (kind() == TokenKind::Else) {
+    step();
+    branch("else");
+  }
+  --depth_;
+}
+
+void Checker::branch(std::string_view keyword) {
+  const bool outer = inBranch_;
+  inBranch_ = true;
+  const bool isThen = keyword == "then";
+  if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) {
+    report(at(), name::kMissingStatement,
+           "nothing follows '" + std::string(keyword) + "' on its line" +
+               (isThen && kind() == TokenKind::Newline
+                    ? ": when the condition is false, the run skips the next line too"
+                    : ": the statement must stand on the same line"));
+  } else if (isThen && kind() == TokenKind::Else) {
+    report(at(), name::kMissingStatement,
+           "nothing stands between 'then' and 'else': the run never takes this ELSE");
+  } else {
+    statement();
+  }
+  inBranch_ = outer;
+}
+
+// GOTO n
+void Checker::checkGoto() {
+  const char* const start = at();
+  step();
+  jumpTarget("GOTO");
+  if (!endsStatement()) step();
+  endStatement(Rest::Goto, quote(start, lastTokenEnd(start, at())));
+}
+
+// GOSUB n: steps over the number and one more token, which should end the line.
+void Checker::checkGosub() {
+  const char* const start = at();
+  step();
+  jumpTarget("GOSUB");
+  step();
+  endStatement(Rest::Gosub, quote(start, lastTokenEnd(start, at())));
+}
+
+// The line number after GOTO or GOSUB: the run converts the text there, whatever token it is.
+void Checker::jumpTarget(std::string_view keyword) {
+  const std::int32_t n = decimalValue(at());
+  if (kind() == TokenKind::Number) {
+    if (!lineExists(n)) {
+      report(at(), name::kMissingLine, "no line is numbered " + number(n) + ": the run ends here");
+    }
+    return;
+  }
+  if (kind() == TokenKind::Invalid && isDigit(*at())) return;  // a long number, reported
+  report(at(), name::kJumpTarget,
+         std::string(keyword) + " needs a line number, not " + current() + ": the run reads " +
+             number(n) + " from the text there" +
+             (lineExists(n) ? " and goes to that line"
+                            : ", and no line is numbered so, so the run ends"));
+}
+
+// FOR v = start TO limit
+void Checker::checkFor() {
+  const char* const start = at();
+  step();
+  loopVariable(start, true);
+  step();
+  const char* const equals = at();
+  expectEquals("FOR");
+  storedValue(expression(TokenKind::Equals, equals));
+  if (kind() != TokenKind::To) {
+    report(
+        at(), name::kMissingTo,
+        "FOR needs 'to' after its first value: the run steps over " + current() + " in its place");
+  }
+  step();
+  const Operand limit = expression(TokenKind::Invalid, nullptr);
+  if (limit.isNumber && limit.value > kVariableMax) {
+    report(limit.start, name::kValueRange,
+           "a variable holds at most " + number(kVariableMax) + ": the loop ends once it passes " +
+               number(kVariableMax) + ", not at " + number(limit.value));
+  }
+  endStatement(Rest::For, "");
+}
+
+// NEXT v
+void Checker::checkNext() {
+  const char* const start = at();
+  step();
+  loopVariable(start, false);
+  step();
+  endStatement(Rest::Next, quote(start, lastTokenEnd(start, at())));
+}
+
+// The variable after FOR or NEXT, whose keyword stands at `keyword`.
+void Checker::loopVariable(const char* keyword, bool isFor) {
+  if (kind() != TokenKind::Variable) {
+    report(at(), name::kNotAVariable,
+           std::string(isFor ? "FOR" : "NEXT") + " needs a variable a to z, not " + current() +
+               (isFor ? ": no loop is recorded, and its body runs once" : ": it does nothing"));
+    return;
+  }
+  const auto index = static_cast<std::size_t>(*at() - 'a');
+  const std::string variable(1, *at());
+  if (isFor && (lastNext_[index] == nullptr || lastNext_[index] < at())) {
+    report(keyword, name::kForWithoutNext,
+           "no 'next " + variable + "' follows this FOR: its body runs once");
+  }
+  if (!isFor && (firstFor_[index] == nullptr || firstFor_[index] > at())) {
+    report(keyword, name::kNextWithoutFor,
+           "no 'for " + variable + "' comes before this NEXT: it does nothing");
+  }
+}
+
+// relation -> expression { ("<" | ">" | "=") expression }
+Operand Checker::relation() {
+  Operand value = expression(TokenKind::Invalid, nullptr);
+  while (isRelational(kind())) {
+    const TokenKind op = kind();
+    const char* const opAt = at();
+    step();
+    expression(op, opAt);
+    value.isNumber = false;
+  }
+  return value;
+}
+
+// expression -> term { ("+" | "-" | "&" | "|") term }. `before` is the operator in front of
+// it, when there is one, for the pairs such as "<=".
+Operand Checker::expression(TokenKind before, const char* beforeAt) {
+  Operand value = term(before, beforeAt);
+  while (isAdditive(kind())) {
+    const TokenKind op = kind();
+    const char* const opAt = at();
+    step();
+    term(op, opAt);
+    value.isNumber = false;
+  }
+  return value;
+}
+
+// term -> factor { ("*" | "/" | "%") factor }
+Operand Checker::term(TokenKind before, const char* beforeAt) {
+  Operand value = factor(before, beforeAt);
+  while (isMultiplicative(kind())) {
+    const TokenKind op = kind();
+    const char* const opAt = at();
+    step();
+    factor(op, opAt);
+    value.isNumber = false;
+  }
+  return value;
+}
+
+// factor -> number | variable | "(" expression ")"; anything else is consumed and read as 0.
+Operand Checker::factor(TokenKind before, const char* beforeAt) {
+  const Operand operand{at(), false, 0};
+  if (kind() == TokenKind::Number) {
+    const Operand number{at(), true, decimalValue(at())};
+    step();
+    return number;
+  }
+  if (kind() == TokenKind::LeftParen && depth_ < kNestingDepthMax) {
+    parenthesis();
+  } else if (kind() != TokenKind::Variable) {
+    badOperand(before, beforeAt);
+    step();
+  } else {
+    step();
+  }
+  return operand;
+}
+
+// "(" expression ")": the run steps over whatever token follows the inner expression.
+void Checker::parenthesis() {
+  ++depth_;
+  const char* const open = at();
+  step();
+  expression(TokenKind::LeftParen, open);
+  if (isRelational(kind())) {
+    report(at(), name::kMissingParen,
+           "comparisons work only in IF conditions, not inside parentheses: the run steps over " +
+               current() + " as if it were ')'");
+  } else if (kind() != TokenKind::RightParen) {
+    report(at(), name::kMissingParen,
+           "')' is missing: the run steps over " + current() + " in its place");
+  }
+  step();
+  --depth_;
+}
+
+// An operand that the run consumes and reads as 0, or as the variable of a keyword's first
+// letter.
+void Checker::badOperand(TokenKind before, const char* beforeAt) {
+  const std::string advice =
+      beforeAt != nullptr && isRelational(before) ? pairAdvice(*beforeAt, *at()) : "";
+  if (!advice.empty()) {
+    report(beforeAt, name::kOperatorPair,
+           "there is no '" + std::string{*beforeAt, *at()} +
+               "' operator: the run reads the second character as an operand worth 0; " + advice);
+  } else if (kind() == TokenKind::Minus || kind() == TokenKind::Plus) {
+    report(at(), name::kUnarySign,
+           "there is no unary sign: the run reads " + current() +
+               " as 0, and the operand after it ends the expression; write '0 - x' for '-x'");
+  } else if (kind() == TokenKind::Newline) {
+    report(at(), name::kMissingOperand,
+           "an operand is missing at the end of the line: the run reads the line-feed as 0 and "
+           "goes on into the next line");
+  } else if (kind() == TokenKind::LeftParen) {
+    report(at(), name::kNestingDepth,
+           "parentheses nest at most " + number(kNestingDepthMax) + " deep: this '(' reads as 0");
+  } else if (kind() == TokenKind::Invalid) {
+    report(at(), name::kNotAVariable,
+           current() + " is no variable (a to z): the run reads it as 0");
+  } else if (isKeywordKind(kind())) {
+    report(at(), name::kMissingOperand,
+           "the keyword " + current() + " stands where an operand belongs: the run reads it as " +
+               "the variable " + quote(at(), at() + 1));
+  } else {
+    report(at(), name::kMissingOperand,
+           current() + " stands where an operand belongs: the run reads it as 0");
+  }
+}
+
+}  // namespace linebasic::check
