@@ -10,6 +10,7 @@
 
 #include "app/demo_program.h"
 #include "bench/programs.h"
+#include "check/check.h"
 #include "interpreter/interpreter.h"
 
 namespace linebasic::bench {
@@ -82,6 +83,15 @@ void BM_CallHeavy(benchmark::State& state) {
   runStatementsBenchmark(state, text.c_str());
 }
 BENCHMARK(BM_CallHeavy);
+
+// The checker on a 1 MB program, reported in bytes per second.
+void BM_Check(benchmark::State& state) {
+  const std::string text = checkHeavyProgram(std::size_t{1} << 20);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(checkProgram(text));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_Check)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace linebasic::bench

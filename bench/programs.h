@@ -1,6 +1,7 @@
 // Program texts the benchmarks and the instruction-count driver run.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace linebasic::bench {
@@ -59,6 +60,23 @@ inline std::string callHeavyProgram() {
          straightLines(100, 399) +
          "9000 s = s + 1\n"
          "9010 return\n";
+}
+
+// About `bytes` of lines of every statement, for the checker, numbered as far as four digits
+// go; one line in eight has a mistake for it to report.
+inline std::string checkHeavyProgram(std::size_t bytes) {
+  static constexpr const char* kLines[] = {" for i = 1 to 10",
+                                           " x = x + i * (y - 3) / 2",
+                                           " print \"sum \"; x, y",
+                                           " next i",
+                                           " if x > 3 then gosub 10 else print x",
+                                           " y = y % 7 | 1 & x",
+                                           " goto 10",
+                                           " PRINT \"HELLO\""};
+  std::string text;
+  for (int line = 1; text.size() < bytes; ++line)
+    text += (line < 10'000 ? std::to_string(line) : "") + kLines[line % 8] + "\n";
+  return text;
 }
 
 }  // namespace linebasic::bench

@@ -1,11 +1,13 @@
-// libFuzzer target: every input is a program text. The interpreter must run it without a
-// crash, an out-of-bounds read or undefined behaviour, and each statement must end.
+// libFuzzer target: every input is a program text. The interpreter must run it, and the
+// checker check it, without a crash, an out-of-bounds read or undefined behaviour, and each
+// statement and each check must end.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "check/check.h"
 #include "interpreter/interpreter.h"
 #include "reference_search.h"
 
@@ -28,6 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   interpreter.load(text.c_str());
   for (int step = 0; step < kStatementLimit && !interpreter.isDone(); ++step) {
     interpreter.executeStatement();
+  }
+
+  // Every warning stands on a line and column of the text.
+  std::size_t lines = 1;
+  for (const char c : text.substr(0, text.find('\0')))
+    lines += c == '\n' ? 1 : 0;
+  for (const linebasic::Diagnostic& diagnostic : linebasic::checkProgram(text)) {
+    if (diagnostic.line < 1 || static_cast<std::size_t>(diagnostic.line) > lines ||
+        diagnostic.column < 1) {
+      std::abort();
+    }
   }
 
   // The line searches must stop where the token-by-token searches stop.

@@ -29,7 +29,8 @@ std::string run(const std::string& command) {
 
 const std::string kDemo = std::string("'") + LINEBASIC_EXECUTABLE + "'";
 const std::string kRun = std::string("'") + LINEBASIC_RUN_EXECUTABLE + "'";
-const std::string kUsage = "usage: linebasic-run [--max-steps N] FILE\n";
+const std::string kUsage =
+    "usage: linebasic-run [--max-steps N] [--trace] FILE\n       linebasic-run --check FILE\n";
 
 TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -43,9 +44,23 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {kRun + " /", "1||linebasic-run: /: Is a directory\n|"},
       {kRun, "2||" + kUsage + "|"},
       {kRun + " --max-steps 5x -", "2||" + kUsage + "|"},
-      {kRun + " --quiet a.bas b.bas", "2||" + kUsage + "|"}};
+      {kRun + " --quiet a.bas b.bas", "2||" + kUsage + "|"},
+      // A check runs nothing: warnings on standard output, status 4 when there are any.
+      {"printf '10 print 1\\r\\n20 goto 75\\n' | " + kRun + " --check -",
+       "4|<stdin>:2:9: warning: no line is numbered 75: the run ends here [missing-line]\n||"},
+      {"printf '10 print 1\\r\\n' | " + kRun + " --check -", "0|||"},
+      {kRun + " --check /no/such.bas",
+       "1||linebasic-run: /no/such.bas: No such file or directory\n|"},
+      {kRun + " --check --trace -", "2||" + kUsage + "|"},
+      {kRun + " --help x", "2||" + kUsage + "|"},
+      // The trace: each numbered line the run reaches, on standard error.
+      {"printf '10 gosub 30\\n20 end\\n30 print 3\\n  40 return\\n' | " + kRun + " --trace -",
+       "0|3\n|[10][30][40][20]\n|"},
+      {"echo '10 goto 10' | " + kRun + " --trace --max-steps 3 -",
+       "3||[10][10]\nlinebasic-run: stopped after 3 statements\n|"}};
   for (const auto& [command, expected] : cases)
     EXPECT_EQ(run(command), expected) << command;
+  EXPECT_EQ(run(kRun + " --help").substr(0, 25), "0|usage: linebasic-run [-");
 }
 
 }  // namespace

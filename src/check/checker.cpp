@@ -104,15 +104,15 @@ std::vector<Diagnostic> Checker::run() {
   previous_ = TokenKind::Newline;
   checkToken();
   startLine();
-  // A derailing warning silences its own line, including the tokens that the broken statement
-  // takes from the lines after it; the next statement on a later line is checked again.
+  // A derailing warning silences its own line, and the tokens that the broken statement takes
+  // from the lines after it: checking resumes at a statement that begins a later line.
   while (kind() != TokenKind::EndOfText) {
     if (kind() == TokenKind::Newline) {
       if (at() >= derailEnd_) derailed_ = false;
       step();
       startLine();
     } else {
-      if (derailed_ && at() > derailEnd_) {
+      if (derailed_ && at() > derailEnd_ && beginsLine(at())) {
         derailed_ = false;
         checkToken();
       }
@@ -120,8 +120,10 @@ std::vector<Diagnostic> Checker::run() {
     }
   }
 
-  std::stable_sort(findings_.begin(), findings_.end(),
-                   [](const Finding& a, const Finding& b) { return a.at < b.at; });
+  // The walk finds nearly everything in text order; FOR's warning about its NEXT comes later.
+  const auto byPosition = [](const Finding& a, const Finding& b) { return a.at < b.at; };
+  if (!std::is_sorted(findings_.begin(), findings_.end(), byPosition))
+    std::stable_sort(findings_.begin(), findings_.end(), byPosition);
   std::vector<Diagnostic> diagnostics;
   diagnostics.reserve(findings_.size());
   LineCounter lines(text_);
@@ -160,6 +162,17 @@ void Checker::gatherLinesAndLoops() {
     before = kind();
     scan_.advance();
   }
+}
+
+// True when only blanks and a line number stand before `at` on its line.
+bool Checker::beginsLine(const char* at) const {
+  const auto skipBack = [this](const char* p, bool (*skipped)(char)) {
+    while (p != text_ && skipped(p[-1]))
+      --p;
+    return p;
+  };
+  const char* const lineStart = skipBack(skipBack(skipBack(at, isBlank), isDigit), isBlank);
+  return lineStart == text_ || lineStart[-1] == '\n';
 }
 
 bool Checker::lineExists(std::int32_t n) const {

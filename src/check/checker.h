@@ -76,6 +76,7 @@ class Checker {
   // Line numbers and loops, gathered before the walk.
   void gatherLinesAndLoops();
   [[nodiscard]] bool lineExists(std::int32_t n) const;
+  [[nodiscard]] bool beginsLine(const char* at) const;
 
   // Moving and reporting.
   void step();

@@ -1,0 +1,144 @@
+// The checker: each warning where a run goes astray, once, at the first wrong byte; nothing
+// on the programs the project ships.
+#include "check/check.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/demo_program.h"
+#include "interpreter/interpreter.h"
+#include "test_support.h"
+
+namespace linebasic {
+namespace {
+
+using testing::repeat;
+
+// "LINE:COLUMN [NAME]" for each warning, separated by spaces.
+std::string check(const std::string& text) {
+  std::string found;
+  for (const Diagnostic& diagnostic : checkProgram(text)) {
+    found += (found.empty() ? "" : " ") + std::to_string(diagnostic.line) + ":" +
+             std::to_string(diagnostic.column) + " [" + std::string(diagnostic.name) + "]";
+  }
+  return found;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+TEST(CheckTest, WarnsAtTheFirstWrongByte) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"10 PRINT \"HELLO\"\n20 pRINT", "1:4 [keyword-case] 2:4 [keyword-case]"},
+      {"print(x)\nif x then\tend\ngosub100",
+       "1:1 [keyword-glued] 2:6 [keyword-glued] "
+       "3:1 [keyword-glued]"},
+      {"rem count the lines\nfor i = 1 to 9 step 2\nnext i\ninput a",
+       "1:1 [unknown-word] 2:16 [unknown-word] 4:1 [unknown-word]"},
+      {"x = -3\nprint +1\nx = 2 * -3", "1:5 [unary-sign] 2:7 [unary-sign] 3:9 [unary-sign]"},
+      {"if a <= b then end\nif a <> b then end\nx == 1\nif a=>b then end",
+       "1:6 [operator-pair] 2:6 [operator-pair] 3:3 [operator-pair] 4:5 [operator-pair]"},
+      {"if x < 3 print 1\nif x THEN end", "1:10 [missing-then] 2:6 [keyword-case]"},
+      // A broken LET takes the next line's first token; a statement after a line number is
+      // checked again.
+      {"let x 5\n20 for i 1 to 9\nnext i", "1:7 [missing-equals] 2:10 [missing-equals]"},
+      {"let x 5\nfor i 1 to 9\nnext i", "1:7 [missing-equals]"},
+      {"for i = 1 9\nnext i", "1:11 [missing-to]"},
+      {"x = (1 < 2)\nx = (1 + 2\nx = 1", "1:8 [missing-paren] 2:11 [missing-paren]"},
+      {"print 1 * ;\nx = then\nx = 5 +\nprint 1",
+       "1:11 [missing-operand] 2:5 [missing-operand] "
+       "3:8 [missing-operand]"},
+      {"if x then\nif x then else end\nif x then end else",
+       "1:10 [missing-statement] "
+       "2:11 [missing-statement] 3:19 [missing-statement]"},
+      {"let X = 1\nfor 5 = 1 to 2\nx = Y\nnext\nx = 1",
+       "1:5 [not-a-variable] 2:5 [not-a-variable] "
+       "3:5 [not-a-variable] 4:5 [not-a-variable]"},
+      {"print (a+b)*2\nprint 1 < 2\nprint x Y",
+       "1:7 [print-item] 2:9 [print-item] "
+       "3:9 [print-item]"},
+      // Rest of the line, after each statement that stops before it.
+      {"10 gosub 10 print 7\nx = 1 2\nx = 1 < 2\nreturn 1\ngoto 10 x\nx = 1 : y = 2\nend now\nx = "
+       "1",
+       "1:13 [rest-of-line] 2:7 [rest-of-line] 3:7 [rest-of-line] 4:8 [rest-of-line] "
+       "5:9 [rest-of-line] 6:7 [rest-of-line] 7:5 [unknown-word]"},
+      {"for i = 1 to 2 print 7\nnext i 7", "1:16 [rest-of-line] 2:8 [rest-of-line]"},
+      {"Hello\nif x then 100\ncall 100\n\"abc\"\nx = 1 else end\n 10 x = 1\n",
+       "1:1 [stray-token] 2:11 [stray-token] 3:1 [stray-token] 4:1 [stray-token] "
+       "5:7 [rest-of-line]"},
+      {" x = 1\n  10 end\n", "1:1 [stray-token]"},
+      {"10 goto x\n20 gosub\n30 goto 0010", "1:9 [jump-target] 2:9 [jump-target]"},
+      {"goto 75\ngosub 30\n30 end", "1:6 [missing-line]"},
+      {"10 print\n10 end\n20 print\n\n\n20 end", "2:1 [duplicate-line] 6:1 [duplicate-line]"},
+      {"x = 10000\n12345 end\ngoto 99999",
+       "1:5 [long-number] 2:1 [long-number] "
+       "3:6 [long-number]"},
+      {"x = 128\nx = 127\nfor i = 200 to 200\nnext i",
+       "1:5 [value-range] 3:9 [value-range] "
+       "3:16 [value-range]"},
+      {"print \"" + std::string(41, 'a') + "\"\nprint \"" + std::string(40, 'a') + "\"",
+       "1:7 [long-literal]"},
+      {"print \"abc\nend", "1:7 [unclosed-literal]"},
+      {"print \"a\nb\"\nx = 1 +\"a\nb\" 2", "1:7 [unclosed-literal] 3:8 [unclosed-literal]"},
+      {"next i\nfor i = 1 to 2\nnext i\nfor j = 1 to 2\nnext i",
+       "1:1 [next-without-for] "
+       "4:1 [for-without-next]"},
+      // IFs nest 256 deep as branches, and so do parentheses; IFs and parentheses count together.
+      {repeat("if 1 then ", kNestingDepthMax) + "print 1 else print 2", ""},
+      {repeat("if 1 then ", kNestingDepthMax + 1) + "end",
+       "1:" + std::to_string(10 * kNestingDepthMax + 11) + " [nesting-depth]"},
+      {"x = " + std::string(kNestingDepthMax, '(') + "1",
+       "1:" + std::to_string(kNestingDepthMax + 6) + " [missing-paren]"},
+      {"x = " + std::string(kNestingDepthMax + 1, '(') + "1)",
+       "1:" + std::to_string(kNestingDepthMax + 5) + " [nesting-depth]"},
+      // One mistake is told once; the next line's mistakes are told even when the broken
+      // statement has taken the next line's number.
+      {"10 x = 5 +\n20 x = -1\n30 PRINT\n",
+       "1:11 [missing-operand] 2:8 [unary-sign] "
+       "3:4 [keyword-case]"},
+      {"if 1 then if 1 then print 1 else print 2 else print 3\nif 0 then x = 1 else PRINT",
+       "2:22 [keyword-case]"},
+      {"print \"a\", x; 1, \"\"\nprint\nx=x+i\nlet y = (x+1)*2%3\nif x > 1 then x = 0 else gosub "
+       "9\n"
+       "9 return\n\n",
+       ""}};
+  for (const auto& [text, warnings] : cases)
+    EXPECT_EQ(check(text), warnings) << ::testing::PrintToString(text);
+}
+
+TEST(CheckTest, FormatsLikeACompiler) {
+  const std::vector<Diagnostic> diagnostics =
+      checkProgram(std::string("10 goto 75\r\n\0goto 1", 18));
+  ASSERT_EQ(diagnostics.size(), 2U);  // a carriage return ends no line: '\r' is a stray word
+  EXPECT_EQ(formatDiagnostic(diagnostics[0], "a.bas"),
+            "a.bas:1:9: warning: no line is numbered 75: the run ends here [missing-line]");
+  EXPECT_EQ(formatDiagnostic(diagnostics[1], ""),
+            "1:11: warning: '\\x0d' after 'goto 75' never runs [rest-of-line]");
+}
+
+// The programs that come with the project: the demo, the fuzzer's seeds and the README's.
+TEST(CheckTest, ShippedProgramsCheckClean) {
+  std::vector<std::string> programs = {kDemoProgram};
+  const std::filesystem::path source = LINEBASIC_SOURCE_DIR;
+  for (const auto& seed : std::filesystem::directory_iterator(source / "fuzz" / "seeds"))
+    programs.push_back(readFile(seed.path()));
+  const std::string readme = readFile(source / "README.md");
+  for (auto start = readme.find("```basic\n"); start != std::string::npos;
+       start = readme.find("```basic\n", start + 1)) {
+    const auto body = start + 9;
+    programs.push_back(readme.substr(body, readme.find("```", body) - body));
+  }
+  EXPECT_GE(programs.size(), 5U);
+  for (const std::string& program : programs)
+    EXPECT_EQ(check(program), "") << program;
+}
+
+}  // namespace
+}  // namespace linebasic
