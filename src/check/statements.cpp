@@ -215,7 +215,7 @@ bool Checker::printItem() {
       if (length > kLiteralMax) {
         report(at(), name::kLongLiteral,
                "PRINT writes only the first " + number(kLiteralMax) +
-                   " characters of a literal; this one has " + number(length));
+                   " characters of a literal; this one has " + std::to_string(length));
       }
       step();
       return true;
