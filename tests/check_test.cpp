@@ -40,8 +40,8 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       {"print(x)\nif x then\tend\ngosub100",
        "1:1 [keyword-glued] 2:6 [keyword-glued] "
        "3:1 [keyword-glued]"},
-      {"rem count the lines\nfor i = 1 to 9 step 2\nnext i\ninput a",
-       "1:1 [unknown-word] 2:16 [unknown-word] 4:1 [unknown-word]"},
+      {"rem count the lines\nfor i = 1 to 9 step 2\nnext i\nif ab then end\ninput a",
+       "1:1 [unknown-word] 2:16 [unknown-word] 4:4 [unknown-word] 5:1 [unknown-word]"},
       {"x = -3\nprint +1\nx = 2 * -3", "1:5 [unary-sign] 2:7 [unary-sign] 3:9 [unary-sign]"},
       {"if a <= b then end\nif a <> b then end\nx == 1\nif a=>b then end",
        "1:6 [operator-pair] 2:6 [operator-pair] 3:3 [operator-pair] 4:5 [operator-pair]"},
@@ -75,7 +75,7 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
        "5:7 [rest-of-line]"},
       {" x = 1\n  10 end\n", "1:1 [stray-token]"},
       {"10 goto x\n20 gosub\n30 goto 0010", "1:9 [jump-target] 2:9 [jump-target]"},
-      {"goto 75\ngosub 30\n30 end", "1:6 [missing-line]"},
+      {"10 goto 75\n20 gosub 0\n0 let x = -1", "1:9 [missing-line] 3:11 [unary-sign]"},
       {"10 print\n10 end\n20 print\n\n\n20 end", "2:1 [duplicate-line] 6:1 [duplicate-line]"},
       {"x = 10000\n12345 end\ngoto 99999",
        "1:5 [long-number] 2:1 [long-number] "
@@ -92,7 +92,7 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
        "4:1 [for-without-next]"},
       // IFs nest 256 deep as branches, and so do parentheses; IFs and parentheses count together.
       {repeat("if 1 then ", kNestingDepthMax) + "print 1 else print 2", ""},
-      {repeat("if 1 then ", kNestingDepthMax + 1) + "end",
+      {repeat("if 1 then ", 100'000) + "end",
        "1:" + std::to_string(10 * kNestingDepthMax + 11) + " [nesting-depth]"},
       {"x = " + std::string(kNestingDepthMax, '(') + "1",
        "1:" + std::to_string(kNestingDepthMax + 6) + " [missing-paren]"},
@@ -111,6 +111,47 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
        ""}};
   for (const auto& [text, warnings] : cases)
     EXPECT_EQ(check(text), warnings) << ::testing::PrintToString(text);
+}
+
+// The message of the first warning: what the run does, and what to write instead.
+TEST(CheckTest, SaysWhatTheRunDoes) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {" x = 1",
+       "a blank at the very start of the text joins ' x' into one word, which the run "
+       "skips: remove the blank"},
+      {"if x then 100", "'100' starts no statement: the run skips it; to jump, write 'goto 100'"},
+      {"call 100",
+       "'call' starts no statement: the run skips it, and the number after it; "
+       "write 'gosub' to call a subroutine"},
+      {"\"a\"", "'\"a\"' starts no statement: the run skips it; write 'print' before a literal"},
+      {"Hello\x01\\World and more",
+       "'Hello\\x01\\\\World' starts no statement: the run skips it; "
+       "variables and keywords are lower case"},
+      {"x = 1 :y",
+       "':' separates no statements: the run steps over it and runs what follows; "
+       "put each statement on a line of its own"},
+      {"print (1)",
+       "an item that starts with '(' ends the PRINT list: the run steps over it and "
+       "runs what follows as statements; start the item with '0+('"},
+      {"rem",
+       "'rem' is no keyword, and a variable has one letter: the run reads 'r' as a "
+       "variable and scans the rest again; there are no comments"},
+      {"x = RETURN",
+       "'RETURN' is no keyword, since keywords are lower case: the run skips this "
+       "word (an expression reads it as 0); write 'return'"},
+      {"gOTO",
+       "'gOTO' is no keyword, since keywords are lower case: the run reads its first "
+       "letter as a variable; write 'goto'"},
+      {"x = " + std::string(30, '9'),
+       "'" + std::string(24, '9') +
+           "...' has 30 digits, and a "
+           "number has at most 4: the run reads no number here (an "
+           "expression reads it as 0, and no jump finds a line by it)"}};
+  for (const auto& [text, message] : cases) {
+    const std::vector<Diagnostic> diagnostics = checkProgram(text);
+    ASSERT_FALSE(diagnostics.empty()) << text;
+    EXPECT_EQ(diagnostics[0].message, message) << text;
+  }
 }
 
 TEST(CheckTest, FormatsLikeACompiler) {
