@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "session/session.h"
+
 namespace {
 
 std::string readFile(const std::filesystem::path& path) {
@@ -30,7 +32,8 @@ std::string run(const std::string& command) {
 const std::string kDemo = std::string("'") + LINEBASIC_EXECUTABLE + "'";
 const std::string kRun = std::string("'") + LINEBASIC_RUN_EXECUTABLE + "'";
 const std::string kUsage =
-    "usage: linebasic-run [--max-steps N] [--trace] FILE\n       linebasic-run --check FILE\n";
+    "usage: linebasic-run [--max-steps N] [--trace] FILE\n       linebasic-run --check FILE\n"
+    "       linebasic-run [--max-steps N] [-i [FILE]]\n";
 
 TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -42,7 +45,7 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
        "3|1\n|linebasic-run: stopped after 5 statements\n|"},
       {kRun + " /no/such.bas", "1||linebasic-run: /no/such.bas: No such file or directory\n|"},
       {kRun + " /", "1||linebasic-run: /: Is a directory\n|"},
-      {kRun, "2||" + kUsage + "|"},
+      {kRun + " </dev/null", "2||" + kUsage + "|"},
       {kRun + " --max-steps 5x -", "2||" + kUsage + "|"},
       {kRun + " --quiet a.bas b.bas", "2||" + kUsage + "|"},
       // A check runs nothing: warnings on standard output, status 4 when there are any.
@@ -53,6 +56,13 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
        "1||linebasic-run: /no/such.bas: No such file or directory\n|"},
       {kRun + " --check --trace -", "2||" + kUsage + "|"},
       {kRun + " --help x", "2||" + kUsage + "|"},
+      {kRun + " -i -", "2||" + kUsage + "|"},
+      // A session through a pipe: the end of the input is "bye", which waits for a second one
+      // while changes are not saved.
+      {"printf '20 print 2\\nrun' | " + kRun + " --max-steps 9 -i /dev/null",
+       "0|" + std::string(linebasic::Session::kBanner) +
+           "loaded 0 lines from /dev/null\n2\nthe program has changes that are not saved: type "
+           "'bye' again to leave without saving them, or 'save FILE'\n||"},
       // The trace: each numbered line the run reaches, on standard error.
       {"printf '10 gosub 30\\n20 end\\n30 print 3\\n  40 return\\n' | " + kRun + " --trace -",
        "0|3\n|[10][30][40][20]\n|"},

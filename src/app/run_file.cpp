@@ -6,6 +6,10 @@
 //
 //   linebasic-run [--max-steps N] [--trace] FILE
 //   linebasic-run --check FILE
+//   linebasic-run [--max-steps N] [-i [FILE]]
+//
+// With -i, or with no FILE when standard input is a terminal, it starts an interactive session
+// instead.
 //
 // Exit status: 0 when the program ran to its end (or checked clean), 1 when FILE cannot be
 // read, 2 for a command line of another form, 3 when the bound stopped the program, 4 when
@@ -21,9 +25,12 @@
 #include <string_view>
 #include <vector>
 
+#include "app/line_reader.h"
 #include "check/check.h"
 #include "check/lines.h"
 #include "interpreter/interpreter.h"
+#include "session/program_file.h"
+#include "session/session.h"
 
 namespace {
 
@@ -34,7 +41,8 @@ constexpr int kExitWarned = 4;
 
 constexpr char kUsage[] =
     "usage: linebasic-run [--max-steps N] [--trace] FILE\n"
-    "       linebasic-run --check FILE\n";
+    "       linebasic-run --check FILE\n"
+    "       linebasic-run [--max-steps N] [-i [FILE]]\n";
 
 constexpr char kHelp[] =
     "Runs the BASIC program in FILE (\"-\": standard input) and writes what it prints.\n"
@@ -43,6 +51,8 @@ constexpr char kHelp[] =
     "  --trace        write [N] to standard error for each numbered line the run reaches\n"
     "  --check        do not run the program: print a warning for each place where the run\n"
     "                 will do something else than it most likely means (exit status 4)\n"
+    "  -i             start an interactive session, with FILE loaded (not run) when given;\n"
+    "                 this is also what happens without FILE when the input is a terminal\n"
     "  --help         print this text\n"
     "\n"
     "Exit status: 0 done, 1 FILE cannot be read, 2 wrong command line, 3 stopped, 4 warnings.\n";
@@ -53,6 +63,7 @@ struct Options {
   bool trace = false;
   bool check = false;
   bool help = false;
+  bool interactive = false;
 };
 
 // A count written as plain decimal digits; nothing for any other text.
@@ -76,6 +87,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.trace = true;
     } else if (argument == "--check") {
       options.check = true;
+    } else if (argument == "-i") {
+      options.interactive = true;
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else if ((argument.size() > 1 && argument.front() == '-') || haveFile) {
@@ -86,35 +99,16 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     }
   }
   if (options.help) return argc == 2 ? std::optional(options) : std::nullopt;
-  // A check runs nothing, so bounds and traces have no place beside it.
+  if (!haveFile && !options.check && !options.trace && isatty(STDIN_FILENO) != 0)
+    options.interactive = true;
+  // A check runs nothing, so bounds and traces have no place beside it; a session reads its
+  // lines from standard input, and traces nothing.
+  if (options.interactive) {
+    if (options.check || options.trace || options.file == "-") return {};
+    return options;
+  }
   if (!haveFile || (options.check && (options.trace || options.maxSteps))) return {};
   return options;
-}
-
-// Reads all of `path` ("-": standard input) as bytes; false, with errno set, when it cannot.
-bool readAll(const std::string& path, std::string& text) {
-  std::FILE* const in = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-  if (in == nullptr) return false;
-  char buffer[1 << 16];
-  std::size_t count = 0;
-  while ((count = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-    text.append(buffer, count);
-  const bool ok = std::ferror(in) == 0;
-  const int readError = errno;
-  if (in != stdin) std::fclose(in);
-  errno = readError;
-  return ok;
-}
-
-// The dialect ends lines with a line-feed alone: a carriage return in front of it would hide a
-// keyword that ends its line, so CR-LF line ends become LF.
-std::string withLineFeeds(const std::string& text) {
-  std::string converted;
-  converted.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') converted += text[i];
-  }
-  return converted;
 }
 
 // Prints the checker's warnings; the exit status says whether there were any.
@@ -151,6 +145,24 @@ int run(const std::string& text, const Options& options) {
   return 0;
 }
 
+// The session: a banner, then one typed line at a time until "bye" or the end of the input.
+int interact(const Options& options) {
+  linebasic::catchInterrupts();
+  linebasic::Session session(options.maxSteps, &linebasic::interruptRequested);
+  std::fwrite(linebasic::Session::kBanner.data(), 1, linebasic::Session::kBanner.size(), stdout);
+  if (!options.file.empty()) session.handleLine("load " + options.file);
+  linebasic::LineReader reader("> ");
+  std::string line;
+  while (true) {
+    std::fflush(stdout);
+    const linebasic::LineReader::Status status = reader.read(line);
+    if (status == linebasic::LineReader::Status::Interrupted) continue;
+    const bool goOn = status == linebasic::LineReader::Status::End ? session.endOfInput()
+                                                                   : session.handleLine(line);
+    if (!goOn) return 0;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,11 +175,13 @@ int main(int argc, char** argv) {
     std::printf("%s\n%s", kUsage, kHelp);
     return 0;
   }
+  if (options->interactive) return interact(*options);
   std::string text;
-  if (!readAll(options->file, text)) {
-    std::fprintf(stderr, "linebasic-run: %s: %s\n", options->file.c_str(), std::strerror(errno));
+  if (const auto error = linebasic::readProgramFile(options->file, text)) {
+    std::fprintf(stderr, "linebasic-run: %s: %s\n", options->file.c_str(), error->c_str());
     return kExitUnreadable;
   }
-  text = withLineFeeds(text);  // the text ends at its first NUL byte, as any loaded text does
+  text = linebasic::withLineFeeds(
+      text);  // the text ends at its first NUL byte, as any loaded text does
   return options->check ? check(text, options->file) : run(text, *options);
 }

@@ -1,0 +1,110 @@
+// The session at a real terminal: linebasic-run on a pseudo-terminal, typed at key by key.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// linebasic-run started with no arguments on a terminal of its own, with HOME in a fresh folder.
+class Terminal {
+ public:
+  explicit Terminal(const std::filesystem::path& home) {
+    winsize size{24, 100, 0, 0};
+    pid_ = forkpty(&fd_, nullptr, nullptr, &size);
+    if (pid_ == 0) {
+      setenv("HOME", home.c_str(), 1);
+      setenv("TERM", "xterm", 1);
+      execl(LINEBASIC_RUN_EXECUTABLE, "linebasic-run", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~Terminal() {
+    if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0) kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    close(fd_);
+  }
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+
+  void type(const std::string& keys) const {
+    ASSERT_EQ(write(fd_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+
+  // Reads the screen until `text` appears after what earlier waits found; false after 10 s.
+  bool waitFor(const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (true) {
+      if (const auto found = screen_.find(text, seen_); found != std::string::npos) {
+        seen_ = found + text.size();
+        return true;
+      }
+      pollfd ready{fd_, POLLIN, 0};
+      if (std::chrono::steady_clock::now() > deadline || poll(&ready, 1, 100) < 0) return false;
+      char buffer[4096];
+      const ssize_t count = (ready.revents & POLLIN) != 0 ? read(fd_, buffer, sizeof buffer) : 0;
+      if (count < 0) return false;
+      screen_.append(buffer, static_cast<std::size_t>(count));
+    }
+  }
+
+  // The exit status, once the process has ended by itself within 10 s.
+  int exitStatus() const {
+    for (int tries = 0; tries < 100; ++tries) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_)
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      usleep(100'000);
+    }
+    return -1;
+  }
+
+  [[nodiscard]] const std::string& screen() const { return screen_; }
+
+ private:
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::string screen_;
+  std::size_t seen_ = 0;
+};
+
+TEST(TerminalTest, TypesRunsRecallsAndStopsALoop) {
+  const auto home = std::filesystem::temp_directory_path() / "linebasic_terminal_test";
+  std::filesystem::remove_all(home);
+  std::filesystem::create_directories(home);
+  Terminal terminal(home);
+  ASSERT_TRUE(terminal.waitFor("'help' lists the commands.\r\n> ")) << terminal.screen();
+  terminal.type("10 print \"hi\"\r");
+  ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+  terminal.type("run\r");
+  ASSERT_TRUE(terminal.waitFor("\r\nhi\r\n> ")) << terminal.screen();
+#ifdef LINEBASIC_LIBEDIT
+  terminal.type("\x1b[A\r");  // the up arrow recalls "run"
+  ASSERT_TRUE(terminal.waitFor("\r\nhi\r\n> ")) << terminal.screen();
+#endif
+  terminal.type("10 goto 10\r");
+  ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+  terminal.type("run\r");
+  usleep(300'000);
+  terminal.type("\x03");  // Ctrl-C
+  ASSERT_TRUE(terminal.waitFor("stopped at line 10\r\n> ")) << terminal.screen();
+  terminal.type("print 7\r");
+  ASSERT_TRUE(terminal.waitFor("\r\n7\r\n> ")) << terminal.screen();
+  terminal.type("bye\r");
+  ASSERT_TRUE(terminal.waitFor("type 'bye' again")) << terminal.screen();
+  terminal.type("bye\r");
+  EXPECT_EQ(terminal.exitStatus(), 0) << terminal.screen();
+#ifdef LINEBASIC_LIBEDIT
+  EXPECT_TRUE(std::filesystem::exists(home / ".linebasic_history"));
+#endif
+  std::filesystem::remove_all(home);
+}
+
+}  // namespace
