@@ -16,6 +16,7 @@
 namespace linebasic {
 namespace {
 
+using testing::readFile;
 using testing::repeat;
 
 // "LINE:COLUMN [NAME]" for each warning, separated by spaces.
@@ -26,12 +27,6 @@ std::string check(const std::string& text) {
              std::to_string(diagnostic.column) + " [" + std::string(diagnostic.name) + "]";
   }
   return found;
-}
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
 }
 
 TEST(CheckTest, WarnsAtTheFirstWrongByte) {

@@ -12,8 +12,12 @@
 #include <sstream>
 #include <string>
 
+#include "test_support.h"
+
 namespace linebasic {
 namespace {
+
+using testing::readFile;
 
 // Warnings are shown by position and name only: their messages are the checker's to test.
 std::string transcript(const std::string& typed, unsigned long long maxSteps = 10'000) {
@@ -28,12 +32,6 @@ std::string transcript(const std::string& typed, unsigned long long maxSteps = 1
     if (!goOn) return shown + "(bye)\n";
   }
   return std::regex_replace(shown, std::regex("warning: .*? \\["), "warning: [");
-}
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
 }
 
 TEST(SessionTest, AnswersEachTypedLine) {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "interpreter/interpreter.h"
@@ -24,6 +27,12 @@ inline std::string runProgram(const std::string& text, long maxSteps = 100'000) 
   runSteps(interpreter, maxSteps);
   std::fflush(stdout);
   return ::testing::internal::GetCapturedStdout();
+}
+
+inline std::string readFile(const std::filesystem::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
 }
 
 inline std::string repeat(const std::string& text, int times) {
