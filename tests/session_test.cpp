@@ -67,6 +67,11 @@ TEST(SessionTest, AnswersEachTypedLine) {
        "four digits: 0 to 9999\n> load\nload: which file? type 'load FILE'\n> save\n"
        "save: which file? type 'save FILE'\n> \n> 10 goto 10\n> run\nlinebasic-run: stopped "
        "after 10000 statements\n> print 7\n7\n"},
+      // A run that jumps from an immediate line into the program ends where the program ends,
+      // even when a broken last line reads on past its end; the immediate line is checked alone.
+      {"10 x = 5 +\ngoto 10\nprint x -\ngoto 20",
+       "> 10 x = 5 +\n10:11: warning: [missing-operand]\n> goto 10\n> print x -\n"
+       "1:10: warning: [missing-operand]\n5\n> goto 20\n1:6: warning: [missing-line]\n"},
       // A literal the program leaves open ends with the program: the immediate line still runs.
       {"10 print \"abc\nprint 1\nrun",
        "> 10 print \"abc\n10:10: warning: [unclosed-literal]\n> print 1\n1\n> run\nabc\n\n"}};

@@ -224,33 +224,50 @@ void Session::check() const {
 }
 
 // An immediate line runs after the program's text, so that its jumps reach the program's
-// lines, and an END between them stops a program that runs off its end. A literal the program
-// leaves open is closed first, as the end of its text would close it.
+// lines; once in the program, the run ends where the program's text ends. A literal the
+// program leaves open is closed first, as the end of its text would close it. The line is
+// checked on its own, but for its jumps, which are checked against the program.
 void Session::runImmediate(std::string_view line) {
   std::string text = programText();
   if (endsInsideLiteral(text)) text += "\"\n";
-  text += "end\n";
   const std::size_t start = text.size();
   text += line;
-  const auto lineOfImmediate = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
-  showWarnings(text, lineOfImmediate, 1, true);
+  for (Diagnostic diagnostic : checkProgram(line)) {
+    if (diagnostic.name != check::name::kMissingLine) say(formatDiagnostic(diagnostic, "") + "\n");
+  }
+  // Empty lines keep a broken last line of the program from reading the immediate line.
+  const std::string jumps = text.substr(0, start) + "\n\n\n" + std::string(line);
+  const auto immediateLine = static_cast<int>(std::count(jumps.begin(), jumps.end(), '\n')) + 1;
+  for (Diagnostic diagnostic : checkProgram(jumps)) {
+    if (diagnostic.line != immediateLine || diagnostic.name != check::name::kMissingLine) continue;
+    diagnostic.line = 1;
+    say(formatDiagnostic(diagnostic, "") + "\n");
+  }
   runText_ = std::move(text);
-  run(start);
+  run(start, start);
 }
 
 void Session::runFromStart() {
   interpreter_.variables.fill(0);
   runText_ = programText();
-  run(0);
+  run(0, runText_.size());
 }
 
-// Runs runText_ from the token at `start`, until it ends, is interrupted or has run maxSteps_.
-void Session::run(std::size_t start) {
+// Runs runText_ from the token at `start`, until it ends, is interrupted or has run maxSteps_;
+// or, once it has been in the program (the text before `programEnd`), until it leaves it.
+void Session::run(std::size_t start, std::size_t programEnd) {
   interpreter_.load(runText_.c_str());
   while (!interpreter_.isDone() && interpreter_.tokenStart < runText_.c_str() + start)
     interpreter_.advance();
   if (interrupted_ != nullptr) *interrupted_ = 0;
+  const char* const endOfProgram = runText_.c_str() + programEnd;
+  bool inProgram = false;
   for (unsigned long long steps = 0; !interpreter_.isDone(); ++steps) {
+    if (interpreter_.tokenStart < endOfProgram) {
+      inProgram = true;
+    } else if (inProgram) {
+      return;
+    }
     if (maxSteps_ && steps == *maxSteps_) {
       say("linebasic-run: stopped after " + std::to_string(steps) + " statements\n");
       return;

@@ -39,7 +39,7 @@ class Session {
   void storeLine(std::string_view line);
   void runImmediate(std::string_view line);
   void runFromStart();
-  void run(std::size_t start);
+  void run(std::size_t start, std::size_t programEnd);
   void list(std::string_view range) const;
   void load(std::string_view file);
   void save(std::string_view file);
