@@ -69,13 +69,14 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
        "1:1 [stray-token] 2:11 [stray-token] 3:1 [stray-token] 4:1 [stray-token] "
        "5:7 [rest-of-line]"},
       {" x = 1\n  10 end\n", "1:1 [stray-token]"},
+      {" 10 print 1\n", ""},
       {"10 goto x\n20 gosub\n30 goto 0010", "1:9 [jump-target] 2:9 [jump-target]"},
       {"10 goto 75\n20 gosub 0\n0 let x = -1", "1:9 [missing-line] 3:11 [unary-sign]"},
       {"10 print\n10 end\n20 print\n\n\n20 end", "2:1 [duplicate-line] 6:1 [duplicate-line]"},
       {"x = 10000\n12345 end\ngoto 99999",
        "1:5 [long-number] 2:1 [long-number] "
        "3:6 [long-number]"},
-      {"x = 128\nx = 127\nfor i = 200 to 200\nnext i",
+      {"x = 128\nx = 127\nfor i = 200 to 200\nnext i\nfor j = 1 to 127\nnext j",
        "1:5 [value-range] 3:9 [value-range] "
        "3:16 [value-range]"},
       {"print \"" + std::string(41, 'a') + "\"\nprint \"" + std::string(40, 'a') + "\"",

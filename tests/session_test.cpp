@@ -37,10 +37,10 @@ std::string transcript(const std::string& typed, unsigned long long maxSteps = 1
 TEST(SessionTest, AnswersEachTypedLine) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       // Stored in number order, replaced, deleted, listed whole or in part.
-      {"20 print 2\n10 print 1\n  30   print 3  \nlist\n20 print 22\n30\nlist 10-20\nlist 20\n"
+      {"20 print 2\n10 print 1\n  9999   print 3  \nlist\n20 print 22\n9999\nlist 10-20\nlist 20\n"
        "list -10\nlist 5-x",
-       "> 20 print 2\n> 10 print 1\n>   30   print 3  \n> list\n10 print 1\n20 print 2\n"
-       "30   print 3  \n> 20 print 22\n> 30\n> list 10-20\n10 print 1\n20 print 22\n> list 20\n"
+       "> 20 print 2\n> 10 print 1\n>   9999   print 3  \n> list\n10 print 1\n20 print 2\n"
+       "9999   print 3  \n> 20 print 22\n> 9999\n> list 10-20\n10 print 1\n20 print 22\n> list 20\n"
        "20 print 22\n> list -10\n10 print 1\n> list 5-x\nlist: type 'list', 'list N' or "
        "'list N-M'\n"},
       // A run starts with every variable 0; immediate lines keep them, and jump into the program.

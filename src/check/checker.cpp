@@ -120,7 +120,7 @@ std::vector<Diagnostic> Checker::run() {
     }
   }
 
-  // The walk finds nearly everything in text order; FOR's warning about its NEXT comes later.
+  // The walk reports in text order; should a report ever come late, the sort puts it in place.
   const auto byPosition = [](const Finding& a, const Finding& b) { return a.at < b.at; };
   if (!std::is_sorted(findings_.begin(), findings_.end(), byPosition))
     std::stable_sort(findings_.begin(), findings_.end(), byPosition);

@@ -107,7 +107,7 @@ class Checker {
   void expectEquals(std::string_view statement);
   void endStatement(Rest rest, std::string_view what);
   void storedValue(const Operand& value);
-  Operand relation();
+  void relation();
   Operand expression(TokenKind before, const char* beforeAt);
   Operand term(TokenKind before, const char* beforeAt);
   Operand factor(TokenKind before, const char* beforeAt);

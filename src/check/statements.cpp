@@ -390,16 +390,14 @@ void Checker::loopVariable(const char* keyword, bool isFor) {
 }
 
 // relation -> expression { ("<" | ">" | "=") expression }
-Operand Checker::relation() {
-  Operand value = expression(TokenKind::Invalid, nullptr);
+void Checker::relation() {
+  expression(TokenKind::Invalid, nullptr);
   while (isRelational(kind())) {
     const TokenKind op = kind();
     const char* const opAt = at();
     step();
     expression(op, opAt);
-    value.isNumber = false;
   }
-  return value;
 }
 
 // expression -> term { ("+" | "-" | "&" | "|") term }. `before` is the operator in front of
