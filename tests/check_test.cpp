@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <random>
 #include <string>
 
 #include "app/demo_program.h"
@@ -147,6 +147,28 @@ TEST(CheckTest, SaysWhatTheRunDoes) {
     const std::vector<Diagnostic> diagnostics = checkProgram(text);
     ASSERT_FALSE(diagnostics.empty()) << text;
     EXPECT_EQ(diagnostics[0].message, message) << text;
+  }
+}
+
+// Hostile megabytes: each is checked in linear time (a quadratic walk would take minutes),
+// and every warning stands on a line and column of the text.
+TEST(CheckTest, ChecksAnyTextQuickly) {
+  constexpr std::size_t kMegabyte = 1 << 20;
+  std::mt19937 generator(17);
+  std::string noise(kMegabyte, ' ');
+  for (char& c : noise)
+    c = static_cast<char>(1 + generator() % 255);
+  std::vector<std::string> texts = {noise, "x = " + std::string(kMegabyte, '('),
+                                    repeat("1 ", kMegabyte / 2), repeat("for i\n", kMegabyte / 6),
+                                    repeat("x = 5 +\n", kMegabyte / 8)};
+  for (const char c : {'7', '"', 'x', 'A', ' ', '\n'})
+    texts.emplace_back(kMegabyte, c);
+  for (const std::string& text : texts) {
+    const auto lines = std::count(text.begin(), text.end(), '\n') + 1;
+    for (const Diagnostic& diagnostic : checkProgram(text)) {
+      ASSERT_TRUE(diagnostic.line >= 1 && diagnostic.line <= lines && diagnostic.column >= 1)
+          << ::testing::PrintToString(text.substr(0, 20));
+    }
   }
 }
 
