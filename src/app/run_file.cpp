@@ -148,7 +148,8 @@ int run(const std::string& text, const Options& options) {
 // The session: a banner, then one typed line at a time until "bye" or the end of the input.
 int interact(const Options& options) {
   linebasic::catchInterrupts();
-  linebasic::Session session(options.maxSteps, &linebasic::interruptRequested);
+  linebasic::Session session(options.maxSteps, &linebasic::interruptRequested,
+                             isatty(STDOUT_FILENO) != 0);
   std::fwrite(linebasic::Session::kBanner.data(), 1, linebasic::Session::kBanner.size(), stdout);
   if (!options.file.empty()) session.handleLine("load " + options.file);
   linebasic::LineReader reader("> ");

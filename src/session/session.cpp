@@ -106,8 +106,8 @@ std::optional<std::pair<int, int>> parseRange(std::string_view range) {
 }  // namespace
 
 Session::Session(std::optional<unsigned long long> maxSteps,
-                 volatile std::sig_atomic_t* interrupted)
-    : maxSteps_(maxSteps), interrupted_(interrupted) {
+                 volatile std::sig_atomic_t* interrupted, bool onTerminal)
+    : maxSteps_(maxSteps), interrupted_(interrupted), onTerminal_(onTerminal) {
   interpreter_.variables.fill(0);
 }
 
@@ -275,7 +275,8 @@ void Session::run(std::size_t start, std::size_t programEnd) {
     if (interrupted_ != nullptr && *interrupted_ != 0) {
       *interrupted_ = 0;
       const std::optional<std::int32_t> line = lineNumberOfLine(interpreter_);
-      say(line ? "stopped at line " + std::to_string(*line) + "\n" : "stopped\n");
+      const std::string where = line ? " at line " + std::to_string(*line) : "";
+      say((onTerminal_ ? "\nstopped" : "stopped") + where + "\n");
       return;
     }
     interpreter_.executeStatement();

@@ -17,9 +17,10 @@ namespace linebasic {
 class Session {
  public:
   // `maxSteps` bounds every run; `interrupted`, when given, is set from outside (by a signal
-  // handler) to stop the run in progress, and cleared by the session.
+  // handler) to stop the run in progress, and cleared by the session. On a terminal, which
+  // echoes Ctrl-C as "^C", the message that says where the run stopped starts a new line.
   explicit Session(std::optional<unsigned long long> maxSteps = {},
-                   volatile std::sig_atomic_t* interrupted = nullptr);
+                   volatile std::sig_atomic_t* interrupted = nullptr, bool onTerminal = false);
 
   // What the session says when it starts.
   static constexpr std::string_view kBanner =
@@ -52,6 +53,7 @@ class Session {
   std::string pendingDiscard_;        // the command that was warned about unsaved changes
   std::optional<unsigned long long> maxSteps_;
   volatile std::sig_atomic_t* interrupted_;
+  bool onTerminal_;
   Interpreter interpreter_;  // its variables live as long as the session
   std::string runText_;      // the text the interpreter runs: kept alive with it
 };
