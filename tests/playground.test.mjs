@@ -128,6 +128,16 @@ test('a link carries the program; storage keeps it across a reload', async () =>
   assert.equal(await page.inputValue('#program'), 'print 42');
 });
 
+test('an example replaces the program, which stays one click away', async () => {
+  const page = await openPage();
+  assert.equal(await page.locator('#restore').isHidden(), true);  // the demo is nobody's work
+  await page.fill('#program', 'print "mine"');
+  await page.selectOption('#examples', 'fizzbuzz.bas');
+  await page.waitForFunction(() => document.getElementById('program').value.includes('FizzBuzz'));
+  await page.click('#restore');
+  assert.equal(await page.inputValue('#program'), 'print "mine"');
+});
+
 test('bad input: a megabyte of binary, an unclosed literal', async () => {
   const page = await openPage();
   let noise = '';

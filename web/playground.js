@@ -34,8 +34,10 @@ function keepProgram() {
   }
 }
 
+let demo = '';
+
 function replaceProgram(text) {
-  if (editor.value.trim() !== '' && editor.value !== text) {
+  if (editor.value.trim() !== '' && editor.value !== text && editor.value !== demo) {
     stashed = editor.value;
     $('restore').hidden = false;
   }
@@ -92,9 +94,15 @@ async function chooseExample() {
   const name = $('examples').value;
   $('examples').value = '';
   if (name === 'demo') {
-    replaceProgram((await checker).demoProgram());
+    replaceProgram(demo);
   } else if (name !== '') {
-    replaceProgram(await (await fetch(`examples/${encodeURIComponent(name)}`)).text());
+    try {
+      const response = await fetch(`examples/${encodeURIComponent(name)}`);
+      if (!response.ok) throw new Error(response.statusText);
+      replaceProgram(await response.text());
+    } catch (error) {
+      status.textContent = `The example could not be loaded: ${error.message}`;
+    }
   }
 }
 
@@ -270,11 +278,14 @@ async function start() {
   editor.addEventListener('keydown', (event) => {
     if (event.key === 'Enter' && (event.ctrlKey || event.metaKey)) {
       event.preventDefault();
-      runProgram();
+      $('run').click();
     }
   });
   window.addEventListener('pagehide', keepProgram);
-  $('run').addEventListener('click', runProgram);
+  $('run').addEventListener('click', () => runProgram().catch((error) => {
+    status.textContent = `The run could not start: ${error.message}`;
+    endRun();
+  }));
   $('stop').addEventListener('click', stopProgram);
   $('share').addEventListener('click', shareProgram);
   $('restore').addEventListener('click', restoreProgram);
@@ -287,7 +298,8 @@ async function start() {
   } catch {
     // Storage may be switched off; the page works without it.
   }
-  editor.value = stored ?? (await checker).demoProgram();
+  demo = (await checker).demoProgram();
+  editor.value = stored ?? demo;
   const linked = programFromLink();
   if (linked !== null) replaceProgram(linked);
   status.textContent = 'Ready: Run (or Ctrl-Enter) runs the program.';
