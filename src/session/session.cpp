@@ -232,7 +232,7 @@ void Session::runImmediate(std::string_view line) {
   if (endsInsideLiteral(text)) text += "\"\n";
   const std::size_t start = text.size();
   text += line;
-  for (Diagnostic diagnostic : checkProgram(line)) {
+  for (const Diagnostic& diagnostic : checkProgram(line)) {
     if (diagnostic.name != check::name::kMissingLine) say(formatDiagnostic(diagnostic, "") + "\n");
   }
   // Empty lines keep a broken last line of the program from reading the immediate line.
