@@ -12,8 +12,11 @@ namespace linebasic {
 namespace check {
 namespace {
 
-constexpr std::size_t kQuotedMax = 24;      // bytes of a token shown in a message
-constexpr std::size_t kLongestKeyword = 6;  // "return"
+constexpr std::size_t kQuotedMax = 24;  // bytes of a token shown in a message
+constexpr std::size_t kLongestKeyword =
+    std::max_element(kKeywords.begin(), kKeywords.end(), [](const Keyword& a, const Keyword& b) {
+      return a.text.size() < b.text.size();
+    })->text.size();
 
 bool isUpper(char c) {
   return c >= 'A' && c <= 'Z';
@@ -23,11 +26,6 @@ bool isLetter(char c) {
 }
 char lowered(char c) {
   return isUpper(c) ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool isKeyword(std::string_view word) {
-  return std::any_of(kKeywords.begin(), kKeywords.end(),
-                     [word](const Keyword& keyword) { return keyword.text == word; });
 }
 
 // Counts the text's lines up to a position; positions must come in ascending order.
@@ -175,6 +173,10 @@ bool Checker::beginsLine(const char* at) const {
   return lineStart == text_ || lineStart[-1] == '\n';
 }
 
+bool Checker::isKeyword(std::string_view word) const {
+  return scan_.keywords.contains(word);
+}
+
 bool Checker::lineExists(std::int32_t n) const {
   return n == firstLineValue_ || (n >= 0 && n < kLineNumberCount && lineAt_[n] != nullptr);
 }
@@ -194,9 +196,8 @@ void Checker::checkToken() {
       break;
     case TokenKind::String: {
       const char* const end = scan_.tokenEnd;
-      const bool closed = end - at() >= 2 && end[-1] == '"';
       const auto feeds = std::count(at(), end, '\n');
-      if (!closed) {
+      if (!isClosedLiteral(at(), end)) {
         report(at(), name::kUnclosedLiteral,
                "the literal has no closing '\"': it takes in the rest of the text");
       } else if (feeds > 0) {

@@ -49,6 +49,12 @@ inline constexpr std::string_view kForWithoutNext = "for-without-next";
 // A token's bytes as a message shows them: quoted, cut short, other than printable ASCII escaped.
 std::string quote(const char* start, const char* end);
 
+// True when the String token from `start` to `end` ends with its closing quote; without one it
+// runs to the end of the text.
+constexpr bool isClosedLiteral(const char* start, const char* end) {
+  return end - start >= 2 && end[-1] == '"';
+}
+
 // What follows a complete statement on its line, named by that statement.
 enum class Rest { Let, Goto, Gosub, Return, End, Next, For };
 
@@ -77,6 +83,7 @@ class Checker {
   void gatherLinesAndLoops();
   [[nodiscard]] bool lineExists(std::int32_t n) const;
   [[nodiscard]] bool beginsLine(const char* at) const;
+  [[nodiscard]] bool isKeyword(std::string_view word) const;
 
   // Moving and reporting.
   void step();
@@ -105,7 +112,7 @@ class Checker {
   void checkNext();
   void loopVariable(const char* keyword, bool isFor);
   void expectEquals(std::string_view statement);
-  void endStatement(Rest rest, std::string_view what);
+  void endStatement(Rest rest, const char* start);
   void storedValue(const Operand& value);
   void relation();
   Operand expression(TokenKind before, const char* beforeAt);
@@ -115,7 +122,7 @@ class Checker {
   void badOperand(TokenKind before, const char* beforeAt);
 
   const char* text_;
-  Interpreter scan_;  // its scanner only: the checker never executes a statement
+  Interpreter scan_;  // its scanner and 8-bit store: the checker never executes a statement
   std::vector<Finding> findings_;
   bool derailed_ = false;                    // a derailing warning was given on this line
   const char* derailEnd_ = nullptr;          // the end of that line

@@ -19,10 +19,20 @@ bool isKeywordKind(TokenKind kind) {
   return kind >= TokenKind::Let && kind <= TokenKind::End;
 }
 
-// What the run does with the tokens after a statement, by statement.
-std::string restMessage(Rest rest, const std::string& token, const std::string& statement) {
+// What the run does with the tokens after a statement, by statement: `kind`, `first` (its first
+// byte) and `token` describe the first of them, `statement` is the statement as written.
+std::string restMessage(Rest rest, TokenKind kind, char first, const std::string& token,
+                        const std::string& statement) {
   switch (rest) {
     case Rest::Let:
+      if (isRelational(kind)) {
+        return "comparisons work only in IF conditions: the assignment ends before " + token +
+               ", and the run steps over it";
+      }
+      if (kind == TokenKind::Invalid && first == ':') {
+        return "':' separates no statements: the run steps over it and runs what follows; put "
+               "each statement on a line of its own";
+      }
       return "the assignment ends before " + token +
              ": the run steps over it and runs what follows as statements of their own";
     case Rest::Goto:
@@ -118,7 +128,7 @@ void Checker::statement() {
       const char* const start = at();
       const Rest rest = kind() == TokenKind::End ? Rest::End : Rest::Return;
       step();
-      endStatement(rest, quote(start, lastTokenEnd(start, at())));
+      endStatement(rest, start);
       break;
     }
     default:
@@ -150,26 +160,12 @@ void Checker::stray() {
 
 // [LET] v = expression
 void Checker::checkLet() {
+  const char* const start = at();
   step();
   const char* const equals = at();
   expectEquals("LET");
-  const Operand value = expression(TokenKind::Equals, equals);
-  storedValue(value);
-  if (isRelational(kind())) {
-    report(at(), name::kRestOfLine,
-           "comparisons work only in IF conditions: the assignment ends before " + current() +
-               ", and the run steps over it");
-    step();
-    return;
-  }
-  if (*at() == ':' && kind() == TokenKind::Invalid) {
-    report(at(), name::kRestOfLine,
-           "':' separates no statements: the run steps over it and runs what follows; put each "
-           "statement on a line of its own");
-    step();
-    return;
-  }
-  endStatement(Rest::Let, "");
+  storedValue(expression(TokenKind::Equals, equals));
+  endStatement(Rest::Let, start);
 }
 
 void Checker::expectEquals(std::string_view statement) {
@@ -181,20 +177,22 @@ void Checker::expectEquals(std::string_view statement) {
   step();
 }
 
-// A number stored in a variable keeps its low 8 bits.
+// A number stored in a variable keeps its low 8 bits, as the interpreter's own store shows.
 void Checker::storedValue(const Operand& value) {
   if (!value.isNumber || value.value <= kVariableMax) return;
-  const auto stored = static_cast<std::int8_t>(static_cast<std::uint8_t>(value.value));
+  scan_.storeVariable('a', value.value);  // the scanner's variables are scratch
+  const std::int32_t stored = scan_.variableValue('a');
   report(
       value.start, name::kValueRange,
       number(value.value) + " is stored as " + number(stored) + ": a variable holds -128 to 127");
 }
 
-// The end of a complete statement: anything else on its line is reported with what becomes of
-// it, and stepped over as the handler steps over it.
-void Checker::endStatement(Rest rest, std::string_view what) {
+// The end of the complete statement that starts at `start`: anything else on its line is
+// reported with what becomes of it, and stepped over as the handler steps over it.
+void Checker::endStatement(Rest rest, const char* start) {
   if (endsStatement()) return;
-  report(at(), name::kRestOfLine, restMessage(rest, current(), std::string(what)));
+  report(at(), name::kRestOfLine,
+         restMessage(rest, kind(), *at(), current(), quote(start, lastTokenEnd(start, at()))));
   step();
 }
 
@@ -211,7 +209,7 @@ bool Checker::printItem() {
   switch (kind()) {
     case TokenKind::String: {
       const char* const end = scan_.tokenEnd;
-      const auto length = (end[-1] == '"' && end - at() >= 2 ? end - 1 : end) - (at() + 1);
+      const auto length = (isClosedLiteral(at(), end) ? end - 1 : end) - (at() + 1);
       if (length > kLiteralMax) {
         report(at(), name::kLongLiteral,
                "PRINT writes only the first " + number(kLiteralMax) +
@@ -307,7 +305,7 @@ void Checker::checkGoto() {
   step();
   jumpTarget("GOTO");
   if (!endsStatement()) step();
-  endStatement(Rest::Goto, quote(start, lastTokenEnd(start, at())));
+  endStatement(Rest::Goto, start);
 }
 
 // GOSUB n: steps over the number and one more token, which should end the line.
@@ -316,7 +314,7 @@ void Checker::checkGosub() {
   step();
   jumpTarget("GOSUB");
   step();
-  endStatement(Rest::Gosub, quote(start, lastTokenEnd(start, at())));
+  endStatement(Rest::Gosub, start);
 }
 
 // The line number after GOTO or GOSUB: the run converts the text there, whatever token it is.
@@ -357,7 +355,7 @@ void Checker::checkFor() {
            "a variable holds at most " + number(kVariableMax) + ": the loop ends once it passes " +
                number(kVariableMax) + ", not at " + number(limit.value));
   }
-  endStatement(Rest::For, "");
+  endStatement(Rest::For, start);
 }
 
 // NEXT v
@@ -366,7 +364,7 @@ void Checker::checkNext() {
   step();
   loopVariable(start, false);
   step();
-  endStatement(Rest::Next, quote(start, lastTokenEnd(start, at())));
+  endStatement(Rest::Next, start);
 }
 
 // The variable after FOR or NEXT, whose keyword stands at `keyword`.
@@ -437,12 +435,10 @@ Operand Checker::factor(TokenKind before, const char* beforeAt) {
   }
   if (kind() == TokenKind::LeftParen && depth_ < kNestingDepthMax) {
     parenthesis();
-  } else if (kind() != TokenKind::Variable) {
-    badOperand(before, beforeAt);
-    step();
-  } else {
-    step();
+    return operand;
   }
+  if (kind() != TokenKind::Variable) badOperand(before, beforeAt);
+  step();
   return operand;
 }
 
