@@ -16,7 +16,7 @@
 namespace linebasic {
 namespace {
 
-constexpr int kLineNumberDigits = 4;  // as a Number token has
+constexpr int kLineNumberDigits = kNumberScanLimit - 1;  // as a Number token has
 
 constexpr std::array<std::string_view, 8> kCommands = {"run",  "list",  "new",  "load",
                                                        "save", "check", "help", "bye"};
@@ -75,9 +75,27 @@ bool endsInsideLiteral(const std::string& text) {
   scan.load(text.c_str());
   bool open = false;
   for (; scan.token != TokenKind::EndOfText; scan.advance())
-    open = scan.token == TokenKind::String &&
-           (scan.tokenEnd - scan.tokenStart < 2 || scan.tokenEnd[-1] != '"');
+    open =
+        scan.token == TokenKind::String && !check::isClosedLiteral(scan.tokenStart, scan.tokenEnd);
   return open;
+}
+
+// Which warnings are shown under a stored line: not those that wait for lines not typed yet (a
+// jump's target, a loop's NEXT). Under an immediate line, checked alone: all but its jumps'.
+bool shownWhileTyping(std::string_view name) {
+  return name != check::name::kMissingLine && name != check::name::kForWithoutNext;
+}
+bool isNoJump(std::string_view name) {
+  return name != check::name::kMissingLine;
+}
+bool isJump(std::string_view name) {
+  return name == check::name::kMissingLine;
+}
+
+// A warning, shown as on line `line`.
+void sayWarning(Diagnostic diagnostic, int line) {
+  diagnostic.line = line;
+  say(formatDiagnostic(diagnostic, "") + "\n");
 }
 
 // The lines of a range "", "N", "N-M", "N-" or "-M"; nothing for any other text.
@@ -116,15 +134,13 @@ bool Session::handleLine(std::string_view line) {
   const std::string_view text = trimmed(line);
   if (text.empty()) return true;
   if (isDigit(text.front())) {
-    storeLine(line.substr(line.find(text.front())));
+    storeLine(line.substr(static_cast<std::size_t>(text.data() - line.data())));
     return true;
   }
   const std::string_view word = text.substr(0, std::min(text.find(' '), text.find('\t')));
   const std::string_view argument = trimmed(text.substr(word.size()));
-  if (std::find(kCommands.begin(), kCommands.end(), word) != kCommands.end()) {
-    pendingDiscard_ = repeated;
-    return command(word, argument);
-  }
+  if (std::find(kCommands.begin(), kCommands.end(), word) != kCommands.end())
+    return command(word, argument, repeated);
   std::string lowered(word);
   std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -137,8 +153,9 @@ bool Session::handleLine(std::string_view line) {
   return true;
 }
 
-bool Session::command(std::string_view name, std::string_view argument) {
-  const std::string repeated = std::exchange(pendingDiscard_, {});
+// `repeated` is the command warned about unsaved changes on the line before, if any.
+bool Session::command(std::string_view name, std::string_view argument,
+                      const std::string& repeated) {
   if (name == "bye") return !confirmDiscard(name, repeated);
   if (name == "run") {
     runFromStart();
@@ -186,7 +203,7 @@ void Session::storeLine(std::string_view line) {
   lines_[numbered->number] = numbered->rest;
   changed_ = true;
   const auto position = std::distance(lines_.begin(), lines_.find(numbered->number));
-  showWarnings(programText(), static_cast<int>(position) + 1, numbered->number, false);
+  showWarnings(programText(), static_cast<int>(position) + 1, numbered->number, shownWhileTyping);
 }
 
 std::string Session::programText() const {
@@ -196,18 +213,12 @@ std::string Session::programText() const {
   return text;
 }
 
-// The checker's warnings on line `line` of `text`, shown as on line `shownAs`. Warnings that
-// wait for lines not typed yet (a jump's target, a loop's NEXT) only with `wholeProgramToo`.
+// The checker's warnings on line `line` of `text` whose names pass `shown`, shown as on line
+// `shownAs`.
 void Session::showWarnings(const std::string& text, int line, int shownAs,
-                           bool wholeProgramToo) const {
-  for (Diagnostic diagnostic : checkProgram(text)) {
-    if (diagnostic.line != line) continue;
-    if (!wholeProgramToo && (diagnostic.name == check::name::kMissingLine ||
-                             diagnostic.name == check::name::kForWithoutNext)) {
-      continue;
-    }
-    diagnostic.line = shownAs;
-    say(formatDiagnostic(diagnostic, "") + "\n");
+                           bool (*shown)(std::string_view name)) const {
+  for (const Diagnostic& diagnostic : checkProgram(text)) {
+    if (diagnostic.line == line && shown(diagnostic.name)) sayWarning(diagnostic, shownAs);
   }
 }
 
@@ -216,10 +227,8 @@ void Session::check() const {
   std::vector<int> numbers;
   for (const auto& entry : lines_)
     numbers.push_back(entry.first);
-  for (Diagnostic diagnostic : diagnostics) {
-    diagnostic.line = numbers[static_cast<std::size_t>(diagnostic.line) - 1];
-    say(formatDiagnostic(diagnostic, "") + "\n");
-  }
+  for (const Diagnostic& diagnostic : diagnostics)
+    sayWarning(diagnostic, numbers[static_cast<std::size_t>(diagnostic.line) - 1]);
   if (diagnostics.empty()) say("no warnings\n");
 }
 
@@ -232,17 +241,11 @@ void Session::runImmediate(std::string_view line) {
   if (endsInsideLiteral(text)) text += "\"\n";
   const std::size_t start = text.size();
   text += line;
-  for (const Diagnostic& diagnostic : checkProgram(line)) {
-    if (diagnostic.name != check::name::kMissingLine) say(formatDiagnostic(diagnostic, "") + "\n");
-  }
+  showWarnings(std::string(line), 1, 1, isNoJump);
   // Empty lines keep a broken last line of the program from reading the immediate line.
   const std::string jumps = text.substr(0, start) + "\n\n\n" + std::string(line);
   const auto immediateLine = static_cast<int>(std::count(jumps.begin(), jumps.end(), '\n')) + 1;
-  for (Diagnostic diagnostic : checkProgram(jumps)) {
-    if (diagnostic.line != immediateLine || diagnostic.name != check::name::kMissingLine) continue;
-    diagnostic.line = 1;
-    say(formatDiagnostic(diagnostic, "") + "\n");
-  }
+  showWarnings(jumps, immediateLine, 1, isJump);
   runText_ = std::move(text);
   run(start, start);
 }
@@ -324,7 +327,8 @@ void Session::load(std::string_view file) {
           "nothing was loaded\n");
       return;
     }
-    const auto numbered = splitNumber(line.substr(line.find(content.front())), where);
+    const auto numbered =
+        splitNumber(line.substr(static_cast<std::size_t>(content.data() - line.data())), where);
     if (!numbered) return;
     if (fileLineOf.count(numbered->number) != 0) {
       say(where + "line number " + std::to_string(numbered->number) + " is used already on line " +

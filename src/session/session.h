@@ -36,7 +36,7 @@ class Session {
   [[nodiscard]] std::string programText() const;
 
  private:
-  bool command(std::string_view name, std::string_view argument);
+  bool command(std::string_view name, std::string_view argument, const std::string& repeated);
   void storeLine(std::string_view line);
   void runImmediate(std::string_view line);
   void runFromStart();
@@ -44,7 +44,8 @@ class Session {
   void list(std::string_view range) const;
   void load(std::string_view file);
   void save(std::string_view file);
-  void showWarnings(const std::string& text, int line, int shownAs, bool wholeProgramToo) const;
+  void showWarnings(const std::string& text, int line, int shownAs,
+                    bool (*shown)(std::string_view name)) const;
   void check() const;
   bool confirmDiscard(std::string_view name, const std::string& repeated);
 
