@@ -65,15 +65,22 @@ async function openPage(address = url) {
 }
 
 const statusOf = (page) => page.locator('#status').textContent();
+const outputOf = (page) => page.locator('#output').textContent();
 const waitForStatus = (page, start) =>
   page.waitForFunction((text) => document.getElementById('status').textContent.startsWith(text),
                        start, { timeout: 20_000 });
 
-test('the demo runs and prints its output', async () => {
-  const page = await openPage();
+// Runs the program in the editor (after typing `program`, when given) to its end.
+async function runToEnd(page, program) {
+  if (program !== undefined) await page.fill('#program', program);
   await page.click('#run');
   await waitForStatus(page, 'Done');
-  assert.equal(await page.locator('#output').textContent(),
+}
+
+test('the demo runs and prints its output', async () => {
+  const page = await openPage();
+  await runToEnd(page);
+  assert.equal(await outputOf(page),
                'subroutine\n1\n3\n6\n10\n15\n21\n28\n36\n45\n55\nend\n');
 });
 
@@ -84,8 +91,7 @@ test('a warning shows beside its line as the program is typed', async () => {
   await page.waitForSelector('#gutter .warned');
   assert.equal(await page.locator('#gutter .warned').textContent(), '! 4\n');
   assert.match(await page.locator('#warnings li').first().textContent(), /^4:4.*\[keyword-case\]$/);
-  await page.click('#run');
-  await waitForStatus(page, 'Done');
+  await runToEnd(page);
   await page.screenshot({ path: join(pageDir, '..', 'playground.png') });  // for the README
 });
 
@@ -97,10 +103,8 @@ test('an endless loop runs until Stop, and the page still answers', async () => 
   await page.fill('#program', '10 goto 10\n20 print 7\n');  // the page answers while it runs
   await page.click('#stop');
   assert.match(await statusOf(page), /^Stopped at line 10 after [\d,]+ statements/);
-  await page.fill('#program', 'print 7');
-  await page.click('#run');
-  await waitForStatus(page, 'Done');
-  assert.equal(await page.locator('#output').textContent(), '7\n');
+  await runToEnd(page, 'print 7');
+  assert.equal(await outputOf(page), '7\n');
 });
 
 test('a run that prints without end keeps only its last 10,000 lines', async () => {
@@ -109,7 +113,7 @@ test('a run that prints without end keeps only its last 10,000 lines', async () 
   await page.click('#run');
   await page.waitForFunction(() => document.getElementById('status').textContent.match(/[\d,]{7} statements/));
   await page.click('#stop');
-  const lines = (await page.locator('#output').textContent()).split('\n');
+  const lines = (await outputOf(page)).split('\n');
   assert.equal(lines.length, 10_000);
   assert.equal(lines.at(-1), '');  // the last line printed is whole
 });
@@ -147,19 +151,14 @@ test('bad input: a megabyte of binary, an unclosed literal', async () => {
     editor.dispatchEvent(new Event('input'));
   }, noise);
   await page.waitForSelector('#warnings li');
-  await page.click('#run');
-  await waitForStatus(page, 'Done');
-  await page.fill('#program', 'print "open\nx = 1');
-  await page.click('#run');
-  await waitForStatus(page, 'Done');
-  assert.equal(await page.locator('#output').textContent(), 'open\nx = 1\n');
+  await runToEnd(page);
+  await runToEnd(page, 'print "open\nx = 1');
+  assert.equal(await outputOf(page), 'open\nx = 1\n');
 });
 
 test('statements per second in the page', async () => {
   const page = await openPage();
-  await page.fill('#program', '10 for i = 1 to 100\n20 for j = 1 to 100\n30 for k = 1 to 100\n' +
-                              '40 s = s + 1\n50 next k\n60 next j\n70 next i\n');
-  await page.click('#run');
-  await waitForStatus(page, 'Done');
+  await runToEnd(page, '10 for i = 1 to 100\n20 for j = 1 to 100\n30 for k = 1 to 100\n' +
+                      '40 s = s + 1\n50 next k\n60 next j\n70 next i\n');
   console.log(`# ${await statusOf(page)}`);
 });

@@ -183,6 +183,7 @@ function selectPosition(line, column) {
 // are kept, so a program that prints without end cannot fill the page.
 
 let worker = null;
+let runStarted = 0;
 let lastLine = -1;
 let statements = 0;
 let outputLines = [''];
@@ -228,7 +229,7 @@ async function runProgram() {
   output.textContent = '';
   statements = 0;
   lastLine = -1;
-  const started = performance.now();
+  runStarted = performance.now();
   worker = new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
   worker.onmessage = ({ data }) => {
     appendOutput(data.output);
@@ -249,7 +250,6 @@ async function runProgram() {
   worker.postMessage({ module: await engineModule, text: editor.value });
   status.textContent = 'Running';
   setRunning(true);
-  runProgram.started = started;
 }
 
 function stopProgram() {
@@ -257,7 +257,7 @@ function stopProgram() {
   endRun();
   showOutput();
   const where = lastLine >= 0 ? ` at line ${lastLine}` : '';
-  status.textContent = describeRun(`Stopped${where}`, performance.now() - runProgram.started);
+  status.textContent = describeRun(`Stopped${where}`, performance.now() - runStarted);
 }
 
 function endRun() {

@@ -16,10 +16,8 @@
 // the check printed a warning.
 #include <unistd.h>
 
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -182,7 +180,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "linebasic-run: %s: %s\n", options->file.c_str(), error->c_str());
     return kExitUnreadable;
   }
-  text = linebasic::withLineFeeds(
-      text);  // the text ends at its first NUL byte, as any loaded text does
+  // The text ends at its first NUL byte, as any loaded text does.
+  text = linebasic::withLineFeeds(text);
   return options->check ? check(text, options->file) : run(text, *options);
 }
