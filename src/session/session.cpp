@@ -18,8 +18,9 @@ namespace {
 
 constexpr int kLineNumberDigits = kNumberScanLimit - 1;  // as a Number token has
 
-constexpr std::array<std::string_view, 8> kCommands = {"run",  "list",  "new",  "load",
-                                                       "save", "check", "help", "bye"};
+// "quit" and "exit" are what many other prompts leave with; here they are "bye".
+constexpr std::array<std::string_view, 10> kCommands = {"run",   "list", "new", "load", "save",
+                                                        "check", "help", "bye", "quit", "exit"};
 
 constexpr std::string_view kHelp =
     "A line that starts with a number is stored in the program, in number order; the number\n"
@@ -32,7 +33,7 @@ constexpr std::string_view kHelp =
     "  save FILE     write the program to FILE\n"
     "  check         warn where a run will do something else than the program seems to say\n"
     "  help          show this text\n"
-    "  bye           leave, as does Ctrl-D; Ctrl-C stops a run\n";
+    "  bye           leave, as do 'quit', 'exit' and Ctrl-D; Ctrl-C stops a run\n";
 
 void say(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -156,7 +157,7 @@ bool Session::handleLine(std::string_view line) {
 // `repeated` is the command warned about unsaved changes on the line before, if any.
 bool Session::command(std::string_view name, std::string_view argument,
                       const std::string& repeated) {
-  if (name == "bye") return !confirmDiscard(name, repeated);
+  if (name == "bye" || name == "quit" || name == "exit") return !confirmDiscard(name, repeated);
   if (name == "run") {
     runFromStart();
   } else if (name == "list") {
@@ -186,8 +187,9 @@ bool Session::command(std::string_view name, std::string_view argument,
 // Unsaved changes are given up only when the command comes twice in a row.
 bool Session::confirmDiscard(std::string_view name, const std::string& repeated) {
   if (!changed_ || repeated == name) return true;
+  const bool leaving = name == "bye" || name == "quit" || name == "exit";
   say("the program has changes that are not saved: type '" + std::string(name) + "' again to " +
-      (name == "bye" ? "leave" : "go on") + " without saving them, or 'save FILE'\n");
+      (leaving ? "leave" : "go on") + " without saving them, or 'save FILE'\n");
   pendingDiscard_ = name;
   return false;
 }
@@ -251,6 +253,10 @@ void Session::runImmediate(std::string_view line) {
 }
 
 void Session::runFromStart() {
+  if (lines_.empty()) {
+    say("there is no program yet: type numbered lines, such as 10 print \"hello\"\n");
+    return;
+  }
   interpreter_.variables.fill(0);
   runText_ = programText();
   run(0, runText_.size());

@@ -24,8 +24,8 @@ class Session {
 
   // What the session says when it starts.
   static constexpr std::string_view kBanner =
-      "linebasic: type numbered lines to store a program, 'run' to run it; other lines run at "
-      "once. 'help' lists the commands.\n";
+      "linebasic: type numbered lines, then 'run'; a line without a number runs at once.\n"
+      "'help' lists the commands.\n";
 
   // Handles one typed line, without its line-feed. False once the session is over.
   bool handleLine(std::string_view line);
