@@ -62,14 +62,15 @@ TEST(SessionTest, AnswersEachTypedLine) {
       {"10 end\nbye\nbye",
        "> 10 end\n> bye\nthe program has changes that are not saved: type "
        "'bye' again to leave without saving them, or 'save FILE'\n> bye\n(bye)\n"},
-      // A run with nothing to run says so; "quit" and "exit" leave as "bye" does.
+      // A run with nothing to run says so; "quit" and "exit" leave as "bye" does, and count as it
+      // when repeated.
       {"run\nquit",
        "> run\nthere is no program yet: type numbered lines, such as 10 print "
        "\"hello\"\n> quit\n(bye)\n"},
-      {"10 end\nexit\nexit",
+      {"10 end\nexit\nquit",
        "> 10 end\n> exit\nthe program has changes that are not saved: "
        "type 'exit' again to leave without saving them, or 'save FILE'\n"
-       "> exit\n(bye)\n"},
+       "> quit\n(bye)\n"},
       {"RUN\n12345 print\nload\nsave\n\n10 goto 10\nrun\nprint 7",
        "> RUN\ncommands are lower case: type 'run'\n> 12345 print\nline numbers have at most "
        "four digits: 0 to 9999\n> load\nload: which file? type 'load FILE'\n> save\n"

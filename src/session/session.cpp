@@ -157,13 +157,14 @@ bool Session::handleLine(std::string_view line) {
 // `repeated` is the command warned about unsaved changes on the line before, if any.
 bool Session::command(std::string_view name, std::string_view argument,
                       const std::string& repeated) {
-  if (name == "bye" || name == "quit" || name == "exit") return !confirmDiscard(name, repeated);
+  if (name == "bye" || name == "quit" || name == "exit")
+    return !confirmDiscard("bye", name, repeated);
   if (name == "run") {
     runFromStart();
   } else if (name == "list") {
     list(argument);
   } else if (name == "new") {
-    if (confirmDiscard(name, repeated)) {
+    if (confirmDiscard(name, name, repeated)) {
       lines_.clear();
       interpreter_.variables.fill(0);
       changed_ = false;
@@ -171,7 +172,7 @@ bool Session::command(std::string_view name, std::string_view argument,
   } else if (name == "load") {
     if (argument.empty()) {
       say("load: which file? type 'load FILE'\n");
-    } else if (confirmDiscard(name, repeated)) {
+    } else if (confirmDiscard(name, name, repeated)) {
       load(argument);
     }
   } else if (name == "save") {
@@ -184,12 +185,13 @@ bool Session::command(std::string_view name, std::string_view argument,
   return true;
 }
 
-// Unsaved changes are given up only when the command comes twice in a row.
-bool Session::confirmDiscard(std::string_view name, const std::string& repeated) {
+// Unsaved changes are given up only when the command comes twice in a row. `name` is the command
+// ("bye" for each way of leaving), `typed` the word the user typed for it.
+bool Session::confirmDiscard(std::string_view name, std::string_view typed,
+                             const std::string& repeated) {
   if (!changed_ || repeated == name) return true;
-  const bool leaving = name == "bye" || name == "quit" || name == "exit";
-  say("the program has changes that are not saved: type '" + std::string(name) + "' again to " +
-      (leaving ? "leave" : "go on") + " without saving them, or 'save FILE'\n");
+  say("the program has changes that are not saved: type '" + std::string(typed) + "' again to " +
+      (name == "bye" ? "leave" : "go on") + " without saving them, or 'save FILE'\n");
   pendingDiscard_ = name;
   return false;
 }

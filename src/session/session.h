@@ -24,7 +24,7 @@ class Session {
 
   // What the session says when it starts.
   static constexpr std::string_view kBanner =
-      "linebasic: type numbered lines, then 'run'; a line without a number runs at once.\n"
+      "linebasic: type numbered lines, then 'run'; lines without a number run at once.\n"
       "'help' lists the commands.\n";
 
   // Handles one typed line, without its line-feed. False once the session is over.
@@ -47,7 +47,7 @@ class Session {
   void showWarnings(const std::string& text, int line, int shownAs,
                     bool (*shown)(std::string_view name)) const;
   void check() const;
-  bool confirmDiscard(std::string_view name, const std::string& repeated);
+  bool confirmDiscard(std::string_view name, std::string_view typed, const std::string& repeated);
 
   std::map<int, std::string> lines_;  // by line number: the text typed after the number
   bool changed_ = false;              // changes since the last load or save
