@@ -79,6 +79,8 @@ async function runToEnd(page, program) {
 
 test('the demo runs and prints its output', async () => {
   const page = await openPage();
+  await page.waitForSelector('#warnings .none');
+  assert.equal(await page.locator('#warnings').textContent(), 'No warnings.');
   await runToEnd(page);
   assert.equal(await outputOf(page),
                'subroutine\n1\n3\n6\n10\n15\n21\n28\n36\n45\n55\nend\n');
@@ -150,7 +152,7 @@ test('bad input: a megabyte of binary, an unclosed literal', async () => {
     editor.value = text;
     editor.dispatchEvent(new Event('input'));
   }, noise);
-  await page.waitForSelector('#warnings li');
+  await page.waitForSelector('#warnings li:not(.none)');
   await runToEnd(page);
   await runToEnd(page, 'print "open\nx = 1');
   assert.equal(await outputOf(page), 'open\nx = 1\n');

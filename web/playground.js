@@ -161,6 +161,12 @@ function showWarnings(warnings) {
     item.addEventListener('click', () => selectPosition(warning.line, warning.column));
     return item;
   });
+  if (warnings.length === 0) {
+    const none = document.createElement('li');
+    none.className = 'none';
+    none.textContent = 'No warnings.';
+    items.push(none);
+  }
   if (warnings.length > kWarningsShown) {
     const more = document.createElement('li');
     more.textContent = `… and ${warnings.length - kWarningsShown} more`;
