@@ -7,9 +7,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "scanner/scanner.h"
 #include "scanner/tokens.h"
@@ -33,6 +35,15 @@ struct ForFrame {
   std::int32_t bodyOrdinal;    // line ordinal at which the loop body begins
   std::int32_t variableIndex;  // control variable: its letter minus 'a'
   std::int32_t limit;          // the value the variable must exceed to end the loop
+};
+
+// Where PRINT's text goes. With no function set, the text goes to standard output through
+// printf, as it always has; a host that shows a program's output elsewhere (a window, a
+// page, a serial port) sets `write`, which receives each piece PRINT writes: a number's
+// digits, a literal, " " for a comma, "\n" at the end of each PRINT. `context` is passed back.
+struct OutputSink {
+  void (*write)(void* context, std::string_view text) = nullptr;
+  void* context = nullptr;
 };
 
 // The record is public: its fields are the interpreter's whole observable state.
@@ -97,6 +108,7 @@ class Interpreter {
   std::array<std::int8_t, kVariableCount> variables{};     // a to z; all start at 0
   std::int32_t endReached = 0;                             // 1 once END has run
   std::int32_t nestingDepth = 0;  // open parentheses and running IF statements, together
+  OutputSink output;              // where PRINT writes; standard output by default
 
  private:
   void runStatement();  // the dispatcher's rows for the kinds that start a statement
@@ -122,6 +134,8 @@ class Interpreter {
   void runBranch(const IfLine* line);
   bool printItem();
   void printLiteral();
+  void printNumber(std::int32_t value);
+  bool toSink(std::string_view text);
 };
 
 inline bool Interpreter::isDone() const {

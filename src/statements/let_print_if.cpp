@@ -1,6 +1,8 @@
 // The statements that assign, print and branch within a line: LET, PRINT and IF.
+#include <charconv>
 #include <cstddef>
 #include <cstdio>
+#include <string_view>
 
 #include "interpreter/interpreter.h"
 
@@ -23,8 +25,16 @@ void Interpreter::execPrint() {
   advance();
   while (printItem() && token != TokenKind::Newline && token != TokenKind::EndOfText) {
   }
-  std::printf("\n");
+  if (!toSink("\n")) std::printf("\n");
   advance();
+}
+
+// Hands `text` to the host's sink; false, writing nothing, when there is none and PRINT
+// writes to standard output itself.
+bool Interpreter::toSink(std::string_view text) {
+  if (output.write == nullptr) return false;
+  output.write(output.context, text);
+  return true;
 }
 
 // Writes the item at the current token and steps past it; false, consuming nothing, when the
@@ -36,7 +46,7 @@ bool Interpreter::printItem() {
       advance();
       return true;
     case TokenKind::Comma:
-      std::printf(" ");
+      if (!toSink(" ")) std::printf(" ");
       advance();
       return true;
     case TokenKind::Semicolon:
@@ -44,11 +54,22 @@ bool Interpreter::printItem() {
       return true;
     case TokenKind::Variable:
     case TokenKind::Number:
-      std::printf("%d", evalExpression());
+      printNumber(evalExpression());
       return true;
     default:
       return false;
   }
+}
+
+// Writes a value in decimal.
+void Interpreter::printNumber(std::int32_t value) {
+  if (output.write == nullptr) {
+    std::printf("%d", value);
+    return;
+  }
+  char digits[12];  // a sign and ten digits
+  const char* const end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  toSink({digits, static_cast<std::size_t>(end - digits)});
 }
 
 // Writes the literal's text up to its closing quote, or to the end of the text when it has
@@ -61,7 +82,7 @@ void Interpreter::printLiteral() {
     ++length;
   }
   literal[length] = '\0';
-  std::printf("%s", literal);
+  if (!toSink({literal, static_cast<std::size_t>(length)})) std::printf("%s", literal);
 }
 
 // IF relation THEN statement [ELSE statement]: runs one of the two statements.

@@ -1,0 +1,160 @@
+// Run control and the output sink: where a run stops, what it has changed there, and that
+// stopping never changes what a run prints.
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "app/demo_program.h"
+#include "debug/run_control.h"
+#include "test_support.h"
+
+namespace linebasic {
+namespace {
+
+void appendTo(void* context, std::string_view text) {
+  static_cast<std::string*>(context)->append(text);
+}
+
+// An interpreter whose PRINT writes into `printed`.
+struct CapturedRun {
+  Interpreter interpreter;
+  RunControl control{interpreter};
+  std::string printed;
+  CapturedRun() { interpreter.output = {appendTo, &printed}; }
+};
+
+// A stop as "B3{i1 x3}": the reason's letter, the line, and the variables that changed.
+std::string describeStop(const RunControl& control, StopReason reason) {
+  std::string text(1, "EBSLI"[static_cast<int>(reason)]);
+  if (const auto line = control.line()) text += std::to_string(*line);
+  text += '{';
+  for (const VariableChange& change : control.changes()) {
+    if (text.back() != '{') text += ' ';
+    text += change.name + std::to_string(change.after);
+  }
+  return text + '}';
+}
+
+constexpr char kLoop[] = "10 x = 0\n20 for i = 1 to 3\n30 x = x + i\n40 next i\n50 print x\n";
+
+// Program, breakpoints, what is done ('r' resume, 's' step, 'b' resume for 3 statements)
+// -> the stops, then what the run printed.
+struct StopCase {
+  const char* program;
+  std::vector<int> breakpoints;
+  const char* actions;
+  const char* stops;
+  const char* printed;
+};
+
+TEST(RunControlTest, StopsWhereAndHowItShould) {
+  const StopCase cases[] = {
+      {kLoop, {3}, "rrrr", "B3{i1} B3{i2 x1} B3{i3 x3} E{i4 x6}", "6\n"},
+      {kLoop, {}, "ssssss", "S2{} S3{i1} S4{x1} S3{i2} S4{x3} S3{i3}", ""},
+      {kLoop, {4}, "sr", "S2{} B4{i1 x1}", ""},     // a breakpoint on a stepped-over line
+      {kLoop, {1, 5}, "rr", "B1{} B5{i4 x6}", ""},  // the first line counts as reached
+      {kLoop, {}, "bbr", "L2{} L4{i1 x1} E{i4 x6}", "6\n"},
+      {"10 goto 10\n", {1}, "rrr", "B1{} B1{} B1{}", ""},  // a jump to its own line
+      {"10 gosub 30\n20 end\n30 y = 7\n40 return\n", {2, 3}, "rrr", "B3{} B2{y7} E{}", ""},
+      {"print \"a\n20 b\"\n30 print 1\n", {2}, "r", "E{}", "a\n20 b\n1\n"},  // in a literal
+      {"10 print 1\n\n\n40 print 2\n", {}, "ss", "S4{} E{}", "1\n2\n"},      // empty lines
+      // LET reads line 2's number as its last token: the run reaches line 2 at its PRINT.
+      {"10 x = 5 +\n20 print 1\n30 print x\n", {2}, "rr", "B2{x5} E{}", "1\n5\n"},
+  };
+  for (const StopCase& c : cases) {
+    CapturedRun run;
+    run.control.start(c.program);
+    for (const int line : c.breakpoints)
+      run.control.setBreakpoint(line);
+    std::string stops;
+    for (const char* action = c.actions; *action != '\0'; ++action) {
+      const StopReason reason = *action == 's'   ? run.control.step()
+                                : *action == 'b' ? run.control.resume(3)
+                                                 : run.control.resume();
+      stops += (stops.empty() ? "" : " ") + describeStop(run.control, reason);
+    }
+    EXPECT_EQ(stops, c.stops) << c.program;
+    if (*c.printed != '\0') {
+      EXPECT_EQ(run.printed, c.printed) << c.program;
+    }
+  }
+}
+
+// Stopping anywhere changes nothing: stepping line by line, or stopping at a breakpoint on
+// every line, prints exactly what a plain run prints.
+TEST(RunControlTest, StoppingNeverChangesWhatARunPrints) {
+  const char* programs[] = {kDemoProgram, kLoop,
+                            "10 for i = 1 to 3\n20 gosub 50\n30 next i\n40 end\n50 print i, i * i\n"
+                            "60 if i < 2 then return else print \"big\"\n70 return\n"};
+  for (const char* program : programs) {
+    const std::string expected = testing::runProgram(program);
+    CapturedRun stepped;
+    stepped.control.start(program);
+    while (stepped.control.step() != StopReason::Ended) {
+    }
+    EXPECT_EQ(stepped.printed, expected) << program;
+    CapturedRun stopped;
+    stopped.control.start(program);
+    for (int line = 1; line <= 10; ++line)
+      stopped.control.setBreakpoint(line);
+    int stops = 0;
+    while (stopped.control.resume() != StopReason::Ended)
+      ++stops;
+    EXPECT_EQ(stopped.printed, expected) << program;
+    EXPECT_GT(stops, 5) << program;
+  }
+}
+
+TEST(RunControlTest, TheStopRequestStopsTheRunAndIsCleared) {
+  CapturedRun run;
+  volatile std::sig_atomic_t request = 1;
+  run.control.setStopRequest(&request);
+  run.control.start("10 goto 10\n");
+  EXPECT_EQ(run.control.resume(), StopReason::Interrupted);
+  EXPECT_EQ(request, 0);
+  EXPECT_EQ(run.control.resume(1000), StopReason::StepBound);
+  EXPECT_EQ(run.control.statements(), 1000U);
+}
+
+// The trace names each numbered line as the run reaches it, jumps included.
+TEST(RunControlTest, TracesTheNumberedLinesReached) {
+  CapturedRun run;
+  std::string trace;
+  run.control.setLineTrace([&](std::int32_t n) { trace += '[' + std::to_string(n) + ']'; });
+  run.control.start("10 for i = 1 to 2\n  20 print i\nx = 1\n30 next i\n");
+  EXPECT_EQ(run.control.resume(), StopReason::Ended);
+  EXPECT_EQ(trace, "[10][20][30][20][30]");
+}
+
+// An immediate line run while a run is stopped reads and changes the variables; the run then
+// goes on where it stood.
+TEST(RunControlTest, AnImmediateLineRunsBesideAStoppedRun) {
+  CapturedRun run;
+  run.control.start(kLoop);
+  run.control.setBreakpoint(5);
+  ASSERT_EQ(run.control.resume(), StopReason::Breakpoint);
+  const RunPoint point = saveRunPoint(run.interpreter);
+  run.interpreter.load("x = x * 2\n");
+  testing::runSteps(run.interpreter, 100);
+  restoreRunPoint(run.interpreter, point);
+  EXPECT_EQ(run.control.line(), 5);
+  EXPECT_EQ(run.control.resume(), StopReason::Ended);
+  EXPECT_EQ(run.printed, "12\n");
+}
+
+// The sink receives exactly what standard output would: numbers, literals cut at 40
+// characters, a space for each comma, a line-feed for each PRINT.
+TEST(OutputSinkTest, ReceivesWhatStandardOutputWould) {
+  for (const char* program : {kDemoProgram,
+                              "print 1, -2;\"ab\",, x\nprint\nprint \""
+                              "0123456789012345678901234567890123456789xyz\"\n",
+                              "x = 100 * 100\nprint x * 99999, 2147483647 + 1"}) {
+    CapturedRun run;
+    run.interpreter.load(program);
+    testing::runSteps(run.interpreter, 1000);
+    EXPECT_EQ(run.printed, testing::runProgram(program)) << program;
+  }
+}
+
+}  // namespace
+}  // namespace linebasic
