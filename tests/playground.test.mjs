@@ -1,10 +1,13 @@
 // The playground in a real browser: Debian's Chromium, driven by playwright-core, against the
 // page served on 127.0.0.1. Run by ctest in the wasm build: node playground.test.mjs PAGE_DIR.
 // Exits with 77 (skipped) when Chromium or playwright-core is missing.
-import { existsSync } from 'node:fs';
-import { readFile } from 'node:fs/promises';
+import { existsSync, mkdirSync } from 'node:fs';
+import { mkdtemp, readFile, readdir, writeFile } from 'node:fs/promises';
 import { createServer } from 'node:http';
-import { extname, join, normalize } from 'node:path';
+import { tmpdir } from 'node:os';
+import { dirname, extname, join, normalize } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { gzipSync } from 'node:zlib';
 
 const kChromium = process.env.CHROMIUM ?? '/usr/bin/chromium';
 const pageDir = process.argv[2];
@@ -17,6 +20,8 @@ if (!existsSync(kChromium)) skip(`no Chromium at ${kChromium} (apt-get install c
 const { chromium } = await import('playwright-core').catch(() => skip('no playwright-core (npm ci)'));
 const { test, after, afterEach, before } = await import('node:test');
 const assert = await import('node:assert/strict');
+const axePath = join(dirname(fileURLToPath(import.meta.url)), '..', 'node_modules', 'axe-core', 'axe.min.js');
+const shotsDir = join(pageDir, '..', 'screenshots');
 
 const kTypes = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
                  '.wasm': 'application/wasm', '.json': 'application/json' };
@@ -34,10 +39,12 @@ const server = createServer(async (request, response) => {
 await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
 const url = `http://127.0.0.1:${server.address().port}/`;
 
+// Playwright starts Chromium with --headless and a fresh --user-data-dir of its own.
 let browser;
 before(async () => {
   browser = await chromium.launch({
     executablePath: kChromium,
+    headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
@@ -55,12 +62,14 @@ afterEach(async () => {
 });
 
 // A page in a browser profile of its own (so with empty storage), ready to run.
-async function openPage(address = url) {
-  const context = await browser.newContext();
+async function openPage(address = url, options = {}) {
+  const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, ...options });
+  await context.grantPermissions(['clipboard-read', 'clipboard-write']);
   contexts.push(context);
   const page = await context.newPage();
+  page.on('pageerror', (error) => assert.fail(`the page threw: ${error.message}`));
   await page.goto(address);
-  await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('Ready'));
+  await waitForStatus(page, 'Ready');
   return page;
 }
 
@@ -69,96 +78,225 @@ const outputOf = (page) => page.locator('#output').textContent();
 const waitForStatus = (page, start) =>
   page.waitForFunction((text) => document.getElementById('status').textContent.startsWith(text),
                        start, { timeout: 20_000 });
+// The editor's text, from its lines on screen (enough for the short programs used here).
+const programOf = (page) => page.$$eval('#program .cm-line', (lines) =>
+  lines.map((line) => line.textContent).join('\n'));
 
-// Runs the program in the editor (after typing `program`, when given) to its end.
+// Replaces the editor's text as a user would: select all, paste.
+async function setProgram(page, text) {
+  await page.evaluate((pasted) => navigator.clipboard.writeText(pasted), text);
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+A');
+  await page.keyboard.press('Control+V');
+}
+
+// Runs the program in the editor (after putting `program` there, when given) to its end.
 async function runToEnd(page, program) {
-  if (program !== undefined) await page.fill('#program', program);
+  if (program !== undefined) await setProgram(page, program);
   await page.click('#run');
   await waitForStatus(page, 'Done');
 }
 
-test('the demo runs and prints its output', async () => {
+// No violation of WCAG 2 A or AA that axe-core finds.
+async function assertAccessible(page, when) {
+  if (!(await page.evaluate(() => 'axe' in window))) await page.addScriptTag({ path: axePath });
+  const violations = await page.evaluate(async () => (await window.axe.run(document, {
+    runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa'] },
+  })).violations.map((v) => `${v.id}: ${v.nodes.map((node) => node.target.join(' ')).join(', ')}`));
+  assert.deepEqual(violations, [], `axe-core, ${when}`);
+}
+
+const kWarned = '10 for i = 1 to 3\n20   print "line "; i\n30 next i\n40 PRINT "done"\n50 print "end"\n';
+
+test('the demo runs; the page has no accessibility violation, idle or after a warned run', async () => {
   const page = await openPage();
   await page.waitForSelector('#warnings .none');
-  assert.equal(await page.locator('#warnings').textContent(), 'No warnings.');
+  await assertAccessible(page, 'idle');
   await runToEnd(page);
-  assert.equal(await outputOf(page),
-               'subroutine\n1\n3\n6\n10\n15\n21\n28\n36\n45\n55\nend\n');
+  assert.equal(await outputOf(page), 'subroutine\n1\n3\n6\n10\n15\n21\n28\n36\n45\n55\nend\n');
+  await runToEnd(page, kWarned);
+  for (const scheme of ['light', 'dark']) {
+    await page.emulateMedia({ colorScheme: scheme });
+    await assertAccessible(page, `after a run with warnings, ${scheme}`);
+  }
 });
 
-test('a warning shows beside its line as the program is typed', async () => {
+test("a warning names the program's line, is underlined, and its item moves the cursor", async () => {
   const page = await openPage();
-  await page.fill('#program', '10 for i = 1 to 3\n20   print "line "; i\n30 next i\n' +
-                              '40 PRINT "done"\n50 print "end"\n');
-  await page.waitForSelector('#gutter .warned');
-  assert.equal(await page.locator('#gutter .warned').textContent(), '! 4\n');
-  assert.match(await page.locator('#warnings li').first().textContent(), /^4:4.*\[keyword-case\]$/);
+  await setProgram(page, kWarned);
+  await page.waitForSelector('#warnings button');
+  assert.equal(await page.locator('#warning-count').textContent(), '1 warning');
+  assert.equal(await page.locator('#program .cm-lintRange-warning').textContent(), 'PRINT');
+  assert.equal(await page.locator('#program .cm-gutter-lint .cm-lint-marker').count(), 1);
+  assert.equal(await page.locator('#program .cm-lineNumbers').count(), 0);  // one numbering only
+  const item = page.locator('#warnings button');
+  assert.match(await item.textContent(), /^line 40:4'PRINT' is no keyword.*\[keyword-case\]$/);
+  await item.click();
+  assert.match(await page.locator('.cm-warningAtCursor').textContent(), /^'PRINT' is no keyword/);
   await runToEnd(page);
+  mkdirSync(shotsDir, { recursive: true });
   await page.screenshot({ path: join(pageDir, '..', 'playground.png') });  // for the README
+  for (const [size, viewport] of [['desktop', { width: 1280, height: 800 }], ['phone', { width: 390, height: 844 }]]) {
+    await page.setViewportSize(viewport);
+    for (const scheme of ['light', 'dark']) {
+      await page.emulateMedia({ colorScheme: scheme });
+      await page.screenshot({ path: join(shotsDir, `${size}-${scheme}.png`), fullPage: size === 'phone' });
+    }
+  }
 });
 
-test('an endless loop runs until Stop, and the page still answers', async () => {
+// [program, status it ends with (a pattern), output]
+const kRuns = [
+  ['50 goto 75\n', /^Done after \d+ statements in \d+ ms, printing nothing: ended at line 50: no line is numbered 75$/, ''],
+  ['PRINT\n', /^Done after \d+ statements in \d+ ms, printing nothing$/, ''],
+  ['10 print 1\n20 goto 75\n', /^Done after \d+ statements in \d+ ms: ended at line 20: no line is numbered 75$/, '1\n'],
+  ['print "open\nx = 1', /^Done after \d+ statements in \d+ ms$/, 'open\nx = 1\n'],
+];
+
+test('the status says how a run ended, naming program line numbers', async () => {
   const page = await openPage();
-  await page.fill('#program', '10 goto 10\n');
+  for (const [program, status, output] of kRuns) {
+    await runToEnd(page, program);
+    assert.match(await statusOf(page), status, program);
+    assert.equal(await outputOf(page), output, program);
+  }
+  assert.equal(await page.locator('#program .cm-runLine').textContent(), 'print "open');  // where it ended
+});
+
+test('a run that prints without end: the page answers at once, Stop ends it at once', async () => {
+  const page = await openPage();
+  await setProgram(page, '10 print "x"\n20 goto 10\n');
+  await page.click('#run');
+  await page.waitForFunction(() => document.getElementById('dropped').textContent.match(/^[\d,]{6,} earlier/));
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+End');
+  for (let i = 1; i <= 5; ++i) {
+    const started = performance.now();
+    await page.keyboard.press('q');
+    await page.waitForFunction((n) => document.querySelector('#program .cm-content').textContent.split('q').length > n,
+                               i, { polling: 'raf' });
+    const ms = performance.now() - started;
+    console.log(`# keystroke ${i} shown after ${ms.toFixed(1)} ms`);
+    assert.ok(ms < 100, `keystroke ${i} took ${ms} ms`);
+  }
+  assert.match(await statusOf(page), /^Running the program as it was when Run was pressed/);
+  await page.focus('#stop');
+  const started = performance.now();
+  await page.keyboard.press('Enter');
+  await waitForStatus(page, 'Stopped');
+  const ms = performance.now() - started;
+  console.log(`# Stop took effect after ${ms.toFixed(1)} ms`);
+  assert.ok(ms < 200, `Stop took ${ms} ms`);
+  assert.match(await statusOf(page), /^Stopped at line (10|20) after [\d,]+ statements/);
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'run');  // focus kept
+  const lines = (await outputOf(page)).split('\n');
+  assert.equal(lines.length, 10_001);
+  assert.deepEqual(new Set(lines), new Set(['x', '']));
+});
+
+test('Escape stops a run', async () => {
+  const page = await openPage();
+  await setProgram(page, '10 goto 10\n');
   await page.click('#run');
   await waitForStatus(page, 'Running: ');
-  await page.fill('#program', '10 goto 10\n20 print 7\n');  // the page answers while it runs
-  await page.click('#stop');
-  assert.match(await statusOf(page), /^Stopped at line 10 after [\d,]+ statements/);
-  await runToEnd(page, 'print 7');
-  assert.equal(await outputOf(page), '7\n');
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Escape');
+  await waitForStatus(page, 'Stopped at line 10');
+  assert.equal(await page.locator('#program .cm-runLine').textContent(), '10 goto 10');
+  assert.equal(await page.evaluate(() => document.activeElement.closest('#program') !== null), true);
 });
 
-test('a run that prints without end keeps only its last 10,000 lines', async () => {
+test('exactly the last 10,000 lines are kept, and the dropped ones are counted', async () => {
   const page = await openPage();
-  await page.fill('#program', '10 n = n + 1\n20 print n\n30 goto 10\n');
-  await page.click('#run');
-  await page.waitForFunction(() => document.getElementById('status').textContent.match(/[\d,]{7} statements/));
-  await page.click('#stop');
-  const lines = (await outputOf(page)).split('\n');
-  assert.equal(lines.length, 10_000);
-  assert.equal(lines.at(-1), '');  // the last line printed is whole
+  const loops = '10 for i = 1 to 100\n20 for j = 1 to 100\n30 print i; " "; j\n40 next j\n50 next i\n';
+  await runToEnd(page, loops);
+  let lines = (await outputOf(page)).split('\n');
+  assert.deepEqual([lines.length, lines[0], lines.at(-2)], [10_001, '1 1', '100 100']);
+  assert.equal(await page.locator('#dropped').isHidden(), true);
+  await runToEnd(page, `5 print "first"\n${loops}`);
+  lines = (await outputOf(page)).split('\n');
+  assert.deepEqual([lines.length, lines[0], lines.at(-2)], [10_001, '1 1', '100 100']);
+  assert.equal(await page.locator('#dropped').textContent(),
+               '1 earlier line was dropped: only the last 10,000 lines are kept.');
 });
 
-test('a link carries the program; storage keeps it across a reload', async () => {
-  const page = await openPage();
-  const program = '10 print "linked"\n20 x = 1 + 2 ; é\n';
-  await page.fill('#program', program);
-  await page.click('#share');
-  const link = await page.locator('#share-link').getAttribute('href');
-  const linked = await openPage(link);
-  assert.equal(await linked.inputValue('#program'), program);
-  await page.fill('#program', 'print 42');
-  await page.reload();
-  await waitForStatus(page, 'Ready');
-  assert.equal(await page.inputValue('#program'), 'print 42');
-});
-
-test('an example replaces the program, which stays one click away', async () => {
+test('nothing typed is lost: examples, undo, reload', async () => {
   const page = await openPage();
   assert.equal(await page.locator('#restore').isHidden(), true);  // the demo is nobody's work
-  await page.fill('#program', 'print "mine"');
+  await runToEnd(page);
+  await setProgram(page, 'print "mine"');
   await page.selectOption('#examples', 'fizzbuzz.bas');
-  await page.waitForFunction(() => document.getElementById('program').value.includes('FizzBuzz'));
+  await waitForStatus(page, 'Fizzbuzz loaded');
+  assert.equal(await outputOf(page), '');  // a new program clears the old output
+  await page.selectOption('#examples', 'subroutine_in_loop.bas');
+  await waitForStatus(page, 'Subroutine in loop loaded');
+  assert.equal(await page.locator('#examples option:checked').textContent(), 'Subroutine in loop');
   await page.click('#restore');
-  assert.equal(await page.inputValue('#program'), 'print "mine"');
+  assert.equal(await programOf(page), 'print "mine"');
+  await page.selectOption('#examples', 'fizzbuzz.bas');
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+Z');  // loading is one change, which Undo takes back
+  assert.equal(await programOf(page), 'print "mine"');
+  await page.selectOption('#examples', 'demo');
+  await page.reload();
+  await waitForStatus(page, 'Ready');
+  assert.equal(await page.locator('#examples').inputValue(), 'demo');
+  await page.click('#restore');
+  assert.equal(await programOf(page), 'print "mine"');
 });
 
-test('bad input: a megabyte of binary, an unclosed literal', async () => {
+test('a link carries the program, and an edit takes the old link back', async () => {
+  const page = await openPage();
+  const program = '10 print "linked"\n20 x = 1 + 2 ; é';
+  await setProgram(page, program);
+  await page.click('#share');
+  await waitForStatus(page, 'The link to this program is copied.');
+  const link = await page.locator('#share-link').getAttribute('href');
+  const linked = await openPage(link);
+  assert.equal(await programOf(linked), program);
+  await page.click('#program .cm-content');
+  await page.keyboard.type(' ');
+  assert.equal(await page.locator('#share-link').isHidden(), true);
+  assert.equal(new URL(page.url()).hash, '');
+  assert.doesNotMatch(await statusOf(page), /link/);
+});
+
+test('files: open a .bas file, download the program (CR-LF read as LF)', async () => {
+  const page = await openPage();
+  const folder = await mkdtemp(join(tmpdir(), 'linebasic-playground-'));
+  await writeFile(join(folder, 'crlf.bas'), '10 print "dos"\r\n20 end\r\n');
+  const chooser = page.waitForEvent('filechooser');
+  await page.click('#open');
+  await (await chooser).setFiles(join(folder, 'crlf.bas'));
+  await waitForStatus(page, 'crlf.bas loaded');
+  assert.equal(await programOf(page), '10 print "dos"\n20 end\n');
+  const download = page.waitForEvent('download');
+  await page.click('#download');
+  const saved = join(folder, 'saved.bas');
+  await (await download).saveAs(saved);
+  assert.equal(await readFile(saved, 'utf8'), '10 print "dos"\n20 end\n');
+});
+
+test('bad input: a megabyte of binary is checked and runs', async () => {
   const page = await openPage();
   let noise = '';
   for (let i = 0; i < 1 << 20; ++i) noise += String.fromCharCode(1 + ((i * 7919) % 250));
-  await page.$eval('#program', (editor, text) => {
-    editor.value = text;
-    editor.dispatchEvent(new Event('input'));
-  }, noise);
-  await page.waitForSelector('#warnings li:not(.none)');
+  await setProgram(page, noise);
+  await page.waitForSelector('#warnings button');
   await runToEnd(page);
-  await runToEnd(page, 'print "open\nx = 1');
-  assert.equal(await outputOf(page), 'open\nx = 1\n');
 });
 
-test('statements per second in the page', async () => {
+test('the page stays small; statements per second in the page', async () => {
+  let bytes = 0;
+  let gzipped = 0;
+  for (const entry of await readdir(pageDir, { recursive: true, withFileTypes: true })) {
+    if (!entry.isFile()) continue;
+    const body = await readFile(join(entry.parentPath, entry.name));
+    bytes += body.length;
+    gzipped += gzipSync(body).length;
+  }
+  console.log(`# the page: ${(bytes / 1024).toFixed(0)} KB, ${(gzipped / 1024).toFixed(0)} KB gzipped`);
+  assert.ok(bytes < 600 * 1024 && gzipped < 200 * 1024);
   const page = await openPage();
   await runToEnd(page, '10 for i = 1 to 100\n20 for j = 1 to 100\n30 for k = 1 to 100\n' +
                       '40 s = s + 1\n50 next k\n60 next j\n70 next i\n');

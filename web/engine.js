@@ -1,6 +1,6 @@
 // The engine: linebasic's interpreter and checker, compiled to WebAssembly, behind a few
 // JavaScript functions. It runs in the page (for the checker) and in the run's worker.
-import { ConsoleStdout, File, OpenFile, WASI } from './vendor/browser_wasi_shim/index.js';
+import { ConsoleStdout, File, OpenFile, WASI } from '@bjorn3/browser_wasi_shim';
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -33,6 +33,8 @@ export async function startEngine(module, onOutput = () => {}) {
     runSlice: (steps) => engine.runSlice(steps),
     // The number of the line the run stands on, or -1 when it has none.
     currentLine: () => engine.currentLine(),
+    // The byte offset of the last statement the run began, or -1 before the first.
+    statementOffset: () => engine.statementOffset(),
     check(text) {
       setInput(text);
       return parseWarnings(answer(engine.checkInput()));

@@ -20,6 +20,10 @@ struct Engine {
   std::string program;  // the text being run: alive as long as it is loaded
   std::string answer;   // the last text handed back to the page
   linebasic::Interpreter interpreter;
+  const char* statementStart = nullptr;  // where the last statement the run began starts
+
+  // Output goes out whole at the end of each slice, not a write per printed line.
+  Engine() { std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16); }
 };
 
 Engine& engine() {
@@ -47,14 +51,18 @@ LINEBASIC_EXPORT(loadProgram) void loadProgram() {
   state.program = state.input;
   state.interpreter.variables.fill(0);
   state.interpreter.load(state.program.c_str());
+  state.statementStart = nullptr;
 }
 
 // Runs at most `steps` statements; returns how many ran. Less than `steps`: the run is over.
 LINEBASIC_EXPORT(runSlice) std::uint32_t runSlice(std::uint32_t steps) {
-  linebasic::Interpreter& interpreter = engine().interpreter;
+  Engine& state = engine();
+  linebasic::Interpreter& interpreter = state.interpreter;
   std::uint32_t ran = 0;
-  for (; ran < steps && !interpreter.isDone(); ++ran)
+  for (; ran < steps && !interpreter.isDone(); ++ran) {
+    state.statementStart = interpreter.tokenStart;
     interpreter.executeStatement();
+  }
   std::fflush(stdout);
   return ran;
 }
@@ -62,6 +70,14 @@ LINEBASIC_EXPORT(runSlice) std::uint32_t runSlice(std::uint32_t steps) {
 // The number of the line the run stands on; -1 when that line has none.
 LINEBASIC_EXPORT(currentLine) std::int32_t currentLine() {
   return linebasic::lineNumberOfLine(engine().interpreter).value_or(-1);
+}
+
+// The byte offset in the program of the last statement the run began (where it stands, or the
+// statement that ended it); -1 before the first.
+LINEBASIC_EXPORT(statementOffset) std::int32_t statementOffset() {
+  const Engine& state = engine();
+  if (state.statementStart == nullptr) return -1;
+  return static_cast<std::int32_t>(state.statementStart - state.program.c_str());
 }
 
 // The checker's warnings on the input, a line each: LINE, COLUMN, NAME and MESSAGE, separated

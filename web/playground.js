@@ -1,318 +1,269 @@
-// The playground page: an editor whose program is checked as it is typed, and runs in a worker
-// so that the page never freezes. The program is kept in the browser's storage and can be
-// shared as a link that carries it in the address's fragment.
+// The playground page: it wires the editor, the runs, the output pane and the programs together
+// and holds the page's state in one place. The program is checked as it is typed, runs in a
+// worker so that the page never freezes, is kept in the browser's storage and can be shared.
 import { startEngine } from './engine.js';
+import { createEditor, markRunLine, moveCursorTo, positionOfByte, replaceText, showWarnings,
+         textOf } from './editor.js';
+import { lineName } from './language.js';
+import { OutputPane } from './output.js';
+import { Programs, asRunReads, download, exampleNames, exampleText, forgetLink, linkTo,
+         readableName } from './programs.js';
+import { Run } from './runner.js';
 
-const kOutputLinesKept = 10_000;
-const kWarningsShown = 200;
+const kWarningsListed = 200;
 const kCheckDelayMs = 150;
-const kStorageKey = 'linebasic.program';
-const kLinkPrefix = '#program=';
+const kRateAfterMs = 100;  // a shorter run says little about speed
 
 const $ = (id) => document.getElementById(id);
-const editor = $('program');
-const gutter = $('gutter');
-const output = $('output');
 const status = $('status');
-const warningsList = $('warnings');
+// `about` names what the status says, so that a change can take back what no longer holds.
+const say = (text, about = '') => {
+  status.textContent = text;
+  status.dataset.about = about;
+};
 
 const engineModule = fetch('linebasic.wasm')
   .then((response) => response.arrayBuffer())
   .then((bytes) => WebAssembly.compile(bytes));
 const checker = engineModule.then((module) => startEngine(module));
 
-// ---- The program: storage, links, examples. Nothing typed is ever thrown away unasked: a
-// program that replaces it (a link, an example) keeps it for "Back to your program".
+const page = {
+  editor: null,
+  output: new OutputPane($('output'), $('dropped')),
+  programs: new Programs((error) => say(`The program could not be kept in this browser's storage: ${error.message}`)),
+  run: null,            // the run going on or last made
+  editedDuringRun: false,
+  runWarnings: [],      // the checker's warnings on the text the run runs
+  checkTimer: 0,
+  fileName: 'program.bas',
+};
 
-let stashed = null;
+// ---- The program changes: typed, or replaced whole by another.
 
-function keepProgram() {
-  try {
-    localStorage.setItem(kStorageKey, editor.value);
-  } catch (error) {
-    status.textContent = `The program could not be kept in this browser's storage: ${error.message}`;
+function programChanged(typed) {
+  const text = textOf(page.editor);
+  if (typed) page.programs.typed(text);
+  forgetLink();
+  $('share-link').hidden = true;
+  if (page.run?.running && !page.editedDuringRun) {
+    page.editedDuringRun = true;
+    say('Running the program as it was when Run was pressed; your changes count from the next run.');
+  } else if (!page.run?.running && status.dataset.about === 'link') {
+    say('');
   }
+  showSource();
+  clearTimeout(page.checkTimer);
+  page.checkTimer = setTimeout(checkProgram, kCheckDelayMs);
 }
 
-let demo = '';
-
-function replaceProgram(text) {
-  if (editor.value.trim() !== '' && editor.value !== text && editor.value !== demo) {
-    stashed = editor.value;
-    $('restore').hidden = false;
-  }
-  editor.value = text;
-  programChanged();
+// Puts a program in the editor as one undoable change; the old output and link go.
+function showProgram(text, source, label = '') {
+  stopRun(false);
+  page.output.clear();
+  markRunLine(page.editor, null);
+  replaceText(page.editor, text);
+  page.programs.shown(text, source, label);
+  showSource();
+  say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} loaded: Run runs it.`);
 }
 
-function restoreProgram() {
-  if (stashed === null) return;
-  const text = stashed;
-  stashed = null;
-  $('restore').hidden = true;
-  editor.value = text;
-  programChanged();
-}
-
-function programFromLink() {
-  if (!location.hash.startsWith(kLinkPrefix)) return null;
-  try {
-    return decodeURIComponent(location.hash.slice(kLinkPrefix.length));
-  } catch {
-    status.textContent = 'The link holds no readable program.';
-    return null;
-  }
-}
-
-function shareProgram() {
-  let url;
-  try {
-    url = location.origin + location.pathname + kLinkPrefix + encodeURIComponent(editor.value);
-  } catch {
-    status.textContent = 'This program holds text that cannot go into a link.';
-    return;
-  }
-  history.replaceState(null, '', url);
-  const link = $('share-link');
-  link.href = url;
-  link.hidden = false;
-  navigator.clipboard?.writeText(url).then(
-    () => { status.textContent = 'The link to this program is copied.'; },
-    () => {});
-}
-
-async function fillExamples() {
-  try {
-    const names = await (await fetch('examples/index.json')).json();
-    for (const name of names) $('examples').add(new Option(name.replace(/\.bas$/, ''), name));
-  } catch {
-    // The demo stays; the list of further examples is optional.
-  }
+// The Examples menu names what the editor holds.
+function showSource() {
+  const { source, label } = page.programs;
+  const loaded = $('examples').querySelector('[value="loaded"]');
+  loaded.hidden = source !== 'link' && source !== 'file';
+  loaded.textContent = label;
+  $('examples').value = source === 'link' || source === 'file' ? 'loaded' : source;
+  $('restore').hidden = !page.programs.canRestore(textOf(page.editor));
 }
 
 async function chooseExample() {
   const name = $('examples').value;
-  $('examples').value = '';
-  if (name === 'demo') {
-    replaceProgram(demo);
-  } else if (name !== '') {
-    try {
-      const response = await fetch(`examples/${encodeURIComponent(name)}`);
-      if (!response.ok) throw new Error(response.statusText);
-      replaceProgram(await response.text());
-    } catch (error) {
-      status.textContent = `The example could not be loaded: ${error.message}`;
-    }
+  try {
+    if (name === 'own') showProgram(page.programs.own ?? '', 'own');
+    else if (name === 'demo') showProgram((await checker).demoProgram(), 'demo', 'Demo');
+    else if (name !== 'loaded') showProgram(await exampleText(name), name);
+  } catch (error) {
+    say(`The example could not be loaded: ${error.message}`);
+    showSource();
   }
 }
 
-// ---- Checking as the user types: warnings beside their lines, and listed.
-
-let checkTimer = 0;
-
-function programChanged() {
-  clearTimeout(checkTimer);
-  checkTimer = setTimeout(checkProgram, kCheckDelayMs);
-  keepProgram();
+async function openFile() {
+  const file = $('open-file').files[0];
+  if (file === undefined) return;
+  $('open-file').value = '';
+  try {
+    showProgram(asRunReads(await file.text()), 'file', file.name);
+    page.fileName = file.name;
+  } catch (error) {
+    say(`${file.name} could not be read: ${error.message}`);
+  }
 }
+
+function shareProgram() {
+  const url = linkTo(textOf(page.editor));
+  if (url === null) {
+    say('This program holds text that cannot go into a link.');
+    return;
+  }
+  Object.assign($('share-link'), { href: url, hidden: false });
+  say('The address now holds the program.', 'link');
+  navigator.clipboard?.writeText(url).then(
+    () => say('The link to this program is copied.', 'link'), () => {});
+}
+
+// ---- Checking as the user types.
 
 async function checkProgram() {
-  const warnings = (await checker).check(editor.value);
-  showGutter(warnings);
-  showWarnings(warnings);
+  const warnings = (await checker).check(textOf(page.editor));
+  showWarnings(page.editor, warnings);
+  listWarnings(warnings);
 }
 
-function showGutter(warnings) {
-  const byLine = new Map();
-  for (const warning of warnings) {
-    if (!byLine.has(warning.line)) byLine.set(warning.line, `${warning.message} [${warning.name}]`);
-  }
-  const lineCount = editor.value.split('\n').length;
-  const numbers = document.createDocumentFragment();
-  let plain = '';
-  for (let line = 1; line <= lineCount; ++line) {
-    if (!byLine.has(line)) {
-      plain += `${line}\n`;
-      continue;
-    }
-    numbers.append(plain);
-    plain = '';
-    const mark = document.createElement('span');
-    mark.className = 'warned';
-    mark.title = byLine.get(line);
-    mark.textContent = `! ${line}\n`;
-    numbers.append(mark);
-  }
-  numbers.append(plain);
-  gutter.replaceChildren(numbers);
-  gutter.scrollTop = editor.scrollTop;
-}
-
-function showWarnings(warnings) {
-  const items = warnings.slice(0, kWarningsShown).map((warning) => {
+function listWarnings(warnings) {
+  const doc = page.editor.state.doc;
+  const items = warnings.slice(0, kWarningsListed).map((warning) => {
+    const button = document.createElement('button');
+    button.type = 'button';
+    const where = Object.assign(document.createElement('span'),
+      { className: 'where', textContent: `${lineName(doc, warning.line)}:${warning.column}` });
+    const name = Object.assign(document.createElement('span'),
+      { className: 'name', textContent: ` [${warning.name}]` });
+    button.append(where, warning.message, name);
+    button.addEventListener('click', () => moveCursorTo(page.editor, warning.line, warning.column));
     const item = document.createElement('li');
-    const where = document.createElement('span');
-    where.className = 'where';
-    where.textContent = `${warning.line}:${warning.column}`;
-    const name = document.createElement('span');
-    name.className = 'name';
-    name.textContent = ` [${warning.name}]`;
-    item.append(where, warning.message, name);
-    item.addEventListener('click', () => selectPosition(warning.line, warning.column));
+    item.append(button);
     return item;
   });
   if (warnings.length === 0) {
-    const none = document.createElement('li');
-    none.className = 'none';
-    none.textContent = 'No warnings.';
-    items.push(none);
+    items.push(Object.assign(document.createElement('li'), { className: 'none', textContent: 'No warnings.' }));
+  } else if (warnings.length > kWarningsListed) {
+    items.push(Object.assign(document.createElement('li'),
+      { textContent: `… and ${warnings.length - kWarningsListed} more` }));
   }
-  if (warnings.length > kWarningsShown) {
-    const more = document.createElement('li');
-    more.textContent = `… and ${warnings.length - kWarningsShown} more`;
-    items.push(more);
-  }
-  warningsList.replaceChildren(...items);
+  $('warnings').replaceChildren(...items);
+  const count = warnings.length;
+  $('warning-count').textContent = count === 0 ? '' : `${count} warning${count === 1 ? '' : 's'}`;
 }
 
-// Puts the cursor on a line and column, the column counted in bytes as the checker counts.
-function selectPosition(line, column) {
-  const lines = editor.value.split('\n');
-  let offset = lines.slice(0, line - 1).reduce((sum, text) => sum + text.length + 1, 0);
-  const bytes = new TextEncoder().encode(lines[line - 1] ?? '');
-  offset += new TextDecoder().decode(bytes.slice(0, column - 1)).length;
-  editor.focus();
-  editor.setSelectionRange(offset, offset);
-}
+// ---- Running.
 
-// ---- Running: a worker per run, ended at once by Stop. Only the last lines of the output
-// are kept, so a program that prints without end cannot fill the page.
-
-let worker = null;
-let runStarted = 0;
-let lastLine = -1;
-let statements = 0;
-let outputLines = [''];
-let outputDecoder = null;
-
-function setRunning(running) {
-  $('run').disabled = false;
-  $('stop').disabled = !running;
-}
-
-let outputShown = true;
-
-function appendOutput(bytes) {
-  const text = outputDecoder.decode(bytes, { stream: true });
-  if (text === '') return;
-  const pieces = text.split('\n');
-  outputLines[outputLines.length - 1] += pieces[0];
-  for (let i = 1; i < pieces.length; ++i) outputLines.push(pieces[i]);
-  if (outputLines.length > kOutputLinesKept) outputLines.splice(0, outputLines.length - kOutputLinesKept);
-  if (outputShown) requestAnimationFrame(showOutput);
-  outputShown = false;
-}
-
-// Shown once per frame at most, however fast the output comes.
-function showOutput() {
-  outputShown = true;
-  output.textContent = outputLines.join('\n');
-  output.scrollTop = output.scrollHeight;
-}
-
-const kRateAfterMs = 100;  // a shorter run says little about speed
-
-function describeRun(verb, ms) {
-  const perSecond = Math.round(statements / (ms / 1000)).toLocaleString('en');
-  const rate = ms >= kRateAfterMs ? ` (${perSecond} statements/s)` : '';
+function describeRun(verb, { statements, ms }) {
+  const rate = ms >= kRateAfterMs
+    ? ` (${Math.round(statements / (ms / 1000)).toLocaleString('en')} statements/s)` : '';
   return `${verb} after ${statements.toLocaleString('en')} statements in ${Math.round(ms)} ms${rate}`;
 }
 
-async function runProgram() {
-  endRun();
-  outputLines = [''];
-  outputDecoder = new TextDecoder();
-  output.textContent = '';
-  statements = 0;
-  lastLine = -1;
-  runStarted = performance.now();
-  worker = new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
-  worker.onmessage = ({ data }) => {
-    appendOutput(data.output);
-    lastLine = data.line;
-    statements = data.statements;
-    if (data.done) {
-      showOutput();
-      status.textContent = describeRun('Done', data.ms);
-      endRun();
-    } else {
-      status.textContent = `Running: ${statements.toLocaleString('en')} statements so far`;
-    }
-  };
-  worker.onerror = (event) => {
-    status.textContent = `The run failed: ${event.message}`;
-    endRun();
-  };
-  worker.postMessage({ module: await engineModule, text: editor.value });
-  status.textContent = 'Running';
+// Marks the line of the run's last statement, when the editor still holds the text it ran.
+// Returns that line's number in the editor, or null.
+function markRunStatement(offset) {
+  const unchanged = page.run !== null && textOf(page.editor) === page.run.text;
+  const position = unchanged ? positionOfByte(page.editor, offset) : null;
+  markRunLine(page.editor, position);
+  return position === null ? null : page.editor.state.doc.lineAt(position).number;
+}
+
+// Why a run ended, when its last line tells: a jump to a line that does not exist.
+function endOfRun(line) {
+  const missing = page.runWarnings.find((warning) => warning.line === line && warning.name === 'missing-line');
+  const what = missing && /^no line is numbered \d+/.exec(missing.message);
+  return what ? `: ended at ${lineName(page.editor.state.doc, line)}: ${what[0]}` : '';
+}
+
+function reportRun(report) {
+  page.output.append(report.text, report.dropped);
+  if (!report.done) {
+    if (!page.editedDuringRun) say(`Running: ${report.statements.toLocaleString('en')} statements so far`);
+    return;
+  }
+  page.output.flush();
+  const line = markRunStatement(report.offset);
+  const quiet = page.output.lineCount() === 0 && page.output.dropped === 0 ? ', printing nothing' : '';
+  say(describeRun('Done', report) + quiet + endOfRun(line));
+  setRunning(false);
+}
+
+async function startRun() {
+  stopRun(false);
+  page.output.clear();
+  markRunLine(page.editor, null);
+  page.editedDuringRun = false;
+  const text = textOf(page.editor);
+  page.runWarnings = (await checker).check(text);
+  page.run = new Run(await engineModule, text, {
+    onReport: reportRun,
+    onError: (message) => {
+      say(`The run failed: ${message}`);
+      setRunning(false);
+    },
+  });
+  say('Running');
   setRunning(true);
 }
 
-function stopProgram() {
-  if (worker === null) return;
-  endRun();
-  showOutput();
-  const where = lastLine >= 0 ? ` at line ${lastLine}` : '';
-  status.textContent = describeRun(`Stopped${where}`, performance.now() - runStarted);
+// Ends a run at once and says where it stood; `tell` false ends it without a word.
+function stopRun(tell = true) {
+  if (!page.run?.running) return;
+  const last = page.run.stop();
+  setRunning(false);
+  if (!tell) return;
+  page.output.flush();
+  const line = markRunStatement(last.offset);
+  const where = last.line >= 0 ? ` at line ${last.line}`
+    : line !== null ? ` at ${lineName(page.editor.state.doc, line)}` : '';
+  say(describeRun(`Stopped${where}`, last));
 }
 
-function endRun() {
-  worker?.terminate();
-  worker = null;
-  setRunning(false);
+function setRunning(running) {
+  const hadFocus = document.activeElement === $('stop');
+  $('run').disabled = false;
+  $('stop').disabled = !running;
+  if (hadFocus && !running) $('run').focus();  // a disabled button would drop the focus
 }
 
 // ---- Start.
 
-async function start() {
-  editor.addEventListener('input', () => {
-    // A link in the address shows the program as it was; once it is edited, the link is old.
-    if (location.hash !== '') history.replaceState(null, '', location.pathname);
-    programChanged();
-  });
-  editor.addEventListener('scroll', () => { gutter.scrollTop = editor.scrollTop; });
-  editor.addEventListener('keydown', (event) => {
-    if (event.key === 'Enter' && (event.ctrlKey || event.metaKey)) {
-      event.preventDefault();
-      $('run').click();
-    }
-  });
-  window.addEventListener('pagehide', keepProgram);
-  $('run').addEventListener('click', () => runProgram().catch((error) => {
-    status.textContent = `The run could not start: ${error.message}`;
-    endRun();
+function wire() {
+  $('run').addEventListener('click', () => startRun().catch((error) => {
+    say(`The run could not start: ${error.message}`);
+    setRunning(false);
   }));
-  $('stop').addEventListener('click', stopProgram);
-  $('share').addEventListener('click', shareProgram);
-  $('restore').addEventListener('click', restoreProgram);
+  $('stop').addEventListener('click', () => stopRun());
+  document.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape' && page.run?.running && !$('help').open) {
+      event.preventDefault();
+      stopRun();
+    }
+  }, true);
   $('examples').addEventListener('change', chooseExample);
-  fillExamples();
+  $('restore').addEventListener('click', () => showProgram(page.programs.own ?? '', 'own'));
+  $('open').addEventListener('click', () => $('open-file').click());
+  $('open-file').addEventListener('change', openFile);
+  $('download').addEventListener('click', () => download(textOf(page.editor), page.fileName));
+  $('share').addEventListener('click', shareProgram);
+  $('copy-output').addEventListener('click', () => navigator.clipboard?.writeText(page.output.text())
+    .then(() => say('The output is copied.'), (error) => say(`The output could not be copied: ${error.message}`)));
+  $('clear-output').addEventListener('click', () => page.output.clear());
+  $('help-button').addEventListener('click', () => $('help').showModal());
+}
 
-  let stored = null;
-  try {
-    stored = localStorage.getItem(kStorageKey);
-  } catch {
-    // Storage may be switched off; the page works without it.
-  }
-  demo = (await checker).demoProgram();
-  editor.value = stored ?? demo;
-  const linked = programFromLink();
-  if (linked !== null) replaceProgram(linked);
-  status.textContent = 'Ready: Run (or Ctrl-Enter) runs the program.';
+async function start() {
+  wire();
+  const names = await exampleNames();
+  for (const name of names) $('examples').add(new Option(readableName(name), name));
+  const demo = (await checker).demoProgram();
+  const first = page.programs.startingProgram(demo);
+  page.editor = createEditor($('program'), {
+    text: first.text,
+    onChange: programChanged,
+    onRun: () => $('run').click(),
+  });
+  page.programs.shown(first.text, first.source, first.label);
+  showSource();
+  say('Ready: Run (or Ctrl-Enter) runs the program; Help tells the language.');
   setRunning(false);
   checkProgram();
 }
 
-start().catch((error) => {
-  status.textContent = `The playground could not start: ${error.message}`;
-});
+start().catch((error) => say(`The playground could not start: ${error.message}`));

@@ -1,36 +1,52 @@
-// Runs one program off the page's thread and reports what it prints every few milliseconds.
-// The page stops a run by ending this worker, so the loop never needs to look for messages.
+// Runs one program off the page's thread and reports at most every kReportEveryMs. A report
+// carries only what the page will show: the output is cut to its last kKeptLines lines here,
+// with a count of the lines cut. The page stops a run by ending this worker, so the loop never
+// needs to look for messages.
 import { startEngine } from './engine.js';
 
-const kSlice = 20_000;             // statements between looks at the clock
-const kReportEveryMs = 40;
-const kKeptOutputBytes = 1 << 20;  // of output not yet reported; the page shows less anyway
-const kKeptOutputLines = 10_000;   // as many as the page shows
+const kSlice = 20_000;  // statements between looks at the clock
+const kReportEveryMs = 50;
+const kKeptLines = 10_000;  // as many as the page shows
+const kPendingBytesMax = 1 << 22;  // past this, output waiting for a report is cut at once
+const kLineFeed = 10;
 
-let pending = [];
+let chunks = [];
 let pendingBytes = 0;
+let droppedLines = 0;  // since the last report
+let decoder = new TextDecoder();
 
 function collect(bytes) {
-  pending.push(bytes.slice());
+  chunks.push(bytes.slice());
   pendingBytes += bytes.length;
-  while (pendingBytes - pending[0].length > kKeptOutputBytes) pendingBytes -= pending.shift().length;
+  if (pendingBytes > kPendingBytesMax) cutPending();
 }
 
-// The output not yet reported, from the start of its last kKeptOutputLines lines.
-function takeOutput() {
-  const output = new Uint8Array(pendingBytes);
+// Joins the waiting output into one chunk that holds at most kKeptLines line feeds.
+function cutPending() {
+  const bytes = new Uint8Array(pendingBytes);
   let at = 0;
-  for (const chunk of pending) {
-    output.set(chunk, at);
+  for (const chunk of chunks) {
+    bytes.set(chunk, at);
     at += chunk.length;
   }
-  pending = [];
+  let start = bytes.length;
+  let feeds = 0;
+  while (start > 0 && !(bytes[start - 1] === kLineFeed && ++feeds > kKeptLines)) --start;
+  for (let i = 0; i < start; ++i) if (bytes[i] === kLineFeed) ++droppedLines;
+  chunks = [bytes.subarray(start)];
+  pendingBytes = bytes.length - start;
+}
+
+// The output since the last report, as text, and how many lines before it were cut.
+function takeOutput() {
+  cutPending();
+  const dropped = droppedLines;
+  if (dropped > 0) decoder = new TextDecoder();  // a character begun before the cut is gone
+  const text = decoder.decode(chunks[0], { stream: true });
+  chunks = [];
   pendingBytes = 0;
-  let start = output.length;
-  for (let feeds = 0; start > 0 && feeds <= kKeptOutputLines; --start) {
-    if (output[start - 1] === 10) ++feeds;
-  }
-  return start === 0 ? output : output.slice(start + 1);
+  droppedLines = 0;
+  return { text, dropped };
 }
 
 onmessage = async ({ data: { module, text } }) => {
@@ -45,9 +61,8 @@ onmessage = async ({ data: { module, text } }) => {
     const now = performance.now();
     const done = ran < kSlice;
     if (done || now - reported >= kReportEveryMs) {
-      const output = takeOutput();
-      postMessage({ done, output, line: engine.currentLine(), statements, ms: now - started },
-                  [output.buffer]);
+      postMessage({ done, ...takeOutput(), line: engine.currentLine(),
+                    offset: engine.statementOffset(), statements, ms: now - started });
       reported = now;
     }
     if (done) return;

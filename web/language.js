@@ -1,0 +1,85 @@
+// linebasic's text as the run reads it: a stream highlighter that colours a token the way the
+// scanner classifies it, and the program's own line numbers, which the page names lines by.
+import { HighlightStyle, StreamLanguage, syntaxHighlighting } from '@codemirror/language';
+import { tags } from '@lezer/highlight';
+
+const kKeywords = new Set(['let', 'print', 'if', 'then', 'else', 'for', 'to', 'next', 'goto',
+                           'gosub', 'return', 'call', 'end']);
+const kNumberDigitsMax = 4;  // five digits in a row are no number
+const isDigit = (c) => c >= '0' && c <= '9';
+const isLower = (c) => c >= 'a' && c <= 'z';
+const isDelimiter = (c) => ',;+-&|*/%()<>='.includes(c);
+
+// A word runs to the next space or line end, operators and quotes included, as the run scans it.
+function wordAt(stream) {
+  const rest = stream.string.slice(stream.pos);
+  const end = rest.indexOf(' ');
+  return end < 0 ? rest : rest.slice(0, end);
+}
+
+// One token; `state.inLiteral` carries a literal that runs on over line ends.
+function token(stream, state) {
+  if (state.inLiteral) {
+    state.inLiteral = !stream.skipTo('"');
+    if (!state.inLiteral) stream.next();
+    else stream.skipToEnd();
+    return 'string';
+  }
+  if (stream.eatSpace()) return null;
+  const c = stream.peek();
+  if (isDigit(c)) {
+    const digits = stream.match(/^\d+/)[0];
+    if (digits.length > kNumberDigitsMax) return 'invalid';
+    return stream.start === stream.string.search(/\S/) ? 'labelName' : 'number';
+  }
+  if (isDelimiter(c)) {
+    stream.next();
+    return 'operator';
+  }
+  if (c === '"') {
+    stream.next();
+    state.inLiteral = true;
+    return token(stream, state);
+  }
+  const word = wordAt(stream);
+  if (kKeywords.has(word)) {
+    stream.pos += word.length;
+    return 'keyword';
+  }
+  if (isLower(c)) {  // a variable is its one letter; the rest of the word is read again
+    stream.next();
+    return 'variableName';
+  }
+  stream.pos += word.length;  // capitals and anything else: no keyword, skipped (or 0)
+  return 'invalid';
+}
+
+export const linebasicLanguage = StreamLanguage.define({
+  name: 'linebasic',
+  startState: () => ({ inLiteral: false }),
+  copyState: (state) => ({ ...state }),
+  token,
+});
+
+// Colours from the page's style sheet, so that its light and dark themes both apply.
+export const linebasicHighlighting = syntaxHighlighting(HighlightStyle.define([
+  { tag: tags.keyword, color: 'var(--code-keyword)', fontWeight: 'bold' },
+  { tag: tags.number, color: 'var(--code-number)' },
+  { tag: tags.string, color: 'var(--code-string)' },
+  { tag: tags.labelName, color: 'var(--code-line-number)' },
+  { tag: tags.operator, color: 'var(--code-operator)' },
+  { tag: tags.invalid, color: 'var(--code-invalid)', textDecoration: 'line-through' },
+]));
+
+// The program's number for a line of text: a number of at most four digits with nothing but
+// blanks before it, as a jump finds it; null when the line has none.
+export function programLineNumber(text) {
+  const match = /^[ \t]*(\d{1,4})(?!\d)/.exec(text);
+  return match ? Number(match[1]) : null;
+}
+
+// How the page names line `line` (counted from 1) of `doc`: by its own number when it has one.
+export function lineName(doc, line) {
+  const number = line <= doc.lines ? programLineNumber(doc.line(line).text) : null;
+  return number === null ? `text line ${line}` : `line ${number}`;
+}
