@@ -116,6 +116,7 @@ function shareProgram() {
 // ---- Checking as the user types.
 
 async function checkProgram() {
+  page.programs.saveTyped();
   const warnings = (await checker).check(textOf(page.editor));
   showWarnings(page.editor, warnings);
   listWarnings(warnings);
@@ -155,17 +156,17 @@ function describeRun(verb, { statements, ms }) {
   return `${verb} after ${statements.toLocaleString('en')} statements in ${Math.round(ms)} ms${rate}`;
 }
 
-// Marks the line of the run's last statement, when the editor still holds the text it ran.
-// Returns that line's number in the editor, or null.
-function markRunStatement(offset) {
+// The editor's line of the run's last statement (counted from 1), when the editor still holds
+// the text it ran; else null.
+function runStatementLine(offset) {
   const unchanged = page.run !== null && textOf(page.editor) === page.run.text;
   const position = unchanged ? positionOfByte(page.editor, offset) : null;
-  markRunLine(page.editor, position);
   return position === null ? null : page.editor.state.doc.lineAt(position).number;
 }
 
 // Why a run ended, when its last line tells: a jump to a line that does not exist.
 function endOfRun(line) {
+  if (line === null) return '';
   const missing = page.runWarnings.find((warning) => warning.line === line && warning.name === 'missing-line');
   const what = missing && /^no line is numbered \d+/.exec(missing.message);
   return what ? `: ended at ${lineName(page.editor.state.doc, line)}: ${what[0]}` : '';
@@ -178,9 +179,11 @@ function reportRun(report) {
     return;
   }
   page.output.flush();
-  const line = markRunStatement(report.offset);
+  const line = runStatementLine(report.offset);
+  const ending = endOfRun(line);
+  if (ending !== '') markRunLine(page.editor, page.editor.state.doc.line(line).from);
   const quiet = page.output.lineCount() === 0 && page.output.dropped === 0 ? ', printing nothing' : '';
-  say(describeRun('Done', report) + quiet + endOfRun(line));
+  say(describeRun('Done', report) + quiet + ending);
   setRunning(false);
 }
 
@@ -209,7 +212,8 @@ function stopRun(tell = true) {
   setRunning(false);
   if (!tell) return;
   page.output.flush();
-  const line = markRunStatement(last.offset);
+  const line = runStatementLine(last.offset);
+  if (line !== null) markRunLine(page.editor, page.editor.state.doc.line(line).from);
   const where = last.line >= 0 ? ` at line ${last.line}`
     : line !== null ? ` at ${lineName(page.editor.state.doc, line)}` : '';
   say(describeRun(`Stopped${where}`, last));
@@ -246,6 +250,7 @@ function wire() {
     .then(() => say('The output is copied.'), (error) => say(`The output could not be copied: ${error.message}`)));
   $('clear-output').addEventListener('click', () => page.output.clear());
   $('help-button').addEventListener('click', () => $('help').showModal());
+  window.addEventListener('pagehide', () => page.programs.saveTyped());
 }
 
 async function start() {

@@ -28,6 +28,7 @@ export class Programs {
     this.own = load(kOwnKey);   // null until the user types
     this.source = 'own';        // 'own', 'demo', an example's file name, 'link' or 'file'
     this.label = '';            // for a link or a file: what the Examples menu says
+    this.unsaved = false;       // typed since the last saveTyped
   }
 
   // What the editor starts with: a linked program, else what it held, else the user's, else
@@ -45,16 +46,25 @@ export class Programs {
     return { text: demo, source: 'demo', label: '' };
   }
 
-  // The user typed: the text is now their program.
+  // The user typed: the text is now their program. It is kept by saveTyped.
   typed(text) {
     this.own = text;
     this.source = 'own';
-    this.save(kOwnKey, text);
+    this.unsaved = true;
+  }
+
+  // Keeps what was typed: the page calls it when typing pauses and when the page is hidden,
+  // since a write of a long program on every keystroke would slow typing down.
+  saveTyped() {
+    if (!this.unsaved) return;
+    this.unsaved = false;
+    this.save(kOwnKey, this.own);
     this.save(kShownKey, null);
   }
 
   // The editor now holds `text`, from `source`.
   shown(text, source, label = '') {
+    this.saveTyped();
     this.source = source;
     this.label = label;
     this.save(kShownKey, source === 'own' ? null : JSON.stringify({ text, source, label }));
