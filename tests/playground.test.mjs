@@ -190,6 +190,7 @@ test('a run that prints without end: the page answers at once, Stop ends it at o
   console.log(`# Stop took effect after ${ms.toFixed(1)} ms`);
   assert.ok(ms < 200, `Stop took ${ms} ms`);
   assert.match(await statusOf(page), /^Stopped at line (10|20) after [\d,]+ statements/);
+  assert.equal(await page.locator('#program .cm-runLine').count(), 0);  // the text it ran is edited
   assert.equal(await page.evaluate(() => document.activeElement.id), 'run');  // focus kept
   const lines = (await outputOf(page)).split('\n');
   assert.equal(lines.length, 10_001);

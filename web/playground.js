@@ -214,8 +214,9 @@ function stopRun(tell = true) {
   page.output.flush();
   const line = runStatementLine(last.offset);
   if (line !== null) markRunLine(page.editor, page.editor.state.doc.line(line).from);
-  const where = last.line >= 0 ? ` at line ${last.line}`
-    : line !== null ? ` at ${lineName(page.editor.state.doc, line)}` : '';
+  // The marked line names itself; once the text is edited, the run's own line number does.
+  const where = line !== null ? ` at ${lineName(page.editor.state.doc, line)}`
+    : last.line >= 0 ? ` at line ${last.line}` : '';
   say(describeRun(`Stopped${where}`, last));
 }
 
