@@ -11,6 +11,7 @@
 #include "app/demo_program.h"
 #include "bench/programs.h"
 #include "check/check.h"
+#include "debug/run_control.h"
 #include "interpreter/interpreter.h"
 
 namespace linebasic::bench {
@@ -77,6 +78,21 @@ void BM_JumpHeavy(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * scannedPerRun);
 }
 BENCHMARK(BM_JumpHeavy);
+
+// The nested loop under run control: with no breakpoint (the plain loop and a count), and with
+// one on its last line, so that every line the run reaches is looked up.
+void BM_RunControl(benchmark::State& state) {
+  Interpreter interpreter;
+  RunControl control(interpreter);
+  for (auto _ : state) {
+    control.start(kNestedLoop);
+    if (state.range(0) != 0) control.setBreakpoint(9);
+    while (control.resume() != StopReason::Ended) {
+    }
+  }
+  reportStatements(state, static_cast<std::int64_t>(control.statements()));
+}
+BENCHMARK(BM_RunControl)->Arg(0)->Arg(1);
 
 void BM_CallHeavy(benchmark::State& state) {
   const std::string text = callHeavyProgram();

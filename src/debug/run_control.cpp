@@ -35,6 +35,7 @@ void RunControl::start(const char* text) {
   interpreter_.load(text);
   text_ = interpreter_.programText;
   lineStarts_.clear();
+  findBreakpointSpans();
   statements_ = 0;
   reason_ = StopReason::Ended;
   previousLine_.reset();
@@ -46,14 +47,41 @@ void RunControl::start(const char* text) {
 
 void RunControl::setBreakpoint(int line) {
   breakpoints_.insert(line);
+  findBreakpointSpans();
 }
 
 bool RunControl::clearBreakpoint(int line) {
-  return breakpoints_.erase(line) != 0;
+  const bool had = breakpoints_.erase(line) != 0;
+  findBreakpointSpans();
+  return had;
 }
 
 void RunControl::clearBreakpoints() {
   breakpoints_.clear();
+  breakpointSpans_.clear();
+}
+
+// The spans of the breakpoints' lines in the text started; lines beyond its end have none.
+void RunControl::findBreakpointSpans() {
+  breakpointSpans_.clear();
+  if (breakpoints_.empty()) return;
+  const std::vector<std::ptrdiff_t>& starts = lineStarts();
+  const auto lineCount = static_cast<int>(starts.size());
+  const char* const textEnd = text_ + std::strlen(text_);
+  for (const int line : breakpoints_) {
+    if (line < 1 || line > lineCount) continue;
+    const auto index = static_cast<std::size_t>(line - 1);
+    const char* const end = line < lineCount ? text_ + starts[index + 1] : textEnd + 1;
+    breakpointSpans_.push_back({text_ + starts[index], end});
+  }
+}
+
+bool RunControl::atBreakpoint(const char* at) const {
+  for (const LineSpan& span : breakpointSpans_) {
+    if (at < span.begin) return false;
+    if (at < span.end) return true;
+  }
+  return false;
 }
 
 StopReason RunControl::resume(std::uint64_t bound) {
@@ -69,50 +97,50 @@ StopReason RunControl::step(std::uint64_t bound) {
 StopReason RunControl::goOn(std::uint64_t bound, bool stepping) {
   previousLine_ = line();
   variablesAtResume_ = interpreter_.variables;
-  if (stepping || !breakpoints_.empty() || trace_) return runUntilStop<true>(bound, stepping);
+  if (stepping || !breakpointSpans_.empty() || trace_) return runUntilStop<true>(bound, stepping);
   const StopReason reason = runUntilStop<false>(bound, stepping);
-  // The unwatched loop kept no track of lines: start watching from here.
+  // The unwatched loop kept no track of lines: watch from here on.
   lastOrdinal_ = interpreter_.lineOrdinal;
   lastStart_ = interpreter_.tokenStart;
   lineAhead_ = interpreter_.token == TokenKind::Newline;
   return reason;
 }
 
+// Between two statements, a watching loop notes a line-feed passed or a jump taken since the
+// last one; at the first token that is not a line-feed after that, the run reaches a line,
+// and stops there when the line has a breakpoint or a step has run a statement.
 template <bool kWatch>
 StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
-  for (std::uint64_t count = 0;; ++count) {
-    if (interpreter_.isDone()) return stop(StopReason::Ended);
+  Interpreter& in = interpreter_;
+  std::uint64_t count = 0;
+  const auto stopWith = [&](StopReason reason) {
+    statements_ += count;
+    return stop(reason);
+  };
+  for (;; ++count) {
+    if (in.isDone()) return stopWith(StopReason::Ended);
     if constexpr (kWatch) {
-      if (const auto reason = stopsAtLine(stepping, count > 0)) return stop(*reason);
+      if (in.lineOrdinal != lastOrdinal_ || in.tokenStart < lastStart_) lineAhead_ = true;
+      lastOrdinal_ = in.lineOrdinal;
+      lastStart_ = in.tokenStart;
+      if (lineAhead_ && in.token != TokenKind::Newline) {
+        lineAhead_ = false;
+        if (atBreakpoint(in.tokenStart)) return stopWith(StopReason::Breakpoint);
+        if (stepping && count > 0) return stopWith(StopReason::Stepped);
+      }
     }
-    if (count == bound) return stop(StopReason::StepBound);
+    if (count == bound) return stopWith(StopReason::StepBound);
     if (stopRequest_ != nullptr && *stopRequest_ != 0) {
       *stopRequest_ = 0;
-      return stop(StopReason::Interrupted);
+      return stopWith(StopReason::Interrupted);
     }
     if constexpr (kWatch) {
       if (trace_) {
-        if (const auto number = lineNumberAt(interpreter_)) trace_(*number);
+        if (const auto number = lineNumberAt(in)) trace_(*number);
       }
     }
-    interpreter_.executeStatement();
-    ++statements_;
+    in.executeStatement();
   }
-}
-
-// Between two statements: notes a line-feed passed or a jump taken since the last one, and
-// when that brings the run to a line, whether it stops there.
-std::optional<StopReason> RunControl::stopsAtLine(bool stepping, bool ranOne) {
-  const Interpreter& in = interpreter_;
-  if (in.lineOrdinal != lastOrdinal_ || in.tokenStart < lastStart_) lineAhead_ = true;
-  lastOrdinal_ = in.lineOrdinal;
-  lastStart_ = in.tokenStart;
-  if (!lineAhead_ || in.token == TokenKind::Newline) return {};
-  lineAhead_ = false;
-  if (!breakpoints_.empty() && breakpoints_.contains(lineOf(in.tokenStart)))
-    return StopReason::Breakpoint;
-  if (stepping && ranOne) return StopReason::Stepped;
-  return {};
 }
 
 StopReason RunControl::stop(StopReason reason) {
@@ -136,15 +164,20 @@ std::optional<int> RunControl::line() const {
 
 // The 1-based text line that holds `at`; the end of the text is on the last line.
 int RunControl::lineOf(const char* at) const {
-  if (lineStarts_.empty()) {
-    const std::ptrdiff_t size = static_cast<std::ptrdiff_t>(std::strlen(text_));
-    lineStarts_.push_back(0);
-    for (const char* feed = text_; (feed = std::strchr(feed, '\n')) != nullptr; ++feed) {
-      if (feed + 1 - text_ < size) lineStarts_.push_back(feed + 1 - text_);
-    }
+  const std::vector<std::ptrdiff_t>& starts = lineStarts();
+  return static_cast<int>(std::upper_bound(starts.begin(), starts.end(), at - text_) -
+                          starts.begin());
+}
+
+// The offsets at which the lines of the text start, found at the first need.
+const std::vector<std::ptrdiff_t>& RunControl::lineStarts() const {
+  if (!lineStarts_.empty()) return lineStarts_;
+  const auto size = static_cast<std::ptrdiff_t>(std::strlen(text_));
+  lineStarts_.push_back(0);
+  for (const char* feed = text_; (feed = std::strchr(feed, '\n')) != nullptr; ++feed) {
+    if (feed + 1 - text_ < size) lineStarts_.push_back(feed + 1 - text_);
   }
-  const auto after = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), at - text_);
-  return static_cast<int>(after - lineStarts_.begin());
+  return lineStarts_;
 }
 
 }  // namespace linebasic

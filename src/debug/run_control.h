@@ -100,15 +100,24 @@ class RunControl {
   [[nodiscard]] std::uint64_t statements() const { return statements_; }
 
  private:
+  // The bytes of one line that has a breakpoint, its line-feed included.
+  struct LineSpan {
+    const char* begin;
+    const char* end;
+  };
+
   StopReason goOn(std::uint64_t bound, bool stepping);
   template <bool kWatch>
   StopReason runUntilStop(std::uint64_t bound, bool stepping);
-  std::optional<StopReason> stopsAtLine(bool stepping, bool ranOne);
+  [[nodiscard]] bool atBreakpoint(const char* at) const;
+  void findBreakpointSpans();
   StopReason stop(StopReason reason);
   [[nodiscard]] int lineOf(const char* at) const;
+  [[nodiscard]] const std::vector<std::ptrdiff_t>& lineStarts() const;
 
   Interpreter& interpreter_;
   std::set<int> breakpoints_;
+  std::vector<LineSpan> breakpointSpans_;  // of the lines in breakpoints_, in text order
   volatile std::sig_atomic_t* stopRequest_ = nullptr;
   std::function<void(std::int32_t)> trace_;
   const char* text_ = "";  // the text started
