@@ -194,7 +194,9 @@ async function startRun() {
   page.editedDuringRun = false;
   const text = textOf(page.editor);
   page.runWarnings = (await checker).check(text);
-  page.run = new Run(await engineModule, text, {
+  const module = await engineModule;
+  stopRun(false);  // a second Run pressed while this one waited
+  page.run = new Run(module, text, {
     onReport: reportRun,
     onError: (message) => {
       say(`The run failed: ${message}`);
