@@ -71,7 +71,9 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       {" x = 1\n  10 end\n", "1:1 [stray-token]"},
       {" 10 print 1\n", ""},
       {"10 goto x\n20 gosub\n30 goto 0010", "1:9 [jump-target] 2:9 [jump-target]"},
-      {"10 goto 75\n20 gosub 0\n0 let x = -1", "1:9 [missing-line] 3:11 [unary-sign]"},
+      {"10 goto 75\n20 gosub 0\n0 let x = -1",
+       "1:9 [missing-line] 3:1 [line-order] 3:11 [unary-sign]"},
+      {"20 end\n10 end\n10 print\n30 print", "2:1 [line-order] 3:1 [duplicate-line]"},
       {"10 print\n10 end\n20 print\n\n\n20 end", "2:1 [duplicate-line] 6:1 [duplicate-line]"},
       {"x = 10000\n12345 end\ngoto 99999",
        "1:5 [long-number] 2:1 [long-number] "
@@ -82,6 +84,12 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       {"print \"" + std::string(41, 'a') + "\"\nprint \"" + std::string(40, 'a') + "\"",
        "1:7 [long-literal]"},
       {"print \"abc\nend", "1:7 [unclosed-literal]"},
+      // A word takes a quote in, and the next quote opens a literal that skips lines; it is told
+      // on a line that has gone wrong already.
+      {"10 print a$;\"x y\"\n20 print 1\n30 print \"z\"\n40 end",
+       "1:11 [print-item] 1:17 [unclosed-literal] 3:12 [unclosed-literal]"},
+      {"print \"a\" \"b\"; x 1, y\nprint x\"a\"\nprint \"player\";p1\nprint 1;\"a\";x,",
+       "1:11 [print-item] 2:8 [print-item] 3:16 [unknown-word]"},
       {"print \"a\nb\"\nx = 1 +\"a\nb\" 2", "1:7 [unclosed-literal] 3:8 [unclosed-literal]"},
       {"next i\nfor i = 1 to 2\nnext i\nfor j = 1 to 2\nnext i",
        "1:1 [next-without-for] "
@@ -130,8 +138,79 @@ TEST(CheckTest, SaysWhatTheRunDoes) {
        "an item that starts with '(' ends the PRINT list: the run steps over it and "
        "runs what follows as statements; start the item with '0+('"},
       {"rem",
-       "'rem' is no keyword, and a variable has one letter: the run reads 'r' as a "
-       "variable and scans the rest again; there are no comments"},
+       "'rem' is no keyword, and a variable has one letter: the run reads 'r' as a variable and "
+       "scans the rest again; there are no comments, and the run reads the words after it as "
+       "statements"},
+      // Causes before symptoms.
+      {"if l(0) < 1 then end",
+       "there are no arrays or functions: 'l(' is the variable 'l', then '('; IF needs 'then' "
+       "after its condition: the run steps over '(' in its place"},
+      {"a$ = \"yes\"",
+       "there are no string variables: 'a$' is the variable 'a', then '$'; LET needs '=' after "
+       "its variable: the run steps over '$' in its place"},
+      {"print:print",
+       "'print' is no keyword when ':' follows it: the run reads its letters as variables; ':' "
+       "separates no statements, so put each statement on a line of its own"},
+      {"print 1:goto 9",
+       "':' separates no statements: put each statement on a line of its own; ':goto' ends the "
+       "PRINT list, since an item starts with a literal, a variable, a number, ',' or ';': the "
+       "run steps over it and runs what follows as statements"},
+      {"if a and b then end",
+       "'and' is no keyword, and a variable has one letter: the run reads 'a' as a variable and "
+       "scans the rest again; there is no AND: nest the IFs, as in 'if a = 1 then if b = 2 then "
+       "...'"},
+      {"x = sqr(2)",
+       "'sqr' is no keyword, and a variable has one letter: the run reads 's' as a variable and "
+       "scans the rest again; there are no functions or arrays"},
+      {"print x1",
+       "'x1' is no variable, and a variable is one letter: the run reads 'x' as a "
+       "variable, then '1'"},
+      {"print \"a\" x",
+       "'x' follows the item before it with no ',' or ';' between them: PRINT writes the two "
+       "back to back; put ';' between them, or ',' for a space"},
+      {"20 end\n10 end",
+       "line 10 comes after line 20: lines run in the order they are written, not by number (a "
+       "jump finds the first line numbered 10, scanning from the top)"},
+      // Literals that run across lines, and lines read by the line above.
+      {"print \"a\n10 x\n20 y\n30 z\"",
+       "the literal has no closing '\"' on its line: it runs on to line 30, column 5, so the "
+       "run skips lines 10 to 20 and the start of line 30"},
+      {"10 print \"a\n\n20 b\n",
+       "the literal has no closing '\"': it takes in the rest of the text, so the run skips "
+       "text lines 2 to 3"},
+      {"10 goto 20\n15 print \"a\n20 end\n30 print \"",
+       "no line is numbered 20: the run ends here; the line that starts with 20 is inside the "
+       "literal that opens on line 15"},
+      {"10 b\n20 print 1\n",
+       "LET needs '=' after its variable: the run steps over the line-feed in its place; the "
+       "line reads on into line 20: its number is read as a value, 'print' is stepped over as "
+       "the end of a statement, and the rest of it is skipped"},
+      {"10 x = 5 +\n20 print x\n",
+       "an operand is missing at the end of the line: the run reads the line-feed as 0 and goes "
+       "on into the next line; the line reads on into line 20: its number is stepped over, and "
+       "the rest of it runs as written"},
+      {"10 next\n20 x = 1",
+       "NEXT needs a variable a to z, not the line-feed: it does nothing; the line reads on "
+       "into line 20: its number is stepped over, and the rest of it runs as written"},
+      {"10 x = 1 : y\n20 print",
+       "':' separates no statements: the run steps over it and runs what follows; put each "
+       "statement on a line of its own; the line reads on into line 20: its number is read as "
+       "a value, 'print' is stepped over as the end of a statement, and nothing else of it runs"},
+      {"10 b\n20 print a\n30 end",
+       "LET needs '=' after its variable: the run steps over the line-feed in its place; the "
+       "line reads on into line 20: its number is read as a value, 'print' is stepped over as "
+       "the end of a statement, and the rest of it, from 'a' on, reads on into line 30 in turn"},
+      {"10 b\n20 print 1 : x = 3\n",
+       "LET needs '=' after its variable: the run steps over the line-feed in its place; the "
+       "line reads on into line 20: its number is read as a value, 'print' is stepped over as "
+       "the end of a statement, and the run goes on from 'x' in the middle of it"},
+      {"10 if x\n20 if y then print 1 else end",
+       "IF needs 'then' after its condition: the run steps over the line-feed in its place; "
+       "the line reads on into line 20: when the condition is false, the run skips it too"},
+      {"10 if x\n20 print 1 else end",
+       "IF needs 'then' after its condition: the run steps over the line-feed in its place; "
+       "the line reads on into line 20: when the condition is false, the run skips it up to "
+       "its ELSE"},
       {"x = RETURN",
        "'RETURN' is no keyword, since keywords are lower case: the run skips this "
        "word (an expression reads it as 0); write 'return'"},
@@ -170,6 +249,15 @@ TEST(CheckTest, ChecksAnyTextQuickly) {
           << ::testing::PrintToString(text.substr(0, 20));
     }
   }
+}
+
+// The count at the end of a check, and the count of each name when there are more than ten.
+TEST(CheckTest, CountsWarningsLikeACompiler) {
+  EXPECT_EQ(formatSummary(checkProgram("10 end")), "");
+  EXPECT_EQ(formatSummary(checkProgram("x = 200")), "1 warning generated.\n");
+  EXPECT_EQ(formatSummary(checkProgram(repeat("PRINT\n", 10))), "10 warnings generated.\n");
+  EXPECT_EQ(formatSummary(checkProgram(repeat("x = 200\n", 2) + repeat("PRINT\n", 10))),
+            "12 warnings generated.\n  10 keyword-case\n   2 value-range\n");
 }
 
 TEST(CheckTest, FormatsLikeACompiler) {

@@ -3,6 +3,7 @@
 // what a run does; it only describes it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,5 +25,11 @@ std::vector<Diagnostic> checkProgram(std::string_view text);
 // "FILE:LINE:COLUMN: warning: MESSAGE [NAME]", the form compilers use; without the "FILE:"
 // part when `file` is empty.
 std::string formatDiagnostic(const Diagnostic& diagnostic, std::string_view file);
+
+// The line that ends a check, in the form compilers use ("4 warnings generated."), and when
+// there are more than kSummaryByNameAbove warnings a line for each name with its count, most
+// frequent first. Empty when there are no warnings.
+inline constexpr std::size_t kSummaryByNameAbove = 10;
+std::string formatSummary(const std::vector<Diagnostic>& diagnostics);
 
 }  // namespace linebasic

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "scanner/scanner.h"
 
@@ -65,14 +67,29 @@ std::string describeByte(char c) {
   }
 }
 
-// A hint for words that other BASICs know.
-std::string_view wordHint(std::string_view word) {
-  if (word == "rem") return "; there are no comments";
-  if (word == "step") return "; there is no STEP, FOR always counts by one";
-  if (word == "input") return "; a program reads no input";
-  if (word == "stop") return "; write 'end' to stop";
-  if (word == "and" || word == "or") return "; write '&' or '|'";
-  if (word == "mod") return "; write '%'";
+// A hint for words that other BASICs know, and for names followed by '(' or '$'.
+std::string_view wordHint(std::string_view word, char next) {
+  static constexpr std::pair<std::string_view, std::string_view> kHints[] = {
+      {"rem", "; there are no comments, and the run reads the words after it as statements"},
+      {"input", "; a program reads no input"},
+      {"dim", "; there are no arrays"},
+      {"int", "; there are no functions, and every value is a whole number: write the value"},
+      {"rnd", "; there are no functions and no random numbers"},
+      {"tab", "; there are no functions: write the spaces in a literal"},
+      {"data", "; there are no DATA lines: assign each value with LET"},
+      {"read", "; there are no DATA lines: assign each value with LET"},
+      {"on", "; there is no ON ... GOTO: write an IF ... THEN GOTO for each value"},
+      {"stop", "; write 'end' to stop"},
+      {"step", "; there is no STEP, FOR always counts by one"},
+      {"and", "; there is no AND: nest the IFs, as in 'if a = 1 then if b = 2 then ...'"},
+      {"or", "; there is no OR: write an IF for each condition"},
+      {"not", "; there is no NOT: turn the comparison around, or swap the two statements"},
+      {"mod", "; write '%'"}};
+  for (const auto& [known, hint] : kHints) {
+    if (word == known) return hint;
+  }
+  if (next == '(') return "; there are no functions or arrays";
+  if (next == '$') return "; there are no string variables or functions";
   return "";
 }
 
@@ -100,32 +117,40 @@ std::vector<Diagnostic> Checker::run() {
   gatherLinesAndLoops();
   scan_.load(text_);
   previous_ = TokenKind::Newline;
+  lineStart_ = text_;
   checkToken();
   startLine();
   // A derailing warning silences its own line, and the tokens that the broken statement takes
   // from the lines after it: checking resumes at a statement that begins a later line.
   while (kind() != TokenKind::EndOfText) {
     if (kind() == TokenKind::Newline) {
+      if (eaten_.open) closeEaten();
       if (at() >= derailEnd_) derailed_ = false;
       step();
       startLine();
     } else {
       if (derailed_ && at() > derailEnd_ && beginsLine(at())) {
         derailed_ = false;
-        checkToken();
+        if (kind() != TokenKind::String) checkToken();  // a literal is told in any case
       }
-      statement();
+      statementAtTop();
     }
   }
+  if (eaten_.open) closeEaten();
 
   // The walk reports in text order; should a report ever come late, the sort puts it in place.
   const auto byPosition = [](const Finding& a, const Finding& b) { return a.at < b.at; };
   if (!std::is_sorted(findings_.begin(), findings_.end(), byPosition))
     std::stable_sort(findings_.begin(), findings_.end(), byPosition);
+  std::vector<Finding> merged;
+  merged.reserve(findings_.size() + lineOrder_.size());
+  std::merge(std::make_move_iterator(findings_.begin()), std::make_move_iterator(findings_.end()),
+             std::make_move_iterator(lineOrder_.begin()), std::make_move_iterator(lineOrder_.end()),
+             std::back_inserter(merged), byPosition);
   std::vector<Diagnostic> diagnostics;
-  diagnostics.reserve(findings_.size());
+  diagnostics.reserve(merged.size());
   LineCounter lines(text_);
-  for (Finding& finding : findings_) {
+  for (Finding& finding : merged) {
     const int line = lines.lineOf(finding.at);
     const auto column = static_cast<int>(finding.at - lines.lineStart()) + 1;
     diagnostics.push_back({line, column, finding.name, std::move(finding.message)});
@@ -134,7 +159,8 @@ std::vector<Diagnostic> Checker::run() {
 }
 
 // The numbers a jump can find lines by: the value the first line converts to, and the Number
-// that starts any later line. And the variable of every FOR and NEXT.
+// that starts any later line; the lines numbered lower than the line before them; the variable
+// of every FOR and NEXT; and the line numbers that literals running over line-feeds take in.
 void Checker::gatherLinesAndLoops() {
   scan_.load(text_);
   firstLineValue_ = decimalValue(text_);
@@ -142,6 +168,8 @@ void Checker::gatherLinesAndLoops() {
   lineOfNumber_.assign(kLineNumberCount, 0);
   LineCounter lines(text_);
   bool lineStart = true;
+  const char* lineStartAt = text_;
+  std::int32_t previousNumber = -1;
   TokenKind before = TokenKind::Newline;
   while (kind() != TokenKind::EndOfText) {
     if (lineStart && kind() == TokenKind::Number) {
@@ -149,9 +177,21 @@ void Checker::gatherLinesAndLoops() {
       if (lineAt_[n] == nullptr) {
         lineAt_[n] = at();
         lineOfNumber_[n] = lines.lineOf(at());
+        if (n < previousNumber) gatherLineOrder(n, previousNumber);
       }
+      previousNumber = n;
     }
     lineStart = kind() == TokenKind::Newline || (lineStart && isBlank(*at()));
+    if (kind() == TokenKind::Newline) lineStartAt = at() + 1;
+    if (kind() == TokenKind::String) {
+      const char* const end = scan_.tokenEnd;
+      const void* const feed = std::memchr(at(), '\n', static_cast<std::size_t>(end - at()));
+      if (feed != nullptr) {
+        gatherSwallowed(at(), end, lineStartAt, lines.lineOf(at()));
+        lineStartAt =
+            std::find(std::reverse_iterator(end), std::reverse_iterator(at()), '\n').base();
+      }
+    }
     if (isLower(*at()) && (before == TokenKind::For || before == TokenKind::Next)) {
       const auto variable = static_cast<std::size_t>(*at() - 'a');
       if (before == TokenKind::For && firstFor_[variable] == nullptr) firstFor_[variable] = at();
@@ -160,6 +200,49 @@ void Checker::gatherLinesAndLoops() {
     before = kind();
     scan_.advance();
   }
+}
+
+void Checker::gatherLineOrder(std::int32_t n, std::int32_t previous) {
+  const std::string number = std::to_string(n);
+  lineOrder_.push_back({at(), name::kLineOrder,
+                        "line " + number + " comes after line " + std::to_string(previous) +
+                            ": lines run in the order they are written, not by number (a jump "
+                            "finds the first line numbered " +
+                            number + ", scanning from the top)"});
+}
+
+// The line numbers at the starts of the lines inside the literal from `quote` to `end`.
+void Checker::gatherSwallowed(const char* quote, const char* end, const char* lineStart,
+                              int textLine) {
+  if (swallowedBy_.empty()) swallowedBy_.assign(kLineNumberCount, kNone);
+  const std::size_t literal = swallowing_.size();
+  swallowing_.push_back({quote, lineName(lineStart, textLine)});
+  for (const char* feed = std::find(quote, end, '\n'); feed != end;
+       feed = std::find(feed + 1, end, '\n')) {
+    const char* const number = skipBlanks(feed + 1);
+    if (!isDigit(*number)) continue;
+    const std::int32_t n = decimalValue(number);
+    if (n < kLineNumberCount && swallowedBy_[static_cast<std::size_t>(n)] == kNone)
+      swallowedBy_[static_cast<std::size_t>(n)] = literal;
+  }
+}
+
+// "line 40" for a line that starts with a number, "text line 7" for one that does not.
+std::string Checker::lineName(const char* lineStart, int textLine) const {
+  const char* const first = skipBlanks(lineStart);
+  if (isDigit(*first)) return "line " + std::to_string(decimalValue(first));
+  return "text line " + std::to_string(textLine);
+}
+
+// The lines from the one that starts at `first` to the one that starts at `last`.
+std::string Checker::lineRange(const char* first, int firstLine, const char* last,
+                               int lastLine) const {
+  if (first == last) return lineName(first, firstLine);
+  if (isDigit(*skipBlanks(first)) && isDigit(*skipBlanks(last))) {
+    return "lines " + std::to_string(decimalValue(skipBlanks(first))) + " to " +
+           std::to_string(decimalValue(skipBlanks(last)));
+  }
+  return "text lines " + std::to_string(firstLine) + " to " + std::to_string(lastLine);
 }
 
 // True when only blanks and a line number stand before `at` on its line.
@@ -183,33 +266,92 @@ bool Checker::lineExists(std::int32_t n) const {
 
 void Checker::step() {
   previous_ = kind();
+  if (previous_ == TokenKind::Newline) {
+    ++feedsStepped_;
+    lastFeedStepped_ = at();
+    ++textLine_;
+    lineStart_ = at() + 1;
+    quoteWord_ = nullptr;
+  } else if (previous_ == TokenKind::String && stringFeeds_ > 0) {
+    textLine_ += static_cast<int>(stringFeeds_);
+    lineStart_ = stringLineStart_;
+    quoteWord_ = nullptr;
+  }
   scan_.advance();
   checkToken();
+  if (eaten_.watchElse) watchForElse();
 }
 
 // The checks that depend on the token alone, whatever statement reads it.
 void Checker::checkToken() {
   switch (kind()) {
-    case TokenKind::Variable:
     case TokenKind::Invalid:
+      if (std::memchr(at(), '"', static_cast<std::size_t>(scan_.tokenEnd - at())) != nullptr) {
+        quoteWord_ = at();
+        quoteWordEnd_ = scan_.tokenEnd;
+      }
       checkWord();
       break;
-    case TokenKind::String: {
-      const char* const end = scan_.tokenEnd;
-      const auto feeds = std::count(at(), end, '\n');
-      if (!isClosedLiteral(at(), end)) {
-        report(at(), name::kUnclosedLiteral,
-               "the literal has no closing '\"': it takes in the rest of the text");
-      } else if (feeds > 0) {
-        report(at(), name::kUnclosedLiteral,
-               "the literal has no closing '\"' on its line: it runs on over " +
-                   std::to_string(feeds) + " line-feed(s) to the next '\"'");
-      }
+    case TokenKind::Variable:
+      checkWord();
       break;
-    }
+    case TokenKind::String:
+      checkLiteral();
+      break;
     default:
       break;
   }
+}
+
+// A literal without its closing quote on its own line: the run reads on to the next '"',
+// wherever that is, and never runs the lines in between. Told even on a line that has gone
+// wrong already, since it says which lines are lost.
+void Checker::checkLiteral() {
+  const char* const quoteAt = at();
+  const char* const end = scan_.tokenEnd;
+  stringFeeds_ = 0;
+  const char* firstFeed = nullptr;
+  const char* lastFeed = nullptr;
+  const char* feedBeforeLast = nullptr;
+  for (const char* feed = std::find(quoteAt, end, '\n'); feed != end;
+       feed = std::find(feed + 1, end, '\n')) {
+    if (firstFeed == nullptr) firstFeed = feed;
+    feedBeforeLast = lastFeed;
+    lastFeed = feed;
+    ++stringFeeds_;
+  }
+  const bool closed = isClosedLiteral(quoteAt, end);
+  if (closed && lastFeed == nullptr) return;
+  const int feeds = static_cast<int>(stringFeeds_);
+  std::string message;
+  if (closed) {
+    stringLineStart_ = lastFeed + 1;
+    const std::string closing = lineName(lastFeed + 1, textLine_ + feeds);
+    const std::string skipped = feeds > 1 ? lineRange(firstFeed + 1, textLine_ + 1,
+                                                      feedBeforeLast + 1, textLine_ + feeds - 1) +
+                                                " and "
+                                          : "";
+    message = "the literal has no closing '\"' on its line: it runs on to " + closing +
+              ", column " + std::to_string(end - 1 - lastFeed) + ", so the run skips " + skipped +
+              "the start of " + closing;
+  } else {
+    message = "the literal has no closing '\"': it takes in the rest of the text";
+    if (lastFeed != nullptr) {
+      stringLineStart_ = lastFeed + 1;
+      // An empty line after the text's last line-feed is no line the run could skip.
+      const bool lastIsEmpty = lastFeed + 1 == end;
+      const char* const last = lastIsEmpty ? feedBeforeLast : lastFeed;
+      if (last != nullptr) {
+        message += ", so the run skips " + lineRange(firstFeed + 1, textLine_ + 1, last + 1,
+                                                     textLine_ + feeds - (lastIsEmpty ? 1 : 0));
+      }
+    }
+  }
+  if (quoteWord_ != nullptr && quoteWord_ < quoteAt) {
+    message += "; the '\"' in " + quote(quoteWord_, quoteWordEnd_) +
+               " belongs to that word, so this '\"' opens a literal";
+  }
+  report(quoteAt, name::kUnclosedLiteral, message, true);
 }
 
 // Words that are keywords in other letter case, keywords glued to what follows them, words of
@@ -245,28 +387,43 @@ void Checker::checkWord() {
   while (isLower(*lowerEnd))
     ++lowerEnd;
   const std::string_view word(start, static_cast<std::size_t>(lowerEnd - start));
-  if (word.size() < 2) return;
-  if (isKeyword(word)) {
+  if (word.size() < 2) {
+    const char* digitsEnd = lowerEnd;
+    while (isDigit(*digitsEnd))
+      ++digitsEnd;
+    if (digitsEnd == lowerEnd) return;
+    report(start, name::kUnknownWord,
+           quote(start, digitsEnd) +
+               " is no variable, and a variable is one letter: the run reads " +
+               quote(start, lowerEnd) + " as a variable, then " + quote(lowerEnd, digitsEnd));
+  } else if (isKeyword(word)) {
     report(start, name::kKeywordGlued,
            quote(start, lowerEnd) + " is no keyword when " + describeByte(*lowerEnd) +
-               " follows it: the run reads its letters as variables; put a space after it");
+               " follows it: the run reads its letters as variables; " +
+               (*lowerEnd == ':' ? "':' separates no statements, so put each statement on a "
+                                   "line of its own"
+                                 : "put a space after it"));
   } else {
     report(start, name::kUnknownWord,
            quote(start, lowerEnd) +
                " is no keyword, and a variable has one letter: the run reads " +
                quote(start, start + 1) + " as a variable and scans the rest again" +
-               std::string(wordHint(word)));
+               std::string(wordHint(word, *lowerEnd)));
   }
 }
 
-void Checker::report(const char* at, std::string_view name, std::string message) {
-  if (derailed_) return;
+// A warning, unless a derailing one was given on this line already; `always` for the warnings
+// that are told all the same.
+void Checker::report(const char* at, std::string_view name, std::string message, bool always) {
+  if (derailed_ && !always) return;
   findings_.push_back({at, name, std::move(message)});
+  if (derailed_) return;
   const bool derails = name != name::kMissingLine && name != name::kDuplicateLine &&
                        name != name::kValueRange && name != name::kLongLiteral &&
                        name != name::kNextWithoutFor && name != name::kForWithoutNext;
   if (derails) {
     derailed_ = true;
+    derailFinding_ = findings_.size() - 1;
     const char* const feed = std::strchr(at, '\n');
     derailEnd_ = feed != nullptr ? feed : at + std::strlen(at);
   }
@@ -285,11 +442,155 @@ bool Checker::endsStatement() const {
          (inBranch_ && kind() == TokenKind::Else);
 }
 
+// The likely cause of a mistake at the current token, when it shows one: a construct of
+// other BASICs that this one does not have.
+std::string Checker::cause() const {
+  const char first = *at();
+  const bool afterLetter = at() != text_ && isLower(at()[-1]);
+  const std::string letter = afterLetter ? std::string(1, at()[-1]) : "";
+  if (kind() == TokenKind::LeftParen && afterLetter) {
+    return "there are no arrays or functions: '" + letter + "(' is the variable '" + letter +
+           "', then '('";
+  }
+  if (kind() == TokenKind::Invalid && first == '$') {
+    return "there are no string variables" +
+           (afterLetter ? ": '" + letter + "$' is the variable '" + letter + "', then " + current()
+                        : std::string());
+  }
+  if (kind() == TokenKind::Invalid && first == ':')
+    return "':' separates no statements: put each statement on a line of its own";
+  return {};
+}
+
+std::string Checker::withCause(const std::string& symptom) const {
+  const std::string found = cause();
+  return found.empty() ? symptom : found + "; " + symptom;
+}
+
+// A statement that starts a line or follows a complete one. When it reads on over its line's
+// end, the line's derailing warning says what it takes from the next line.
+void Checker::statementAtTop() {
+  const int feeds = feedsStepped_;
+  conditionReadOn_ = false;
+  jumpReadOn_ = false;
+  const bool startsStatement = (detail::kStatementKinds >> static_cast<int>(kind()) & 1) != 0;
+  if (eaten_.open && eaten_.goesOnAt.empty() && startsStatement) eaten_.goesOnAt = current();
+  statement();
+  if (feedsStepped_ != feeds && derailed_ && !jumpReadOn_) readOnInto(lineStart_);
+}
+
+// The statement just walked has read on into the line that starts at `lineStart`.
+void Checker::readOnInto(const char* lineStart) {
+  const std::string name = lineName(lineStart, textLine_);
+  if (eaten_.open) {
+    if (eaten_.watchElse) return;  // the IF's own line-feed is what counts
+    closeEaten("the rest of it, from " + eaten_.goesOnAt + " on, reads on into " + name +
+               " in turn");
+    return;
+  }
+  if (derailFinding_ == kNone || eaten_.finding == derailFinding_) return;  // told already
+  const std::string taken = conditionReadOn_ ? "" : takenFrom(lineStart);
+  if (!conditionReadOn_ && taken.empty()) return;  // nothing of that line was read
+  eaten_ = Eaten{derailFinding_, nullptr, name, {}, false};
+  findings_[derailFinding_].message += "; the line reads on into " + name + ": " + taken;
+  if (conditionReadOn_) {
+    // A false condition skips to the IF's own ELSE; the walk tells whether that line has one.
+    eaten_.open = true;
+    eaten_.watchElse = true;
+    eaten_.ownElse = elseAt_ != nullptr && elseAt_ > lineStart;
+    eaten_.innerIfs = kind() == TokenKind::If ? 1 : 0;
+    if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) closeEaten();
+  } else if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) {
+    closeEaten("nothing else of it runs");
+  } else if (beginsLine(at())) {
+    closeEaten("the rest of it runs as written");
+  } else {
+    eaten_.open = true;  // told once the walk has passed the rest of that line
+  }
+}
+
+// Counts the IFs and ELSEs of a line that an IF read on into, as a false IF skips them.
+void Checker::watchForElse() {
+  if (eaten_.ownElse) return;
+  if (kind() == TokenKind::If) {
+    ++eaten_.innerIfs;
+  } else if (kind() == TokenKind::Else) {
+    if (eaten_.innerIfs == 0) {
+      eaten_.ownElse = true;
+    } else {
+      --eaten_.innerIfs;
+    }
+  }
+}
+
+// What the statement took from the line that starts at `lineStart`, up to the current token.
+std::string Checker::takenFrom(const char* lineStart) const {
+  const char* const first = skipBlanks(lineStart);
+  const char* const end = lastTokenEnd(first, at());
+  if (first >= end) return {};
+  std::string taken;
+  const char* rest = first;
+  if (isDigit(*first)) {
+    taken = numberReadAsValue_ == first ? "its number is read as a value"
+                                        : "its number is stepped over";
+    while (isDigit(*rest))
+      ++rest;
+    rest = skipBlanks(rest);
+    if (rest >= end) return taken;
+    taken += ", ";
+  }
+  const bool asEnd = endStart_ == rest && endEnd_ == end;
+  return taken + quote(rest, end) +
+         (asEnd           ? " is stepped over as the end of a statement"
+          : rest == first ? " is taken in"
+                          : " is taken in too");
+}
+
+void Checker::closeEaten(const std::string& rest) {
+  findings_[eaten_.finding].message += ", and " + rest;
+  eaten_.open = false;
+}
+
+// The eaten line's end: what became of the rest of it.
+void Checker::closeEaten() {
+  if (eaten_.watchElse) {
+    findings_[eaten_.finding].message += "when the condition is false, the run skips it" +
+                                         std::string(eaten_.ownElse ? " up to its ELSE" : " too");
+    eaten_.watchElse = false;
+    eaten_.open = false;
+    return;
+  }
+  closeEaten(eaten_.goesOnAt.empty()
+                 ? "the rest of it is skipped"
+                 : "the run goes on from " + eaten_.goesOnAt + " in the middle of it");
+}
+
 }  // namespace check
 
 std::vector<Diagnostic> checkProgram(std::string_view text) {
   const std::string terminated(text.substr(0, text.find('\0')));
   return check::Checker(terminated.c_str()).run();
+}
+
+std::string formatSummary(const std::vector<Diagnostic>& diagnostics) {
+  if (diagnostics.empty()) return {};
+  const std::size_t count = diagnostics.size();
+  std::string summary =
+      std::to_string(count) + (count == 1 ? " warning" : " warnings") + " generated.\n";
+  if (count <= kSummaryByNameAbove) return summary;
+  std::map<std::string_view, std::size_t> byName;
+  for (const Diagnostic& diagnostic : diagnostics)
+    ++byName[diagnostic.name];
+  std::vector<std::pair<std::string_view, std::size_t>> names(byName.begin(), byName.end());
+  std::stable_sort(names.begin(), names.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
+  const std::size_t width = std::to_string(names.front().second).size();
+  for (const auto& [name, times] : names) {
+    const std::string number = std::to_string(times);
+    summary.append(2 + width - number.size(), ' ').append(number).append(" ");
+    summary.append(name).append("\n");
+  }
+  return summary;
 }
 
 std::string formatDiagnostic(const Diagnostic& diagnostic, std::string_view file) {

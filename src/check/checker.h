@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,6 +45,7 @@ inline constexpr std::string_view kValueRange = "value-range";
 inline constexpr std::string_view kLongLiteral = "long-literal";
 inline constexpr std::string_view kNextWithoutFor = "next-without-for";
 inline constexpr std::string_view kForWithoutNext = "for-without-next";
+inline constexpr std::string_view kLineOrder = "line-order";
 }  // namespace name
 
 // A token's bytes as a message shows them: quoted, cut short, other than printable ASCII escaped.
@@ -78,22 +80,58 @@ class Checker {
   };
   static constexpr int kNoLine = -1;
   static constexpr int kLineNumberCount = 10'000;  // a line number has at most four digits
+  static constexpr std::size_t kNone = ~std::size_t{0};
 
-  // Line numbers and loops, gathered before the walk.
+  // A literal that runs on over line-feeds, for the line numbers it takes in.
+  struct Swallowing {
+    const char* quote;     // its opening quote
+    std::string lineName;  // the line that quote stands on
+  };
+
+  // A line read by the statement that ends the line above: told in that line's derailing
+  // warning, with what becomes of the rest of the eaten line once the walk has passed it.
+  struct Eaten {
+    std::size_t finding = kNone;    // the derailing warning that tells it; kNone: none yet
+    const char* lineEnd = nullptr;  // the eaten line's end
+    std::string lineName;           // such as "line 40"
+    std::string goesOnAt;           // the first statement the run meets in the rest, quoted
+    bool open = false;              // the rest of the eaten line is still being walked
+    bool watchElse = false;         // an IF read on into it: the run skips it to its own ELSE
+    int innerIfs = 0;               // the IFs met there, each owning the next ELSE
+    bool ownElse = false;           // that ELSE was met
+  };
+
+  // Line numbers, loops and literals, gathered before the walk.
   void gatherLinesAndLoops();
+  void gatherLineOrder(std::int32_t n, std::int32_t previous);
+  void gatherSwallowed(const char* quote, const char* end, const char* lineStart, int textLine);
   [[nodiscard]] bool lineExists(std::int32_t n) const;
   [[nodiscard]] bool beginsLine(const char* at) const;
   [[nodiscard]] bool isKeyword(std::string_view word) const;
+  [[nodiscard]] std::string lineName(const char* lineStart, int textLine) const;
+  [[nodiscard]] std::string lineRange(const char* first, int firstLine, const char* last,
+                                      int lastLine) const;
 
   // Moving and reporting.
   void step();
   void checkToken();
   void checkWord();
-  void report(const char* at, std::string_view name, std::string message);
+  void checkLiteral();
+  void report(const char* at, std::string_view name, std::string message, bool always = false);
   [[nodiscard]] TokenKind kind() const { return scan_.token; }
   [[nodiscard]] const char* at() const { return scan_.tokenStart; }
   [[nodiscard]] std::string current() const;
   [[nodiscard]] bool endsStatement() const;
+  [[nodiscard]] std::string cause() const;
+  [[nodiscard]] std::string withCause(const std::string& symptom) const;
+
+  // Lines eaten by the line above.
+  void statementAtTop();
+  void readOnInto(const char* lineStart);
+  [[nodiscard]] std::string takenFrom(const char* lineStart) const;
+  void closeEaten(const std::string& rest);
+  void closeEaten();
+  void watchForElse();
 
   // The walk: lines, statements, expressions.
   void startLine();
@@ -113,6 +151,7 @@ class Checker {
   void loopVariable(const char* keyword, bool isFor);
   void expectEquals(std::string_view statement);
   void endStatement(Rest rest, const char* start);
+  void stepOverEnd();
   void storedValue(const Operand& value);
   void relation();
   Operand expression(TokenKind before, const char* beforeAt);
@@ -124,7 +163,9 @@ class Checker {
   const char* text_;
   Interpreter scan_;  // its scanner and 8-bit store: the checker never executes a statement
   std::vector<Finding> findings_;
+  std::vector<Finding> lineOrder_;           // line-order findings, gathered before the walk
   bool derailed_ = false;                    // a derailing warning was given on this line
+  std::size_t derailFinding_ = kNone;        // that warning, in findings_
   const char* derailEnd_ = nullptr;          // the end of that line
   bool inBranch_ = false;                    // checking the statement after THEN or ELSE
   int depth_ = 0;                            // parentheses and IF branches, as the run counts them
@@ -134,6 +175,25 @@ class Checker {
   std::vector<int> lineOfNumber_;            // the text line of each of those
   std::array<const char*, kVariableCount> firstFor_{};  // the first FOR of each variable
   std::array<const char*, kVariableCount> lastNext_{};  // the last NEXT of each variable
+  std::vector<Swallowing> swallowing_;                  // the literals that run on over line-feeds
+  std::vector<std::size_t> swallowedBy_;  // by n: the one that takes in line n; kNone: none
+
+  // Where the walk stands, beyond the scanner's own state.
+  int textLine_ = 1;                       // the text line of the current token
+  const char* lineStart_ = nullptr;        // where that line starts
+  std::ptrdiff_t stringFeeds_ = 0;         // the line-feeds inside the current String token
+  const char* stringLineStart_ = nullptr;  // the line its closing quote stands on
+  const char* quoteWord_ = nullptr;        // a word on this line with a '"' in it, if any
+  const char* quoteWordEnd_ = nullptr;
+  int feedsStepped_ = 0;                     // Newline tokens stepped over so far
+  const char* lastFeedStepped_ = nullptr;    // the last of them
+  const char* numberReadAsValue_ = nullptr;  // the last line number an expression read
+  const char* endStart_ = nullptr;           // the last token stepped over as a statement's end
+  const char* endEnd_ = nullptr;
+  bool conditionReadOn_ = false;  // an IF read its condition or THEN on past its line's end
+  const char* elseAt_ = nullptr;  // the last ELSE an IF took
+  bool jumpReadOn_ = false;       // a GOSUB took the next line's number for its target
+  Eaten eaten_;
 };
 
 }  // namespace linebasic::check

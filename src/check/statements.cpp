@@ -155,7 +155,8 @@ void Checker::stray() {
   } else if (kind() == TokenKind::Invalid && *at() >= 'A' && *at() <= 'Z') {
     hint = "; variables and keywords are lower case";
   }
-  report(at(), name::kStrayToken, current() + " starts no statement: the run skips it" + hint);
+  const std::string symptom = current() + " starts no statement: the run skips it" + hint;
+  report(at(), name::kStrayToken, *at() == ':' ? symptom : withCause(symptom));
 }
 
 // [LET] v = expression
@@ -171,8 +172,8 @@ void Checker::checkLet() {
 void Checker::expectEquals(std::string_view statement) {
   if (kind() != TokenKind::Equals) {
     report(at(), name::kMissingEquals,
-           std::string(statement) + " needs '=' after its variable: the run steps over " +
-               current() + " in its place");
+           withCause(std::string(statement) + " needs '=' after its variable: the run steps over " +
+                     current() + " in its place"));
   }
   step();
 }
@@ -191,15 +192,34 @@ void Checker::storedValue(const Operand& value) {
 // reported with what becomes of it, and stepped over as the handler steps over it.
 void Checker::endStatement(Rest rest, const char* start) {
   if (endsStatement()) return;
-  report(at(), name::kRestOfLine,
-         restMessage(rest, kind(), *at(), current(), quote(start, lastTokenEnd(start, at()))));
+  const std::string symptom =
+      restMessage(rest, kind(), *at(), current(), quote(start, lastTokenEnd(start, at())));
+  report(at(), name::kRestOfLine, rest == Rest::Let && *at() == ':' ? symptom : withCause(symptom));
+  stepOverEnd();
+}
+
+// Steps over the token that ends a statement where the line's end belongs.
+void Checker::stepOverEnd() {
+  endStart_ = at();
+  endEnd_ = scan_.tokenEnd;
   step();
 }
 
 // PRINT { string | "," | ";" | expression }
+// Items with nothing between them are written back to back.
 void Checker::checkPrint() {
   step();
-  while (printItem()) {
+  bool afterValue = false;
+  while (true) {
+    const bool isValue =
+        kind() == TokenKind::String || kind() == TokenKind::Variable || kind() == TokenKind::Number;
+    if (isValue && afterValue) {
+      report(at(), name::kPrintItem,
+             current() + " follows the item before it with no ',' or ';' between them: PRINT " +
+                 "writes the two back to back; put ';' between them, or ',' for a space");
+    }
+    if (!printItem()) break;
+    afterValue = isValue;
     if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) return;
   }
   endPrint();
@@ -239,7 +259,7 @@ void Checker::endPrint() {
     report(at(), name::kUnarySign,
            "there is no unary sign: an item that starts with " + current() +
                " ends the PRINT list" + rest + "; start the item with 0, as in '0 - 1'");
-  } else if (kind() == TokenKind::LeftParen) {
+  } else if (kind() == TokenKind::LeftParen && cause().empty()) {
     report(
         at(), name::kPrintItem,
         "an item that starts with '(' ends the PRINT list" + rest + "; start the item with '0+('");
@@ -248,23 +268,25 @@ void Checker::endPrint() {
            "comparisons work only in IF conditions: " + current() + " ends the PRINT list" + rest);
   } else {
     report(at(), name::kPrintItem,
-           current() + " ends the PRINT list, since an item starts with a literal, a variable, " +
-               "a number, ',' or ';'" + rest);
+           withCause(current() + " ends the PRINT list, since an item starts with a literal, " +
+                     "a variable, a number, ',' or ';'" + rest));
   }
-  step();
+  stepOverEnd();
 }
 
 // IF relation THEN statement [ELSE statement]. Both statements are checked; each IF takes the
 // next ELSE after its own statement.
 void Checker::checkIf() {
+  const int feeds = feedsStepped_;
   step();
   relation();
   if (kind() != TokenKind::Then) {
-    report(
-        at(), name::kMissingThen,
-        "IF needs 'then' after its condition: the run steps over " + current() + " in its place");
+    report(at(), name::kMissingThen,
+           withCause("IF needs 'then' after its condition: the run steps over " + current() +
+                     " in its place"));
   }
   step();
+  if (feedsStepped_ != feeds) conditionReadOn_ = true;
   if (depth_ >= kNestingDepthMax) {
     report(at(), name::kNestingDepth,
            "IFs run inside other IFs at most " + number(kNestingDepthMax) +
@@ -274,6 +296,7 @@ void Checker::checkIf() {
   ++depth_;
   branch("then");
   if (kind() == TokenKind::Else) {
+    elseAt_ = at();
     step();
     branch("else");
   }
@@ -312,6 +335,7 @@ void Checker::checkGoto() {
 void Checker::checkGosub() {
   const char* const start = at();
   step();
+  jumpReadOn_ = kind() == TokenKind::Newline;  // it jumps to the next line's number at once
   jumpTarget("GOSUB");
   step();
   endStatement(Rest::Gosub, start);
@@ -322,7 +346,15 @@ void Checker::jumpTarget(std::string_view keyword) {
   const std::int32_t n = decimalValue(at());
   if (kind() == TokenKind::Number) {
     if (!lineExists(n)) {
-      report(at(), name::kMissingLine, "no line is numbered " + number(n) + ": the run ends here");
+      std::string inside;
+      if (!swallowedBy_.empty() && n < kLineNumberCount &&
+          swallowedBy_[static_cast<std::size_t>(n)] != kNone) {
+        const Swallowing& literal = swallowing_[swallowedBy_[static_cast<std::size_t>(n)]];
+        inside = "; the line that starts with " + number(n) +
+                 " is inside the literal that opens on " + literal.lineName;
+      }
+      report(at(), name::kMissingLine,
+             "no line is numbered " + number(n) + ": the run ends here" + inside);
     }
     return;
   }
@@ -344,9 +376,9 @@ void Checker::checkFor() {
   expectEquals("FOR");
   storedValue(expression(TokenKind::Equals, equals));
   if (kind() != TokenKind::To) {
-    report(
-        at(), name::kMissingTo,
-        "FOR needs 'to' after its first value: the run steps over " + current() + " in its place");
+    report(at(), name::kMissingTo,
+           withCause("FOR needs 'to' after its first value: the run steps over " + current() +
+                     " in its place"));
   }
   step();
   const Operand limit = expression(TokenKind::Invalid, nullptr);
@@ -430,6 +462,7 @@ Operand Checker::factor(TokenKind before, const char* beforeAt) {
   const Operand operand{at(), false, 0};
   if (kind() == TokenKind::Number) {
     const Operand number{at(), true, decimalValue(at())};
+    if (previous_ == TokenKind::Newline) numberReadAsValue_ = at();  // the next line's number
     step();
     return number;
   }
@@ -454,7 +487,7 @@ void Checker::parenthesis() {
                current() + " as if it were ')'");
   } else if (kind() != TokenKind::RightParen) {
     report(at(), name::kMissingParen,
-           "')' is missing: the run steps over " + current() + " in its place");
+           withCause("')' is missing: the run steps over " + current() + " in its place"));
   }
   step();
   --depth_;
@@ -482,7 +515,7 @@ void Checker::badOperand(TokenKind before, const char* beforeAt) {
            "parentheses nest at most " + number(kNestingDepthMax) + " deep: this '(' reads as 0");
   } else if (kind() == TokenKind::Invalid) {
     report(at(), name::kNotAVariable,
-           current() + " is no variable (a to z): the run reads it as 0");
+           withCause(current() + " is no variable (a to z): the run reads it as 0"));
   } else if (isKeywordKind(kind())) {
     report(at(), name::kMissingOperand,
            "the keyword " + current() + " stands where an operand belongs: the run reads it as " +
