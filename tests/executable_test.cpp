@@ -50,7 +50,8 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {kRun + " --quiet a.bas b.bas", "2||" + kUsage + "|"},
       // A check runs nothing: warnings on standard output, status 4 when there are any.
       {"printf '10 print 1\\r\\n20 goto 75\\n' | " + kRun + " --check -",
-       "4|<stdin>:2:9: warning: no line is numbered 75: the run ends here [missing-line]\n||"},
+       "4|<stdin>:2:9: warning: no line is numbered 75: the run ends here [missing-line]\n|"
+       "1 warning generated.\n|"},
       {"printf '10 print 1\\r\\n' | " + kRun + " --check -", "0|||"},
       {kRun + " --check /no/such.bas",
        "1||linebasic-run: /no/such.bas: No such file or directory\n|"},

@@ -109,12 +109,15 @@ std::optional<Options> parseOptions(int argc, char** argv) {
   return options;
 }
 
-// Prints the checker's warnings; the exit status says whether there were any.
+// Prints the checker's warnings, and their count to standard error; the exit status says
+// whether there were any.
 int check(const std::string& text, const std::string& file) {
   const std::string shownName = file == "-" ? "<stdin>" : file;
   const std::vector<linebasic::Diagnostic> diagnostics = linebasic::checkProgram(text);
   for (const linebasic::Diagnostic& diagnostic : diagnostics)
     std::printf("%s\n", linebasic::formatDiagnostic(diagnostic, shownName).c_str());
+  std::fflush(stdout);
+  std::fputs(linebasic::formatSummary(diagnostics).c_str(), stderr);
   return diagnostics.empty() ? 0 : kExitWarned;
 }
 
