@@ -4,29 +4,24 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "session/session.h"
+#include "test_support.h"
 
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
+using linebasic::testing::readFile;
+using linebasic::testing::ScratchFolder;
 
-// Runs a shell command line; returns its exit status (-1 when it did not exit), standard
-// output and standard error, each followed by "|".
+// Runs a shell command line in a folder of its own; returns its exit status (-1 when it did not
+// exit), standard output and standard error, each followed by "|".
 std::string run(const std::string& command) {
-  const auto out = std::filesystem::temp_directory_path() / "linebasic_test_out";
-  const auto err = std::filesystem::temp_directory_path() / "linebasic_test_err";
+  const ScratchFolder folder;
   const int status =
-      std::system((command + " >'" + out.string() + "' 2>'" + err.string() + "'").c_str());
-  return std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "|" + readFile(out) + "|" +
-         readFile(err) + "|";
+      std::system(("cd '" + folder.path().string() + "' && " + command + " >out 2>err").c_str());
+  return std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "|" +
+         readFile(folder / "out") + "|" + readFile(folder / "err") + "|";
 }
 
 const std::string kDemo = std::string("'") + LINEBASIC_EXECUTABLE + "'";
@@ -42,10 +37,15 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {"printf '10 print 1\\r\\n20 end\\r\\n30 print 2\\r\\n' | " + kRun + " -", "0|1\n||"},
       {"printf 'print 1\\n\\0print 2' | " + kRun + " -", "0|1\n||"},
       {"echo '10 print 1\n20 goto 10' | " + kRun + " --max-steps 5 -",
-       "3|1\n|linebasic-run: stopped after 5 statements\n|"},
+       "3|1\n|linebasic-run: stopped after 5 statements at line 10\n|"},
       {kRun + " /no/such.bas", "1||linebasic-run: /no/such.bas: No such file or directory\n|"},
       {kRun + " /", "1||linebasic-run: /: Is a directory\n|"},
-      {kRun + " </dev/null", "2||" + kUsage + "|"},
+      {kRun + " </dev/null",
+       "2||linebasic-run: no FILE, and standard input is not a terminal to hold a session on: "
+       "give\nFILE, '-' to run the program on standard input, or -i to read session lines from "
+       "it\n" +
+           kUsage + "|"},
+      {kRun + " --version", "0|linebasic-run " LINEBASIC_VERSION "\n||"},
       {kRun + " --max-steps 5x -", "2||" + kUsage + "|"},
       {kRun + " --quiet a.bas b.bas", "2||" + kUsage + "|"},
       // A check runs nothing: warnings on standard output, status 4 when there are any.
@@ -59,16 +59,26 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {kRun + " --help x", "2||" + kUsage + "|"},
       {kRun + " -i -", "2||" + kUsage + "|"},
       // A session through a pipe: the end of the input is "bye", which waits for a second one
-      // while changes are not saved.
+      // while changes are not saved. Errors go to standard error, and make the status 1.
       {"printf '20 print 2\\nrun' | " + kRun + " --max-steps 9 -i /dev/null",
+       "1|" + std::string(linebasic::Session::kBanner) +
+           "2\n|load: /dev/null: is a device, not a file; nothing was loaded\nthe program has "
+           "changes that are not saved: type 'bye' again to leave without saving them, or 'save "
+           "FILE'\n|"},
+      {"{ printf '10 print 1\\nsave a.bas\\nrun\\n' | " + kRun + " -i && cat a.bas; }",
        "0|" + std::string(linebasic::Session::kBanner) +
-           "loaded 0 lines from /dev/null\n2\nthe program has changes that are not saved: type "
-           "'bye' again to leave without saving them, or 'save FILE'\n||"},
+           "saved 1 line to a.bas\n1\n10 print 1\n||"},
+      {"printf '10 goto 10\\nrun\\nsave .\\nbye\\n' | " + kRun + " --max-steps 9 -i",
+       "1|" + std::string(linebasic::Session::kBanner) +
+           "|linebasic-run: stopped after 9 statements at line 10\nsave: .: is a directory, not a "
+           "file; the program is still in the session, and nothing was written\nthe program has "
+           "changes that are not saved: type 'bye' again to leave without saving them, or 'save "
+           "FILE'\n|"},
       // The trace: each numbered line the run reaches, on standard error.
       {"printf '10 gosub 30\\n20 end\\n30 print 3\\n  40 return\\n' | " + kRun + " --trace -",
        "0|3\n|[10][30][40][20]\n|"},
       {"echo '10 goto 10' | " + kRun + " --trace --max-steps 3 -",
-       "3||[10][10]\nlinebasic-run: stopped after 3 statements\n|"}};
+       "3||[10][10]\nlinebasic-run: stopped after 3 statements at line 10\n|"}};
   for (const auto& [command, expected] : cases)
     EXPECT_EQ(run(command), expected) << command;
   EXPECT_EQ(run(kRun + " --help").substr(0, 25), "0|usage: linebasic-run [-");

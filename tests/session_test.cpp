@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -18,10 +21,10 @@ namespace linebasic {
 namespace {
 
 using testing::readFile;
+using testing::ScratchFolder;
 
 // Warnings are shown by position and name only: their messages are the checker's to test.
-std::string transcript(const std::string& typed, unsigned long long maxSteps = 10'000) {
-  Session session(maxSteps);
+std::string transcript(Session& session, const std::string& typed) {
   std::string shown;
   std::istringstream lines(typed);
   for (std::string line; std::getline(lines, line);) {
@@ -33,37 +36,59 @@ std::string transcript(const std::string& typed, unsigned long long maxSteps = 1
   }
   return std::regex_replace(shown, std::regex("warning: .*? \\["), "warning: [");
 }
+std::string transcript(const std::string& typed) {
+  Session session({.maxSteps = 10'000});
+  return transcript(session, typed);
+}
 
 TEST(SessionTest, AnswersEachTypedLine) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       // Stored in number order, replaced, deleted, listed whole or in part.
       {"20 print 2\n10 print 1\n  9999   print 3  \nlist\n20 print 22\n9999\nlist 10-20\nlist 20\n"
-       "list -10\nlist 5-x",
+       "list -10\nlist 5-x\nlist 25\nlist 30-40",
        "> 20 print 2\n> 10 print 1\n>   9999   print 3  \n> list\n10 print 1\n20 print 2\n"
        "9999   print 3  \n> 20 print 22\n> 9999\n> list 10-20\n10 print 1\n20 print 22\n> list 20\n"
        "20 print 22\n> list -10\n10 print 1\n> list 5-x\nlist: type 'list', 'list N' or "
-       "'list N-M'\n"},
+       "'list N-M'\n> list 25\nno line 25\n> list 30-40\nno lines from 30 to 40\n"},
       // A run starts with every variable 0; immediate lines keep them, and jump into the program.
       {"10 x = x + 1\n20 print x\nrun\nrun\nprint x * 2\nx = 5\ngoto 20\ngosub 20\nprint 2+3",
        "> 10 x = x + 1\n> 20 print x\n> run\n1\n> run\n1\n> print x * 2\n2\n> x = 5\n"
        "> goto 20\n5\n> gosub 20\n5\n> print 2+3\n5\n"},
+      // run N starts at line N with every variable 0.
+      {"10 x = 7\n20 print x\nrun 20\nrun 15\nrun x\nrun\nrun 20",
+       "> 10 x = 7\n> 20 print x\n> run 20\n0\n> run 15\nno line 15\n> run x\nrun: type 'run', "
+       "or 'run N' to start at line N\n> run\n7\n> run 20\n0\n"},
       // Warnings under the line: a stored line's by its number, an immediate line's as line 1.
       // A jump to a line not typed yet waits for `check`.
       {"10 PRINT \"HI\"\n20 goto 99\nprint -1\ncheck\n10 end\n20\ncheck",
        "> 10 PRINT \"HI\"\n10:4: warning: [keyword-case]\n> 20 goto 99\n> print -1\n"
        "1:7: warning: [unary-sign]\n\n> check\n10:4: warning: [keyword-case]\n"
        "20:9: warning: [missing-line]\n> 10 end\n> 20\n> check\nno warnings\n"},
+      // A first word of several letters that is no keyword and no command does not run; the
+      // checker's warning about it is shown when it has one.
+      {"ls\nclear x\nPRINT 5\ngosub100\nx = 3\nab = 4\nprint a; x",
+       "> ls\nunknown command 'ls': 'help' lists them\n> clear x\nunknown command 'clear': 'help' "
+       "lists them\n> PRINT 5\n1:1: warning: [keyword-case]\n> gosub100\n1:1: warning: "
+       "[keyword-glued]\n> x = 3\n> ab = 4\nunknown command 'ab': 'help' lists them\n"
+       "> print a; x\n03\n"},
+      // Extra words are an error; commands are lower case.
+      {"10 end\nnew please\ncheck 10\nhelp me\nbye now\nRUN\nlist\n12345 print",
+       "> 10 end\n> new please\n'new' takes no argument\n> check 10\n'check' takes no argument\n"
+       "> help me\n'help' takes no argument\n> bye now\n'bye' takes no argument\n> RUN\n"
+       "commands are lower case: type 'run'\n> list\n10 end\n> 12345 print\nline numbers have at "
+       "most four digits: 0 to 9999\n"},
+      // delete N and delete N-M; edit N, with no reader to put the line at the prompt, shows it.
+      {"10 end\n20 end\n30 end\ndelete 20\ndelete 20\ndelete 5-25\ndelete\nlist\nedit 30\nedit 10",
+       "> 10 end\n> 20 end\n> 30 end\n> delete 20\ndeleted 1 line\n> delete 20\nno line 20\n"
+       "> delete 5-25\ndeleted 1 line\n> delete\ndelete: type 'delete N' or 'delete N-M'\n"
+       "> list\n30 end\n> edit 30\n30 end\n> edit 10\nno line 10\n"},
       // Unsaved changes: new and bye act when typed twice in a row.
       {"10 end\nnew\nlist\nnew\nnew\nlist\nbye",
        "> 10 end\n> new\nthe program has changes that are not saved: type 'new' again to go on "
        "without saving them, or 'save FILE'\n> list\n10 end\n> new\n"
        "the program has changes that are not saved: type 'new' again to go on without saving "
-       "them, or 'save FILE'\n> new\n> list\n> bye\n(bye)\n"},
-      {"10 end\nbye\nbye",
-       "> 10 end\n> bye\nthe program has changes that are not saved: type "
-       "'bye' again to leave without saving them, or 'save FILE'\n> bye\n(bye)\n"},
-      // A run with nothing to run says so; "quit" and "exit" leave as "bye" does, and count as it
-      // when repeated.
+       "them, or 'save FILE'\n> new\n> list\nthe program is empty\n> bye\n(bye)\n"},
+      // "quit" and "exit" leave as "bye" does, and count as it when repeated.
       {"run\nquit",
        "> run\nthere is no program yet: type numbered lines, such as 10 print "
        "\"hello\"\n> quit\n(bye)\n"},
@@ -71,16 +96,18 @@ TEST(SessionTest, AnswersEachTypedLine) {
        "> 10 end\n> exit\nthe program has changes that are not saved: "
        "type 'exit' again to leave without saving them, or 'save FILE'\n"
        "> quit\n(bye)\n"},
-      {"RUN\n12345 print\nload\nsave\n\n10 goto 10\nrun\nprint 7",
-       "> RUN\ncommands are lower case: type 'run'\n> 12345 print\nline numbers have at most "
-       "four digits: 0 to 9999\n> load\nload: which file? type 'load FILE'\n> save\n"
-       "save: which file? type 'save FILE'\n> \n> 10 goto 10\n> run\nlinebasic-run: stopped "
-       "after 10000 statements\n> print 7\n7\n"},
+      // The bound names the line where it stopped the run.
+      {"load\nsave\n\n10 goto 10\nrun\nprint 7",
+       "> load\nload: which file? type 'load FILE'\n> save\nsave: which file? type 'save FILE'\n"
+       "> \n> 10 goto 10\n> run\nlinebasic-run: stopped after 10000 statements at line 10\n"
+       "> print 7\n7\n"},
       // A run that jumps from an immediate line into the program ends where the program ends,
       // even when a broken last line reads on past its end; the immediate line is checked alone.
       {"10 x = 5 +\ngoto 10\nprint x -\ngoto 20",
        "> 10 x = 5 +\n10:11: warning: [missing-operand]\n> goto 10\n> print x -\n"
        "1:10: warning: [missing-operand]\n5\n> goto 20\n1:6: warning: [missing-line]\n"},
+      // Text is kept as typed.
+      {"10 print \"h\xC3\xA9llo\"\nrun", "> 10 print \"h\xC3\xA9llo\"\n> run\nh\xC3\xA9llo\n"},
       // A literal the program leaves open ends with the program: the immediate line still runs.
       {"10 print \"abc\nprint 1\nrun",
        "> 10 print \"abc\n10:10: warning: [unclosed-literal]\n> print 1\n1\n> run\nabc\n\n"}};
@@ -88,64 +115,116 @@ TEST(SessionTest, AnswersEachTypedLine) {
     EXPECT_EQ(transcript(typed), shown) << typed;
 }
 
-// Saving and loading: the file holds what `list` shows; nothing typed is lost when a file
-// cannot be written or read.
-TEST(SessionTest, SavesAndLoadsWithoutLosingAnything) {
-  const auto directory = std::filesystem::temp_directory_path() / "linebasic_session_test";
-  std::filesystem::remove_all(directory);
-  std::filesystem::create_directories(directory / "dir");
-  const std::string file = (directory / "a.bas").string();
-  std::ofstream(directory / "crlf.bas", std::ios::binary) << "20 print 2\r\n\r\n10 print 1\r\n";
-  std::ofstream(directory / "bare.bas", std::ios::binary) << "10 print 1\nprint 2\n";
-  std::ofstream(directory / "twice.bas", std::ios::binary) << "10 print 1\n10 print 2\n";
-  const std::string dir = (directory / "dir").string();
-  const std::string at = directory.string() + "/";
+// Loading takes a regular file of numbered lines that go up, as a run would take it, or
+// refuses the file and says why; the program is never lost.
+TEST(SessionTest, LoadsOnlyWhatRunsAsItWould) {
+  const ScratchFolder folder;
+  const auto write = [&](const std::string& name, const std::string& text) {
+    std::ofstream(folder / name, std::ios::binary) << text;
+  };
+  write("bom.bas",
+        "\xEF\xBB\xBF"
+        "10 print 1\r\n\r\n  20 print 2\r\n");
+  write("down.bas", "20 print 2\n10 print 1\n");
+  write("bare.bas", "10 print 1\nprint 2\n");
+  write("twice.bas", "10 print 1\n10 print 2\n");
+  write("warn.bas", "10 PRINT 1\n20 goto 99\n");
+  std::filesystem::create_directory(folder / "dir");
+  ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0600), 0);
+  write("big.bas", "");
+  std::filesystem::resize_file(folder / "big.bas", (16 << 20) + 1);
+  const std::string typed =
+      "load @bom.bas\nlist\nload @down.bas\nload @bare.bas\nload @twice.bas\nload @none.bas\n"
+      "load @dir\nload @fifo\nload @big.bas\nload @warn.bas\nlist";
+  const std::string shown =
+      "> load @bom.bas\nloaded 2 lines from @bom.bas; no warnings\n> list\n10 print 1\n20 print "
+      "2\n> load @down.bas\nload: @down.bas:2: line 10 comes after line 20, and the session "
+      "keeps lines in number order, which would change what the program does; nothing was "
+      "loaded\n> load @bare.bas\nload: @bare.bas:2: the line has no number, and the session "
+      "keeps numbered lines only; nothing was loaded\n> load @twice.bas\nload: @twice.bas:2: "
+      "line number 10 is used already on line 1; nothing was loaded\n> load @none.bas\nload: "
+      "@none.bas: No such file or directory; nothing was loaded\n> load @dir\nload: @dir: is a "
+      "directory, not a file; nothing was loaded\n> load @fifo\nload: @fifo: is a FIFO (a named "
+      "pipe), not a file; nothing was loaded\n> load @big.bas\nload: @big.bas: is larger than "
+      "16 MiB, which no program needs; nothing was loaded\n> load @warn.bas\nloaded 2 lines "
+      "from @warn.bas; 2 warnings: type 'check'\n> list\n10 PRINT 1\n20 goto 99\n";
+  const std::string at = folder.path().string() + "/";
+  EXPECT_EQ(transcript(std::regex_replace(typed, std::regex("@"), at)),
+            std::regex_replace(shown, std::regex("@"), at));
+}
 
-  EXPECT_EQ(transcript("10 print  1\nsave " + dir + "\nsave " + file + "\nnew\nload " + at +
-                       "crlf.bas\nlist\nload " + at + "bare.bas\nload " + at + "twice.bas\nload " +
-                       at + "none.bas\nlist"),
-            "> 10 print  1\n> save " + dir + "\nsave: " + dir +
-                ": Is a directory; the program is kept, and the file is as it was\n> save " + file +
-                "\nsaved 1 line to " + file + "\n> new\n> load " + at +
-                "crlf.bas\nloaded 2 lines from " + at +
-                "crlf.bas\n> list\n10 print 1\n"
-                "20 print 2\n> load " +
-                at + "bare.bas\nload: " + at +
-                "bare.bas:2: the line has no number, and the session keeps numbered lines only; "
-                "nothing was loaded\n> load " +
-                at + "twice.bas\nload: " + at +
-                "twice.bas:2: line number 10 is used already on line 1; nothing was loaded\n"
-                "> load " +
-                at + "none.bas\nload: " + at +
-                "none.bas: No such file or "
-                "directory\n> list\n10 print 1\n20 print 2\n");
-  EXPECT_EQ(readFile(file), "10 print  1\n");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory),
+// Saving replaces only the regular file meant, asks twice before replacing a file the session
+// did not load or save or one that denies writing, and keeps links and permission bits.
+TEST(SessionTest, SavesOnlyWhereItShould) {
+  const ScratchFolder folder;
+  const auto write = [&](const std::string& name, const std::string& text) {
+    std::ofstream(folder / name, std::ios::binary) << text;
+  };
+  write("notes.bas", "notes\n");
+  write("target.bas", "old\n");
+  write("one.bas", "10 print 1\n");
+  write("ro.bas", "10 print 2\n");
+  std::filesystem::create_symlink("target.bas", folder.path() / "link.bas");
+  std::filesystem::create_hard_link(folder / "one.bas", folder.path() / "other.bas");
+  ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(chmod((folder / "ro.bas").c_str(), 0444), 0);
+  ASSERT_EQ(setenv("HOME", folder.path().c_str(), 1), 0);
+  const std::string typed =
+      "10 end\nsave @notes.bas\nsave @notes.bas\nsave @link.bas\nsave @link.bas\nsave @fifo\n"
+      "save @\nsave ~/\"a b\"\nsave \"~/a b.bas\"\nsave \"x\nload @one.bas\n10 print 3\nsave\n"
+      "load @ro.bas\nsave\nsave";
+  const std::string shown =
+      "> 10 end\n> save @notes.bas\n@notes.bas exists: type 'save @notes.bas' again to replace "
+      "it\n> save @notes.bas\nsaved 1 line to @notes.bas\n> save @link.bas\n@link.bas exists: "
+      "type 'save @link.bas' again to replace it\n> save @link.bas\nsaved 1 line to @link.bas\n"
+      "> save @fifo\nsave: @fifo: is a FIFO (a named pipe), not a file; the program is still "
+      "in the session, and nothing was written\n> save @\nsave: @: is a directory, not a file; "
+      "the program is still in the session, and nothing was written\n> save ~/\"a b\"\nsave: "
+      "put a file name with blanks in double quotes: save \"my program.bas\"\n> save \"~/a "
+      "b.bas\"\nsaved 1 line to @a b.bas\n> save \"x\nsave: a file name in double quotes ends "
+      "at its second quote\n> load @one.bas\nloaded 1 line from @one.bas; no warnings\n> 10 "
+      "print 3\n> save\nsaved 1 line to @one.bas\n> load @ro.bas\nloaded 1 line from @ro.bas; "
+      "no warnings\n> save\n@ro.bas is read-only: type 'save' again to replace it\n> save\n"
+      "saved 1 line to @ro.bas\n";
+  const std::string at = folder.path().string() + "/";
+  EXPECT_EQ(transcript(std::regex_replace(typed, std::regex("@"), at)),
+            std::regex_replace(shown, std::regex("@"), at));
+  EXPECT_EQ(readFile(folder / "notes.bas"), "10 end\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "link.bas"));
+  EXPECT_EQ(readFile(folder / "target.bas"), "10 end\n");
+  EXPECT_EQ(readFile(folder / "a b.bas"), "10 end\n");
+  EXPECT_EQ(readFile(folder / "other.bas"), "10 print 3\n");  // one file, two names
+  EXPECT_EQ(std::filesystem::status(folder / "ro.bas").permissions(), std::filesystem::perms(0444));
+  EXPECT_EQ(std::filesystem::status(folder / "fifo").type(), std::filesystem::file_type::fifo);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                           std::filesystem::directory_iterator()),
-            5);  // no temporary file left behind
+            8);  // no temporary file left behind
+}
 
-  // A write that fails halfway (here: past the file size limit) leaves the old file whole.
-  Session session;
+// A write that fails halfway (here: past the file size limit) leaves the old file whole, both
+// when the file is replaced and when it is rewritten in place for its other name.
+TEST(SessionTest, KeepsTheProgramAndTheFileWhenAWriteFails) {
+  const ScratchFolder folder;
   const std::string line = "10 print " + std::string(300, '1');
-  ::testing::internal::CaptureStdout();
-  session.handleLine(line);
-  ::testing::internal::GetCapturedStdout();
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit small = old;
-  small.rlim_cur = 200;  // room for the captured answer, not for the program
-  setrlimit(RLIMIT_FSIZE, &small);
-  ::testing::internal::CaptureStdout();
-  session.handleLine("save " + file);
-  std::fflush(stdout);
-  const std::string shown = ::testing::internal::GetCapturedStdout();
-  setrlimit(RLIMIT_FSIZE, &old);
-  EXPECT_EQ(shown,
-            "save: " + file + ": File too large; the program is kept, and the file is as it was\n");
-  EXPECT_EQ(session.programText(), line + "\n");
-  EXPECT_EQ(readFile(file), "10 print  1\n");
-  std::filesystem::remove_all(directory);
+  for (const bool linked : {false, true}) {
+    const std::string file = folder / (linked ? "linked.bas" : "alone.bas");
+    Session session;
+    transcript(session, "10 print 1\nsave " + file + "\n" + line);
+    if (linked) std::filesystem::create_hard_link(file, folder / "other.bas");
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 200;  // room for the captured answer, not for the program
+    setrlimit(RLIMIT_FSIZE, &small);
+    const std::string shown = transcript(session, "save");
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(shown, "> save\nsave: " + file +
+                         ": File too large; the program is still in the session, and the file "
+                         "is as it was\n");
+    EXPECT_EQ(session.programText(), line + "\n");
+    EXPECT_EQ(readFile(file), "10 print 1\n");
+  }
 }
 
 }  // namespace

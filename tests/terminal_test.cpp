@@ -9,19 +9,32 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+
+#include "test_support.h"
 
 namespace {
 
-// linebasic-run started with no arguments on a terminal of its own, with HOME in a fresh folder.
+using linebasic::testing::ScratchFolder;
+
+// linebasic-run started with no arguments on a terminal of its own, with HOME in a fresh folder
+// and LANG set to `locale` (no locale at all when it is empty).
 class Terminal {
  public:
-  explicit Terminal(const std::filesystem::path& home) {
+  explicit Terminal(const std::filesystem::path& home, const char* locale = "") {
     winsize size{24, 100, 0, 0};
     pid_ = forkpty(&fd_, nullptr, nullptr, &size);
     if (pid_ == 0) {
       setenv("HOME", home.c_str(), 1);
       setenv("TERM", "xterm", 1);
+      unsetenv("LC_ALL");
+      unsetenv("LC_CTYPE");
+      if (*locale == '\0') {
+        unsetenv("LANG");
+      } else {
+        setenv("LANG", locale, 1);
+      }
       execl(LINEBASIC_RUN_EXECUTABLE, "linebasic-run", static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -76,10 +89,8 @@ class Terminal {
 };
 
 TEST(TerminalTest, TypesRunsRecallsAndStopsALoop) {
-  const auto home = std::filesystem::temp_directory_path() / "linebasic_terminal_test";
-  std::filesystem::remove_all(home);
-  std::filesystem::create_directories(home);
-  Terminal terminal(home);
+  const ScratchFolder home;
+  Terminal terminal(home.path());
   ASSERT_TRUE(terminal.waitFor("'help' lists the commands.\r\n> ")) << terminal.screen();
   terminal.type("10 print \"hi\"\r");
   ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
@@ -102,9 +113,58 @@ TEST(TerminalTest, TypesRunsRecallsAndStopsALoop) {
   terminal.type("bye\r");
   EXPECT_EQ(terminal.exitStatus(), 0) << terminal.screen();
 #ifdef LINEBASIC_LIBEDIT
-  EXPECT_TRUE(std::filesystem::exists(home / ".linebasic_history"));
+  EXPECT_TRUE(std::filesystem::exists(home.path() / ".linebasic_history"));
 #endif
-  std::filesystem::remove_all(home);
+}
+
+// What is typed is kept byte for byte, with or without a locale: UTF-8 text and a tab.
+TEST(TerminalTest, KeepsWhatIsTyped) {
+  for (const char* locale : {"", "C.UTF-8"}) {
+    const ScratchFolder home;
+    Terminal terminal(home.path(), locale);
+    ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+    terminal.type("10 print \"h\xC3\xA9llo\"\r");
+    ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+    terminal.type("20 print 1,\t2\r");
+    ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+    terminal.type("list\r");
+    EXPECT_TRUE(terminal.waitFor("10 print \"h\xC3\xA9llo\"\r\n20 print 1,\t2\r\n> "))
+        << locale << terminal.screen();
+  }
+}
+
+// Ctrl-C stops a long list; edit puts a line at the prompt; history keeps a repeated line once.
+TEST(TerminalTest, StopsAListEditsAndRecalls) {
+  const ScratchFolder home;
+  {
+    std::ofstream program(home / "long.bas");
+    for (int line = 1; line <= 9999; ++line)
+      program << line << " print 1"
+              << "\n";
+  }
+  Terminal terminal(home.path());
+  ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+  terminal.type("load ~/long.bas\r");
+  ASSERT_TRUE(terminal.waitFor("loaded 9999 lines")) << terminal.screen();
+  terminal.type("list\r");
+  ASSERT_TRUE(terminal.waitFor("100 print")) << terminal.screen();
+  terminal.type("\x03");
+  ASSERT_TRUE(terminal.waitFor("stopped\r\n> ")) << terminal.screen();
+  terminal.type("print 7\r");
+  ASSERT_TRUE(terminal.waitFor("\r\n7\r\n> ")) << terminal.screen();
+#ifdef LINEBASIC_LIBEDIT
+  terminal.type("10 print 5\r");
+  ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+  terminal.type("edit 10\r");
+  ASSERT_TRUE(terminal.waitFor("> 10 print 5")) << terminal.screen();
+  terminal.type("0\r");
+  ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+  terminal.type("list 10\r");
+  ASSERT_TRUE(terminal.waitFor("\r\n10 print 50\r\n> ")) << terminal.screen();
+  terminal.type("print 1\rprint 2\rprint 2\r\x1b[A\x1b[A\r");  // the second up arrow: "print 1"
+  ASSERT_TRUE(terminal.waitFor("\r\n1\r\n> ")) << terminal.screen();
+  EXPECT_TRUE(terminal.waitFor("\r\n1\r\n> ")) << terminal.screen();
+#endif
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// Helpers shared by the interpreter's tests: run a text and capture what it prints.
+// Helpers shared by the tests: run a text and capture what it prints; a folder of one's own.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -41,5 +42,30 @@ inline std::string repeat(const std::string& text, int times) {
     repeated += text;
   return repeated;
 }
+
+// A new folder of its own in the temporary folder, removed with all it holds, so that suites
+// run at once never share a file.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "linebasic-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+  [[nodiscard]] std::string operator/(const std::string& name) const {
+    return (path_ / name).string();
+  }
+
+ private:
+  std::filesystem::path path_;
+};
 
 }  // namespace linebasic::testing

@@ -1,5 +1,6 @@
 // Reads the lines a user types: with line editing and a history kept between sessions when the
-// build has libedit and the input is a terminal, and plainly otherwise.
+// build has libedit and the input is a terminal, and plainly otherwise. Either way a line holds
+// the bytes typed: UTF-8 text, and a pasted tab, come through as they were.
 #pragma once
 
 #include <csignal>
@@ -21,14 +22,20 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  Status read(std::string& line);
+  // `initial`: text put at the prompt to be changed, where the reader can edit.
+  Status read(std::string& line, const std::string& initial = {});
+  // True when `read` puts its `initial` text at the prompt.
+  [[nodiscard]] bool canEdit() const { return editing_; }
 
  private:
   Status readPlain(std::string& line);
+  void remember(const std::string& line);
 
   std::string prompt_;
   bool terminal_;
-  std::string historyFile_;  // empty: no history kept
+  bool editing_ = false;        // libedit reads the lines
+  std::string historyFile_;     // empty: no history kept
+  std::string lastRemembered_;  // the newest line of the history
 };
 
 // Set by the SIGINT handler that the session installs; cleared by whoever acts on it.

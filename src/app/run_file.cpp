@@ -12,8 +12,8 @@
 // instead.
 //
 // Exit status: 0 when the program ran to its end (or checked clean), 1 when FILE cannot be
-// read, 2 for a command line of another form, 3 when the bound stopped the program, 4 when
-// the check printed a warning.
+// read (or a session reading a script had a command fail), 2 for a command line of another
+// form, 3 when the bound stopped the program, 4 when the check printed a warning.
 #include <unistd.h>
 
 #include <charconv>
@@ -52,8 +52,14 @@ constexpr char kHelp[] =
     "  -i             start an interactive session, with FILE loaded (not run) when given;\n"
     "                 this is also what happens without FILE when the input is a terminal\n"
     "  --help         print this text\n"
+    "  --version      print the version\n"
     "\n"
-    "Exit status: 0 done, 1 FILE cannot be read, 2 wrong command line, 3 stopped, 4 warnings.\n";
+    "Exit status: 0 done, 1 FILE cannot be read (or a command of a session's script failed),\n"
+    "2 wrong command line, 3 stopped, 4 warnings.\n";
+
+constexpr char kNoTerminal[] =
+    "linebasic-run: no FILE, and standard input is not a terminal to hold a session on: give\n"
+    "FILE, '-' to run the program on standard input, or -i to read session lines from it\n";
 
 struct Options {
   std::string file;
@@ -61,6 +67,7 @@ struct Options {
   bool trace = false;
   bool check = false;
   bool help = false;
+  bool version = false;
   bool interactive = false;
 };
 
@@ -89,6 +96,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.interactive = true;
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument == "--version") {
+      options.version = true;
     } else if ((argument.size() > 1 && argument.front() == '-') || haveFile) {
       return {};  // an unknown option, or a second FILE
     } else {
@@ -96,7 +105,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       haveFile = true;
     }
   }
-  if (options.help) return argc == 2 ? std::optional(options) : std::nullopt;
+  if (options.help || options.version) return argc == 2 ? std::optional(options) : std::nullopt;
   if (!haveFile && !options.check && !options.trace && isatty(STDIN_FILENO) != 0)
     options.interactive = true;
   // A check runs nothing, so bounds and traces have no place beside it; a session reads its
@@ -133,7 +142,10 @@ int run(const std::string& text, const Options& options) {
     if (options.maxSteps && steps == *options.maxSteps) {
       std::fflush(stdout);
       if (options.trace) std::fputc('\n', stderr);
-      std::fprintf(stderr, "linebasic-run: stopped after %llu statements\n", steps);
+      const auto line = linebasic::lineNumberOfLine(interpreter);
+      const std::string where = line ? " at line " + std::to_string(*line) : "";
+      std::fprintf(stderr, "linebasic-run: stopped after %llu statements%s\n", steps,
+                   where.c_str());
       return kExitStopped;
     }
     if (options.trace) {
@@ -147,21 +159,27 @@ int run(const std::string& text, const Options& options) {
 }
 
 // The session: a banner, then one typed line at a time until "bye" or the end of the input.
+// A script (standard input not a terminal) has its errors on standard error, and exit status 1
+// when a command failed.
 int interact(const Options& options) {
   linebasic::catchInterrupts();
-  linebasic::Session session(options.maxSteps, &linebasic::interruptRequested,
-                             isatty(STDOUT_FILENO) != 0);
-  std::fwrite(linebasic::Session::kBanner.data(), 1, linebasic::Session::kBanner.size(), stdout);
-  if (!options.file.empty()) session.handleLine("load " + options.file);
   linebasic::LineReader reader("> ");
+  const bool script = isatty(STDIN_FILENO) == 0;
+  linebasic::Session session({.maxSteps = options.maxSteps,
+                              .interrupted = &linebasic::interruptRequested,
+                              .onTerminal = isatty(STDOUT_FILENO) != 0,
+                              .errorsApart = script,
+                              .canEdit = reader.canEdit()});
+  std::fwrite(linebasic::Session::kBanner.data(), 1, linebasic::Session::kBanner.size(), stdout);
+  if (!options.file.empty()) session.loadFile(options.file);
   std::string line;
   while (true) {
     std::fflush(stdout);
-    const linebasic::LineReader::Status status = reader.read(line);
+    const linebasic::LineReader::Status status = reader.read(line, session.takeLineToEdit());
     if (status == linebasic::LineReader::Status::Interrupted) continue;
     const bool goOn = status == linebasic::LineReader::Status::End ? session.endOfInput()
                                                                    : session.handleLine(line);
-    if (!goOn) return 0;
+    if (!goOn) return script && session.anyFailed() ? 1 : 0;
   }
 }
 
@@ -170,11 +188,16 @@ int interact(const Options& options) {
 int main(int argc, char** argv) {
   const std::optional<Options> options = parseOptions(argc, argv);
   if (!options) {
+    if (argc == 1) std::fputs(kNoTerminal, stderr);
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
   if (options->help) {
     std::printf("%s\n%s", kUsage, kHelp);
+    return 0;
+  }
+  if (options->version) {
+    std::printf("linebasic-run %s\n", LINEBASIC_VERSION);
     return 0;
   }
   if (options->interactive) return interact(*options);

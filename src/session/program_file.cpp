@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace linebasic {
@@ -16,27 +19,128 @@ std::string reason(int error) {
   return std::strerror(error);
 }
 
-// Writes all of `text` to `fd`; false, with errno set, when it cannot.
-bool writeAll(int fd, const std::string& text) {
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, left);
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  [[nodiscard]] int get() const { return fd_; }
+  // Closes now, to learn whether the last writes reached the file: 0, or an errno.
+  int close() { return ::close(std::exchange(fd_, -1)) == 0 ? 0 : errno; }
+
+ private:
+  int fd_;
+};
+
+// Why a file of this type is no place for a program; nothing for a regular file.
+std::optional<std::string> notAFile(mode_t mode) {
+  if (S_ISREG(mode)) return {};
+  if (S_ISDIR(mode)) return "is a directory, not a file";
+  if (S_ISFIFO(mode)) return "is a FIFO (a named pipe), not a file";
+  if (S_ISSOCK(mode)) return "is a socket, not a file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a file";
+  return "is not a regular file";
+}
+
+const std::string kTooLarge = "is larger than 16 MiB, which no program needs";
+
+// Writes all of `text` to `fd` from `offset`; false, with errno set, when it cannot.
+bool writeAll(int fd, const std::string& text, off_t offset) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written =
+        ::pwrite(fd, text.data() + done, text.size() - done, offset + static_cast<off_t>(done));
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
-    data += written;
-    left -= static_cast<std::size_t>(written);
+    done += static_cast<std::size_t>(written);
   }
   return true;
 }
 
-// The permissions a new file gets: the old file's, or the usual ones less the umask.
-mode_t modeFor(const std::string& path) {
-  struct stat old {};
-  if (::stat(path.c_str(), &old) == 0) return old.st_mode & 07777;
+// Reads the open regular file `fd` into `text`, up to kProgramFileMax bytes; the reason when it
+// cannot. Stops when `interrupted` is set.
+std::optional<std::string> readAll(int fd, std::string& text,
+                                   const volatile std::sig_atomic_t* interrupted) {
+  std::vector<char> buffer(std::size_t{1} << 16);
+  text.clear();
+  while (true) {
+    if (interrupted != nullptr && *interrupted != 0) return "stopped by Ctrl-C";
+    const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return reason(errno);
+    if (count == 0) return {};
+    if (text.size() + static_cast<std::size_t>(count) > kProgramFileMax) return kTooLarge;
+    text.append(buffer.data(), static_cast<std::size_t>(count));
+  }
+}
+
+// The permissions a new file gets: the usual ones less the umask.
+mode_t newFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
+}
+
+bool mayWrite(const std::string& path) {
+  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Writes a new file beside `path` and renames it over `path`, with the old file's owner and
+// permission bits (`old`) when there is one.
+std::optional<SaveFailure> replaceByRename(const std::string& path, const std::string& text,
+                                           const struct stat* old) {
+  std::string temporary = path + ".XXXXXX";
+  Descriptor file(::mkstemp(temporary.data()));
+  if (file.get() < 0) return SaveFailure{reason(errno), true};
+  // Only root may give the file back to its owner; anyone else keeps it already.
+  [[maybe_unused]] const bool owned =
+      old != nullptr && ::fchown(file.get(), old->st_uid, old->st_gid) == 0;
+  const mode_t mode = old != nullptr ? old->st_mode & 07777 : newFileMode();
+  const bool written =
+      ::fchmod(file.get(), mode) == 0 && writeAll(file.get(), text, 0) && ::fsync(file.get()) == 0;
+  const int writeError = written ? 0 : errno;
+  const int closeError = file.close();
+  const int error = writeError != 0 ? writeError : closeError;
+  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) == 0) return {};
+  const int failure = error != 0 ? error : errno;
+  ::unlink(temporary.c_str());
+  return SaveFailure{reason(failure), true};
+}
+
+// Writes `text` over the file at `path` itself, so that its other names, and a folder that may
+// not be written, keep it; when a write fails, the old text is put back.
+std::optional<SaveFailure> rewriteInPlace(const std::string& path, const std::string& text) {
+  Descriptor file(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat info {};
+  if (file.get() < 0 || ::fstat(file.get(), &info) != 0) return SaveFailure{reason(errno), true};
+  if (const auto kind = notAFile(info.st_mode)) return SaveFailure{*kind, true};
+  std::string old;
+  if (const auto error = readAll(file.get(), old, nullptr)) return SaveFailure{*error, true};
+  // Room for the longer text is taken first, so a full disk fails before the text is touched.
+  if (text.size() > old.size() &&
+      ::fallocate(file.get(), 0, 0, static_cast<off_t>(text.size())) != 0 && errno != EOPNOTSUPP) {
+    return SaveFailure{reason(errno), true};
+  }
+  const auto size = static_cast<off_t>(text.size());
+  if (writeAll(file.get(), text, 0) && ::ftruncate(file.get(), size) == 0 &&
+      ::fsync(file.get()) == 0) {
+    return {};
+  }
+  const int error = errno;
+  const bool restored = writeAll(file.get(), old, 0) &&
+                        ::ftruncate(file.get(), static_cast<off_t>(old.size())) == 0 &&
+                        ::fsync(file.get()) == 0;
+  return SaveFailure{reason(error), restored};
 }
 
 }  // namespace
@@ -55,6 +159,17 @@ std::optional<std::string> readProgramFile(const std::string& path, std::string&
   return {};
 }
 
+std::optional<std::string> loadProgramFile(const std::string& path, std::string& text,
+                                           const volatile std::sig_atomic_t* interrupted) {
+  // O_NONBLOCK: opening a FIFO does not wait for a writer, so it can be refused at once.
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat info {};
+  if (file.get() < 0 || ::fstat(file.get(), &info) != 0) return reason(errno);
+  if (auto kind = notAFile(info.st_mode)) return kind;
+  if (static_cast<std::size_t>(info.st_size) > kProgramFileMax) return kTooLarge;
+  return readAll(file.get(), text, interrupted);
+}
+
 std::string withLineFeeds(const std::string& text) {
   std::string converted;
   converted.reserve(text.size());
@@ -64,27 +179,45 @@ std::string withLineFeeds(const std::string& text) {
   return converted;
 }
 
-std::optional<std::string> replaceFile(const std::string& path, const std::string& text) {
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return reason(errno);
-  const bool written = ::fchmod(fd, modeFor(path)) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
-  const int writeError = errno;
-  if (::close(fd) != 0 && written) {
-    const int closeError = errno;
-    ::unlink(temporary.c_str());
-    return reason(closeError);
+SaveTarget findSaveTarget(const std::string& path) {
+  SaveTarget target;
+  target.path = path;
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) {
+    if (errno != ENOENT) target.refusal = reason(errno);
+    return target;
   }
-  if (!written) {
-    ::unlink(temporary.c_str());
-    return reason(writeError);
+  if (S_ISLNK(info.st_mode)) {
+    char* const resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+      target.refusal =
+          errno == ENOENT ? "is a symbolic link to a file that does not exist" : reason(errno);
+      return target;
+    }
+    target.path = resolved;
+    std::free(resolved);
+    if (::stat(target.path.c_str(), &info) != 0) {
+      target.refusal = reason(errno);
+      return target;
+    }
   }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int renameError = errno;
-    ::unlink(temporary.c_str());
-    return reason(renameError);
+  target.refusal = notAFile(info.st_mode);
+  target.exists = true;
+  target.readOnly = (info.st_mode & 0222) == 0 || !mayWrite(target.path);
+  return target;
+}
+
+std::optional<SaveFailure> saveProgramFile(const SaveTarget& target, const std::string& text) {
+  if (target.refusal) return SaveFailure{*target.refusal, true};
+  struct stat info {};
+  if (::lstat(target.path.c_str(), &info) != 0) {
+    if (errno != ENOENT) return SaveFailure{reason(errno), true};
+    return replaceByRename(target.path, text, nullptr);
   }
-  return {};
+  if (const auto kind = notAFile(info.st_mode)) return SaveFailure{*kind, true};
+  if (info.st_nlink > 1 || !mayWrite(folderOf(target.path)))
+    return rewriteInPlace(target.path, text);
+  return replaceByRename(target.path, text, &info);
 }
 
 }  // namespace linebasic

@@ -1,7 +1,9 @@
-// Program files: read whole, with CR-LF line ends made LF, and written so that a failed write
-// leaves the old file as it was.
+// Program files: read whole, with CR-LF line ends made LF; and written so that a save replaces
+// nothing but the regular file it means, and a failed write leaves the old file as it was.
 #pragma once
 
+#include <csignal>
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -10,12 +12,40 @@ namespace linebasic {
 // Reads all of `path` ("-": standard input) as bytes into `text`. On failure, the reason.
 std::optional<std::string> readProgramFile(const std::string& path, std::string& text);
 
+// No program needs more than this; a larger file is refused before it is read.
+inline constexpr std::size_t kProgramFileMax = std::size_t{16} << 20;
+
+// Reads the regular file at `path` into `text`, for the session: a device, FIFO, socket or
+// directory is refused without waiting on it, and so is a file beyond kProgramFileMax. Stops
+// when `interrupted` is set. On failure, the reason; `text` then holds nothing useful.
+std::optional<std::string> loadProgramFile(const std::string& path, std::string& text,
+                                           const volatile std::sig_atomic_t* interrupted);
+
 // The dialect ends lines with a line-feed alone: a carriage return in front of it would hide a
 // keyword that ends its line, so CR-LF line ends become LF.
 std::string withLineFeeds(const std::string& text);
 
-// Writes `text` to a new file beside `path` and renames it over `path`, keeping the old file's
-// permissions. On failure, the reason; `path` is then untouched.
-std::optional<std::string> replaceFile(const std::string& path, const std::string& text);
+// What stands at the path a program is to be saved to.
+struct SaveTarget {
+  std::string path;                    // the file to write: the path, or where its symlink leads
+  bool exists = false;                 // a regular file is there
+  bool readOnly = false;               // its permission bits deny writing to its owner
+  std::optional<std::string> refusal;  // why nothing may be written there at all
+};
+
+// Why a save failed, and whether the file there is still as it was.
+struct SaveFailure {
+  std::string reason;
+  bool fileIntact;
+};
+
+// Looks at `path` without changing anything.
+SaveTarget findSaveTarget(const std::string& path);
+
+// Writes `text` to the target's file. A new file, or one alone in a folder that may be written,
+// is written beside it and renamed over it; a file with other hard links, or in a folder that
+// may not be written, is rewritten in place, and put back as it was when that fails. The
+// file's permission bits stay as they were.
+std::optional<SaveFailure> saveProgramFile(const SaveTarget& target, const std::string& text);
 
 }  // namespace linebasic

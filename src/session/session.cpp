@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -17,30 +20,30 @@ namespace linebasic {
 namespace {
 
 constexpr int kLineNumberDigits = kNumberScanLimit - 1;  // as a Number token has
-
-// "quit" and "exit" are what many other prompts leave with; here they are "bye".
-constexpr std::array<std::string_view, 10> kCommands = {"run",   "list", "new", "load", "save",
-                                                        "check", "help", "bye", "quit", "exit"};
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 constexpr std::string_view kHelp =
     "A line that starts with a number is stored in the program, in number order; the number\n"
     "alone deletes that line. Any other line runs at once, with the program's variables:\n"
     "'print x' shows x, and 'goto 100' runs the program from line 100.\n"
-    "  run           run the program from its first line, with every variable 0\n"
-    "  list [N[-M]]  show the program, or its lines N to M\n"
-    "  new           forget the program and the variables\n"
-    "  load FILE     replace the program with the one in FILE\n"
-    "  save FILE     write the program to FILE\n"
-    "  check         warn where a run will do something else than the program seems to say\n"
-    "  help          show this text\n"
-    "  bye           leave, as do 'quit', 'exit' and Ctrl-D; Ctrl-C stops a run\n";
+    "  run [N]         run the program from its first line (or line N), every variable 0\n"
+    "  list [N[-M]]    show the program, or its lines N to M\n"
+    "  delete N[-M]    delete line N, or lines N to M\n"
+    "  edit N          put line N at the prompt to change it\n"
+    "  new             forget the program and the variables\n"
+    "  load FILE       replace the program with the one in FILE\n"
+    "  save [FILE]     write the program to FILE (at first), or to the file last loaded or saved;\n"
+    "                  a name with blanks goes in double quotes, ~/ is the home folder\n"
+    "  check           warn where a run will do something else than the program seems to say\n"
+    "  help            show this text\n"
+    "  bye             leave, as do 'quit', 'exit' and Ctrl-D; Ctrl-C stops any command\n";
 
 void say(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-std::string countOfLines(std::size_t count) {
-  return std::to_string(count) + (count == 1 ? " line" : " lines");
+std::string countOf(std::size_t count, const std::string& thing) {
+  return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -51,24 +54,26 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
+constexpr bool isLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 // A line that starts with a line number: the number, and what was typed after its digits.
 struct NumberedLine {
   int number;
   std::string_view rest;
 };
 
-// Splits a line that starts with digits; nothing, after saying why, when there are too many.
-std::optional<NumberedLine> splitNumber(std::string_view line, std::string_view where) {
+// Splits a line that starts with digits; nothing when there are too many.
+std::optional<NumberedLine> splitNumber(std::string_view line) {
   std::size_t digits = 0;
   while (digits < line.size() && isDigit(line[digits]))
     ++digits;
-  if (digits > kLineNumberDigits) {
-    say(std::string(where) + "line numbers have at most four digits: 0 to 9999\n");
-    return {};
-  }
+  if (digits > kLineNumberDigits) return {};
   return NumberedLine{decimalValue(std::string(line.substr(0, digits)).c_str()),
                       line.substr(digits)};
 }
+constexpr std::string_view kTooManyDigits = "line numbers have at most four digits: 0 to 9999\n";
 
 // True when the text's last token is a literal without its closing quote: it runs to the end.
 bool endsInsideLiteral(const std::string& text) {
@@ -94,112 +99,193 @@ bool isJump(std::string_view name) {
 }
 
 // A warning, shown as on line `line`.
-void sayWarning(Diagnostic diagnostic, int line) {
+std::string warningText(Diagnostic diagnostic, int line) {
   diagnostic.line = line;
-  say(formatDiagnostic(diagnostic, "") + "\n");
+  return formatDiagnostic(diagnostic, "") + "\n";
+}
+
+// A line number of one to four digits; nothing for any other text.
+std::optional<int> lineNumber(std::string_view digits) {
+  if (digits.empty() || digits.size() > kLineNumberDigits ||
+      !std::all_of(digits.begin(), digits.end(), isDigit)) {
+    return {};
+  }
+  return decimalValue(std::string(digits).c_str());
 }
 
 // The lines of a range "", "N", "N-M", "N-" or "-M"; nothing for any other text.
 std::optional<std::pair<int, int>> parseRange(std::string_view range) {
-  const auto number = [](std::string_view digits) -> std::optional<int> {
-    if (digits.empty() || digits.size() > kLineNumberDigits ||
-        !std::all_of(digits.begin(), digits.end(), isDigit)) {
-      return {};
-    }
-    return decimalValue(std::string(digits).c_str());
-  };
   if (range.empty()) return std::pair{0, 9999};
   const auto dash = range.find('-');
   if (dash == std::string_view::npos) {
-    const auto line = number(range);
+    const auto line = lineNumber(range);
     if (!line) return {};
     return std::pair{*line, *line};
   }
-  const auto first = dash == 0 ? std::optional(0) : number(trimmed(range.substr(0, dash)));
+  const auto first = dash == 0 ? std::optional(0) : lineNumber(trimmed(range.substr(0, dash)));
   const auto rest = trimmed(range.substr(dash + 1));
-  const auto last = rest.empty() ? std::optional(9999) : number(rest);
+  const auto last = rest.empty() ? std::optional(9999) : lineNumber(rest);
   if (!first || !last) return {};
   return std::pair{*first, *last};
 }
 
+// "no line 25", or "no lines from 30 to 40".
+std::string noLines(std::pair<int, int> range) {
+  if (range.first == range.second) return "no line " + std::to_string(range.first) + "\n";
+  return "no lines from " + std::to_string(range.first) + " to " + std::to_string(range.second) +
+         "\n";
+}
+
+// The same file for every name it goes by, as far as the names can tell.
+std::string identity(const std::string& path) {
+  std::error_code error;
+  const auto canonical = std::filesystem::weakly_canonical(path, error);
+  return error ? path : canonical.string();
+}
+
 }  // namespace
 
-Session::Session(std::optional<unsigned long long> maxSteps,
-                 volatile std::sig_atomic_t* interrupted, bool onTerminal)
-    : maxSteps_(maxSteps), interrupted_(interrupted), onTerminal_(onTerminal) {
+Session::Session(SessionSettings settings) : settings_(settings) {
   interpreter_.variables.fill(0);
 }
 
+std::span<const Session::Command> Session::commands() {
+  static constexpr std::array<Command, 12> kTable = {{
+      {"run", true, &Session::run},
+      {"list", true, &Session::list},
+      {"delete", true, &Session::deleteLines},
+      {"edit", true, &Session::edit},
+      {"new", false, &Session::newProgram},
+      {"load", true, &Session::load},
+      {"save", true, &Session::save},
+      {"check", false, &Session::check},
+      {"help", false, &Session::help},
+      {"bye", false, &Session::bye},
+      {"quit", false, &Session::bye},  // what many other prompts leave with
+      {"exit", false, &Session::bye},
+  }};
+  return kTable;
+}
+
 bool Session::handleLine(std::string_view line) {
-  const std::string repeated = std::exchange(pendingDiscard_, {});
+  asked_ = std::exchange(asking_, {});
+  try {
+    handle(line);
+  } catch (const std::bad_alloc&) {
+    complain("not enough memory for that; the program is as it was\n");
+  }
+  return !over_;
+}
+
+bool Session::endOfInput() {
+  const bool failedBefore = failed_;
+  const bool goOn = handleLine("bye");
+  failed_ = failedBefore;
+  return goOn;
+}
+
+void Session::handle(std::string_view line) {
   const std::string_view text = trimmed(line);
-  if (text.empty()) return true;
+  if (text.empty()) return;
   if (isDigit(text.front())) {
     storeLine(line.substr(static_cast<std::size_t>(text.data() - line.data())));
-    return true;
+    return;
   }
-  const std::string_view word = text.substr(0, std::min(text.find(' '), text.find('\t')));
+  typed_ = text;
+  const std::string_view word = text.substr(0, text.find_first_of(" \t"));
   const std::string_view argument = trimmed(text.substr(word.size()));
-  if (std::find(kCommands.begin(), kCommands.end(), word) != kCommands.end())
-    return command(word, argument, repeated);
+  const auto commandList = commands();
+  const auto named = [&](std::string_view name) {
+    return std::find_if(commandList.begin(), commandList.end(),
+                        [&](const Command& command) { return command.name == name; });
+  };
+  if (const auto command = named(word); command != commandList.end()) {
+    if (!command->takesArgument && !argument.empty()) {
+      complain("'" + std::string(word) + "' takes no argument\n");
+      return;
+    }
+    (this->*command->action)(argument);
+    return;
+  }
   std::string lowered(word);
   std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   });
-  if (std::find(kCommands.begin(), kCommands.end(), lowered) != kCommands.end()) {
-    say("commands are lower case: type '" + lowered + "'\n");
-    return true;
+  if (named(lowered) != commandList.end()) {
+    complain("commands are lower case: type '" + lowered + "'\n");
+    return;
   }
-  runImmediate(text);
+  if (!isUnknownCommand(text)) runImmediate(text);
+}
+
+// A first word of several letters that is no keyword is no statement either: it is answered,
+// with the checker's warning about it when it has one that says more than "unknown word", and
+// not run.
+bool Session::isUnknownCommand(std::string_view text) {
+  const auto end =
+      std::find_if(text.begin(), text.end(), [](char c) { return !isLetter(c) && !isDigit(c); });
+  const std::string word(text.begin(), end);
+  if (std::count_if(word.begin(), word.end(), isLetter) < 2 ||
+      interpreter_.keywords.count(word) != 0) {
+    return false;
+  }
+  std::string warnings;
+  for (const Diagnostic& diagnostic : checkProgram(text)) {
+    if (diagnostic.line == 1 && diagnostic.column == 1 &&
+        diagnostic.name != check::name::kUnknownWord) {
+      warnings += warningText(diagnostic, 1);
+    }
+  }
+  complain(warnings.empty() ? "unknown command '" + word + "': 'help' lists them\n" : warnings);
   return true;
 }
 
-// `repeated` is the command warned about unsaved changes on the line before, if any.
-bool Session::command(std::string_view name, std::string_view argument,
-                      const std::string& repeated) {
-  if (name == "bye" || name == "quit" || name == "exit")
-    return !confirmDiscard("bye", name, repeated);
-  if (name == "run") {
-    runFromStart();
-  } else if (name == "list") {
-    list(argument);
-  } else if (name == "new") {
-    if (confirmDiscard(name, name, repeated)) {
-      lines_.clear();
-      interpreter_.variables.fill(0);
-      changed_ = false;
-    }
-  } else if (name == "load") {
-    if (argument.empty()) {
-      say("load: which file? type 'load FILE'\n");
-    } else if (confirmDiscard(name, name, repeated)) {
-      load(argument);
-    }
-  } else if (name == "save") {
-    save(argument);
-  } else if (name == "check") {
-    check();
-  } else {
-    say(kHelp);
+// Errors go where the settings say, and are remembered for the exit status.
+void Session::complain(const std::string& message) {
+  failed_ = true;
+  if (!settings_.errorsApart) {
+    say(message);
+    return;
   }
+  std::fflush(stdout);
+  std::fwrite(message.data(), 1, message.size(), stderr);
+}
+
+bool Session::stopRequested() const {
+  if (settings_.interrupted == nullptr || *settings_.interrupted == 0) return false;
+  *settings_.interrupted = 0;
   return true;
+}
+
+void Session::sayStopped(const std::string& where) const {
+  say((settings_.onTerminal ? "\nstopped" : "stopped") + where + "\n");
+}
+
+// True when the line before asked to have this `key` typed again; otherwise asks so now.
+bool Session::confirmed(const std::string& key, const std::string& question) {
+  if (asked_ == key) return true;
+  complain(question);
+  asking_ = key;
+  return false;
 }
 
 // Unsaved changes are given up only when the command comes twice in a row. `name` is the command
-// ("bye" for each way of leaving), `typed` the word the user typed for it.
-bool Session::confirmDiscard(std::string_view name, std::string_view typed,
-                             const std::string& repeated) {
-  if (!changed_ || repeated == name) return true;
-  say("the program has changes that are not saved: type '" + std::string(typed) + "' again to " +
-      (name == "bye" ? "leave" : "go on") + " without saving them, or 'save FILE'\n");
-  pendingDiscard_ = name;
-  return false;
+// ("bye" for each way of leaving).
+bool Session::confirmDiscard(std::string_view name) {
+  if (!changed_) return true;
+  const std::string typed = typed_.substr(0, typed_.find_first_of(" \t"));
+  return confirmed(std::string(name), "the program has changes that are not saved: type '" + typed +
+                                          "' again to " + (name == "bye" ? "leave" : "go on") +
+                                          " without saving them, or 'save FILE'\n");
 }
 
 // NUMBER [text]: stores the text typed after the number, or deletes the line.
 void Session::storeLine(std::string_view line) {
-  const std::optional<NumberedLine> numbered = splitNumber(line, "");
-  if (!numbered) return;
+  const std::optional<NumberedLine> numbered = splitNumber(line);
+  if (!numbered) {
+    complain(std::string(kTooManyDigits));
+    return;
+  }
   if (trimmed(numbered->rest).empty()) {
     changed_ = lines_.erase(numbered->number) > 0 || changed_;
     return;
@@ -222,56 +308,90 @@ std::string Session::programText() const {
 void Session::showWarnings(const std::string& text, int line, int shownAs,
                            bool (*shown)(std::string_view name)) const {
   for (const Diagnostic& diagnostic : checkProgram(text)) {
-    if (diagnostic.line == line && shown(diagnostic.name)) sayWarning(diagnostic, shownAs);
+    if (diagnostic.line == line && shown(diagnostic.name)) say(warningText(diagnostic, shownAs));
   }
 }
 
-void Session::check() const {
+// check: every warning of the whole program, by its line numbers.
+void Session::check(std::string_view /*argument*/) {
   const std::vector<Diagnostic> diagnostics = checkProgram(programText());
   std::vector<int> numbers;
   for (const auto& entry : lines_)
     numbers.push_back(entry.first);
-  for (const Diagnostic& diagnostic : diagnostics)
-    sayWarning(diagnostic, numbers[static_cast<std::size_t>(diagnostic.line) - 1]);
+  for (const Diagnostic& diagnostic : diagnostics) {
+    if (stopRequested()) return sayStopped("");
+    say(warningText(diagnostic, numbers[static_cast<std::size_t>(diagnostic.line) - 1]));
+  }
   if (diagnostics.empty()) say("no warnings\n");
 }
 
-// An immediate line runs after the program's text, so that its jumps reach the program's
-// lines; once in the program, the run ends where the program's text ends. A literal the
-// program leaves open is closed first, as the end of its text would close it. The line is
-// checked on its own, but for its jumps, which are checked against the program.
+void Session::help(std::string_view /*argument*/) {
+  say(kHelp);
+}
+
+void Session::bye(std::string_view /*argument*/) {
+  over_ = confirmDiscard("bye");
+}
+
+void Session::newProgram(std::string_view /*argument*/) {
+  if (!confirmDiscard("new")) return;
+  lines_.clear();
+  interpreter_.variables.fill(0);
+  changed_ = false;
+  fileName_.clear();  // `save` alone must not write the new program over the old one's file
+}
+
+// An immediate line is checked on its own, but for its jumps, which are checked against the
+// program.
 void Session::runImmediate(std::string_view line) {
+  showWarnings(std::string(line), 1, 1, isNoJump);
+  // Empty lines keep a broken last line of the program from reading the immediate line.
+  const std::string jumps = programText() + "\n\n\n" + std::string(line);
+  const auto immediateLine = static_cast<int>(std::count(jumps.begin(), jumps.end(), '\n')) + 1;
+  showWarnings(jumps, immediateLine, 1, isJump);
+  runAfterProgram(line);
+}
+
+// A line runs after the program's text, so that its jumps reach the program's lines; once in
+// the program, the run ends where the program's text ends. A literal the program leaves open
+// is closed first, as the end of its text would close it.
+void Session::runAfterProgram(std::string_view line) {
   std::string text = programText();
   if (endsInsideLiteral(text)) text += "\"\n";
   const std::size_t start = text.size();
   text += line;
-  showWarnings(std::string(line), 1, 1, isNoJump);
-  // Empty lines keep a broken last line of the program from reading the immediate line.
-  const std::string jumps = text.substr(0, start) + "\n\n\n" + std::string(line);
-  const auto immediateLine = static_cast<int>(std::count(jumps.begin(), jumps.end(), '\n')) + 1;
-  showWarnings(jumps, immediateLine, 1, isJump);
   runText_ = std::move(text);
-  run(start, start);
+  runSteps(start, start);
 }
 
-void Session::runFromStart() {
-  if (lines_.empty()) {
-    say("there is no program yet: type numbered lines, such as 10 print \"hello\"\n");
-    return;
+// run [N]: from the first line, or from line N as `goto N` would, with every variable 0.
+void Session::run(std::string_view argument) {
+  const std::optional<int> from = lineNumber(argument);
+  if (!argument.empty() && !from) {
+    complain("run: type 'run', or 'run N' to start at line N\n");
+  } else if (lines_.empty()) {
+    complain("there is no program yet: type numbered lines, such as 10 print \"hello\"\n");
+  } else if (from && lines_.count(*from) == 0) {
+    complain(noLines({*from, *from}));
+  } else {
+    interpreter_.variables.fill(0);
+    if (from) return runAfterProgram("goto " + std::to_string(*from));
+    runText_ = programText();
+    runSteps(0, runText_.size());
   }
-  interpreter_.variables.fill(0);
-  runText_ = programText();
-  run(0, runText_.size());
 }
 
-// Runs runText_ from the token at `start`, until it ends, is interrupted or has run maxSteps_;
+// Runs runText_ from the token at `start`, until it ends, is interrupted or has run maxSteps;
 // or, once it has been in the program (the text before `programEnd`), until it leaves it.
-void Session::run(std::size_t start, std::size_t programEnd) {
+void Session::runSteps(std::size_t start, std::size_t programEnd) {
   interpreter_.load(runText_.c_str());
   while (!interpreter_.isDone() && interpreter_.tokenStart < runText_.c_str() + start)
     interpreter_.advance();
-  if (interrupted_ != nullptr) *interrupted_ = 0;
   const char* const endOfProgram = runText_.c_str() + programEnd;
+  const auto where = [this] {
+    const std::optional<std::int32_t> line = lineNumberOfLine(interpreter_);
+    return line ? " at line " + std::to_string(*line) : std::string();
+  };
   bool inProgram = false;
   for (unsigned long long steps = 0; !interpreter_.isDone(); ++steps) {
     if (interpreter_.tokenStart < endOfProgram) {
@@ -279,47 +399,99 @@ void Session::run(std::size_t start, std::size_t programEnd) {
     } else if (inProgram) {
       return;
     }
-    if (maxSteps_ && steps == *maxSteps_) {
-      say("linebasic-run: stopped after " + std::to_string(steps) + " statements\n");
-      return;
+    if (settings_.maxSteps && steps == *settings_.maxSteps) {
+      return complain("linebasic-run: stopped after " + std::to_string(steps) + " statements" +
+                      where() + "\n");
     }
-    if (interrupted_ != nullptr && *interrupted_ != 0) {
-      *interrupted_ = 0;
-      const std::optional<std::int32_t> line = lineNumberOfLine(interpreter_);
-      const std::string where = line ? " at line " + std::to_string(*line) : "";
-      say((onTerminal_ ? "\nstopped" : "stopped") + where + "\n");
-      return;
-    }
+    if (stopRequested()) return sayStopped(where());
     interpreter_.executeStatement();
   }
 }
 
-void Session::list(std::string_view range) const {
-  const auto lines = parseRange(range);
-  if (!lines) {
-    say("list: type 'list', 'list N' or 'list N-M'\n");
-    return;
-  }
-  for (auto line = lines_.lower_bound(lines->first);
-       line != lines_.end() && line->first <= lines->second; ++line) {
+void Session::list(std::string_view argument) {
+  const auto range = parseRange(argument);
+  if (!range) return complain("list: type 'list', 'list N' or 'list N-M'\n");
+  if (lines_.empty()) return say("the program is empty\n");
+  bool any = false;
+  for (auto line = lines_.lower_bound(range->first);
+       line != lines_.end() && line->first <= range->second; ++line) {
+    if (stopRequested()) return sayStopped("");
     say(std::to_string(line->first) + line->second + "\n");
+    any = true;
+  }
+  if (!any) say(noLines(*range));
+}
+
+// delete N, delete N-M: the classic way to take out lines.
+void Session::deleteLines(std::string_view argument) {
+  const auto range = parseRange(argument);
+  if (argument.empty() || !range) return complain("delete: type 'delete N' or 'delete N-M'\n");
+  const auto first = lines_.lower_bound(range->first);
+  const auto last = lines_.upper_bound(range->second);
+  const auto count = static_cast<std::size_t>(std::distance(first, last));
+  if (count == 0) return complain(noLines(*range));
+  lines_.erase(first, last);
+  changed_ = true;
+  say("deleted " + countOf(count, "line") + "\n");
+}
+
+// edit N: line N at the next prompt to change; where the reader cannot do that, shown to retype.
+void Session::edit(std::string_view argument) {
+  const std::optional<int> number = lineNumber(argument);
+  if (!number) return complain("edit: type 'edit N' to change line N\n");
+  const auto line = lines_.find(*number);
+  if (line == lines_.end()) return complain(noLines({*number, *number}));
+  const std::string text = std::to_string(line->first) + line->second;
+  if (settings_.canEdit) {
+    lineToEdit_ = text;
+  } else {
+    say(text + "\n");
   }
 }
 
-// Replaces the program with the numbered lines of a file; any line without a number, with too
-// long a number or with a number used before keeps the program as it is.
-void Session::load(std::string_view file) {
-  const std::string path(file);
+// The file a command names: in double quotes when the name holds blanks; "~/" at its start is
+// the home folder. Nothing, after saying why, for a name of another form.
+std::optional<std::string> Session::fileName(std::string_view command, std::string_view argument) {
+  std::string name(argument);
+  if (argument.front() == '"') {
+    if (argument.size() < 3 || argument.back() != '"' ||
+        argument.substr(1, argument.size() - 2).find('"') != std::string_view::npos) {
+      complain(std::string(command) + ": a file name in double quotes ends at its second quote\n");
+      return {};
+    }
+    name = argument.substr(1, argument.size() - 2);
+  } else if (argument.find_first_of(" \t") != std::string_view::npos) {
+    complain(std::string(command) + ": put a file name with blanks in double quotes: " +
+             std::string(command) + " \"my program.bas\"\n");
+    return {};
+  }
+  const char* const home = std::getenv("HOME");
+  if (name.rfind("~/", 0) == 0 && home != nullptr && *home != '\0')
+    name = std::string(home) + name.substr(1);
+  return name;
+}
+
+void Session::load(std::string_view argument) {
+  if (argument.empty()) return complain("load: which file? type 'load FILE'\n");
+  const std::optional<std::string> path = fileName("load", argument);
+  if (path && confirmDiscard("load")) loadFile(*path);
+}
+
+// Replaces the program with the numbered lines of a file. Any line without a number, with too
+// long a number, or with a number not above the one before keeps the program as it is: the
+// session keeps its lines in number order, and a file in another order would run otherwise.
+void Session::loadFile(const std::string& path) {
   std::string bytes;
-  if (const auto error = readProgramFile(path, bytes)) {
-    say("load: " + path + ": " + *error + "\n");
-    return;
+  if (const auto error = loadProgramFile(path, bytes, settings_.interrupted)) {
+    if (settings_.interrupted != nullptr) *settings_.interrupted = 0;
+    return complain("load: " + path + ": " + *error + "; nothing was loaded\n");
   }
+  if (bytes.rfind(kByteOrderMark, 0) == 0) bytes.erase(0, kByteOrderMark.size());
   const std::string text = withLineFeeds(bytes);
-  if (text.find('\0') != std::string::npos) {
-    say("load: " + path + ": holds a NUL byte, which no program text has; nothing was loaded\n");
-    return;
-  }
+  bytes = std::string();
+  if (text.find('\0') != std::string::npos)
+    return complain("load: " + path + ": holds a NUL byte, which no program text has; " +
+                    "nothing was loaded\n");
   std::map<int, std::string> loaded;
   std::map<int, int> fileLineOf;
   int fileLine = 0;
@@ -329,40 +501,64 @@ void Session::load(std::string_view file) {
     at = feed + 1;
     const std::string_view content = trimmed(line);
     if (content.empty()) continue;
+    if (stopRequested()) return complain("load: " + path + ": stopped; nothing was loaded\n");
     const std::string where = "load: " + path + ":" + std::to_string(fileLine + 1) + ": ";
-    if (!isDigit(content.front())) {
-      say(where + "the line has no number, and the session keeps numbered lines only; " +
-          "nothing was loaded\n");
-      return;
-    }
-    const auto numbered =
-        splitNumber(line.substr(static_cast<std::size_t>(content.data() - line.data())), where);
-    if (!numbered) return;
-    if (fileLineOf.count(numbered->number) != 0) {
-      say(where + "line number " + std::to_string(numbered->number) + " is used already on line " +
-          std::to_string(fileLineOf[numbered->number]) + "; nothing was loaded\n");
-      return;
-    }
-    fileLineOf[numbered->number] = fileLine + 1;
-    loaded[numbered->number] = numbered->rest;
+    if (!isDigit(content.front()))
+      return complain(where + "the line has no number, and the session keeps numbered lines " +
+                      "only; nothing was loaded\n");
+    const auto numbered = splitNumber(content);
+    if (!numbered) return complain(where + std::string(kTooManyDigits));
+    const int number = numbered->number;
+    if (fileLineOf.count(number) != 0)
+      return complain(where + "line number " + std::to_string(number) +
+                      " is used already on line " + std::to_string(fileLineOf[number]) +
+                      "; nothing was loaded\n");
+    if (!loaded.empty() && number < loaded.rbegin()->first)
+      return complain(where + "line " + std::to_string(number) + " comes after line " +
+                      std::to_string(loaded.rbegin()->first) +
+                      ", and the session keeps lines in number order, which would change " +
+                      "what the program does; nothing was loaded\n");
+    fileLineOf[number] = fileLine + 1;
+    loaded.emplace_hint(loaded.end(), number, numbered->rest);
   }
   lines_ = std::move(loaded);
   changed_ = false;
-  say("loaded " + countOfLines(lines_.size()) + " from " + path + "\n");
+  fileName_ = path;
+  ownFiles_.insert(identity(path));
+  const std::size_t warnings = checkProgram(programText()).size();
+  say("loaded " + countOf(lines_.size(), "line") + " from " + path + "; " +
+      (warnings == 0 ? "no warnings" : countOf(warnings, "warning") + ": type 'check'") + "\n");
 }
 
-void Session::save(std::string_view file) {
-  if (file.empty()) {
-    say("save: which file? type 'save FILE'\n");
-    return;
+// save [FILE]: writes the program; a file this session did not load or save, or one that
+// denies writing, is replaced only when asked twice.
+void Session::save(std::string_view argument) {
+  std::optional<std::string> path = fileName_;
+  if (!argument.empty()) {
+    path = fileName("save", argument);
+    if (!path) return;
+  } else if (fileName_.empty()) {
+    return complain("save: which file? type 'save FILE'\n");
   }
-  const std::string path(file);
-  if (const auto error = replaceFile(path, programText())) {
-    say("save: " + path + ": " + *error + "; the program is kept, and the file is as it was\n");
-    return;
+  const std::string kept = "; the program is still in the session";
+  const SaveTarget target = findSaveTarget(*path);
+  if (target.refusal)
+    return complain("save: " + *path + ": " + *target.refusal + kept +
+                    ", and nothing was written\n");
+  if (target.exists && (target.readOnly || ownFiles_.count(identity(target.path)) == 0)) {
+    const std::string question = *path + (target.readOnly ? " is read-only" : " exists") +
+                                 ": type '" + typed_ + "' again to replace it\n";
+    if (!confirmed("save\n" + identity(target.path), question)) return;
+  }
+  if (const auto failure = saveProgramFile(target, programText())) {
+    return complain("save: " + *path + ": " + failure->reason + kept +
+                    (failure->fileIntact ? ", and the file is as it was\n"
+                                         : ", and the file could not be put back as it was\n"));
   }
   changed_ = false;
-  say("saved " + countOfLines(lines_.size()) + " to " + path + "\n");
+  fileName_ = *path;
+  ownFiles_.insert(identity(target.path));
+  say("saved " + countOf(lines_.size(), "line") + " to " + *path + "\n");
 }
 
 }  // namespace linebasic

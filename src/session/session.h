@@ -1,12 +1,15 @@
 // An interactive session: the program is typed line by line, listed, run, checked, saved and
 // loaded. The session knows nothing of terminals: it takes one typed line at a time and writes
-// its answers, like everything a program prints, to standard output.
+// its answers, like everything a program prints, to standard output; errors go there too, or
+// to standard error when the lines come from a script.
 #pragma once
 
 #include <csignal>
 #include <cstddef>
 #include <map>
 #include <optional>
+#include <set>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,13 +17,19 @@
 
 namespace linebasic {
 
+struct SessionSettings {
+  std::optional<unsigned long long> maxSteps;  // bounds every run
+  // Set from outside (by a signal handler) to stop the command in progress; cleared by the
+  // session.
+  volatile std::sig_atomic_t* interrupted = nullptr;
+  bool onTerminal = false;   // a terminal echoes Ctrl-C as "^C": "stopped" starts a new line
+  bool errorsApart = false;  // errors go to standard error, as a script's should
+  bool canEdit = false;      // the reader can put a line at the prompt for `edit` to change
+};
+
 class Session {
  public:
-  // `maxSteps` bounds every run; `interrupted`, when given, is set from outside (by a signal
-  // handler) to stop the run in progress, and cleared by the session. On a terminal, which
-  // echoes Ctrl-C as "^C", the message that says where the run stopped starts a new line.
-  explicit Session(std::optional<unsigned long long> maxSteps = {},
-                   volatile std::sig_atomic_t* interrupted = nullptr, bool onTerminal = false);
+  explicit Session(SessionSettings settings = {});
 
   // What the session says when it starts.
   static constexpr std::string_view kBanner =
@@ -29,32 +38,67 @@ class Session {
 
   // Handles one typed line, without its line-feed. False once the session is over.
   bool handleLine(std::string_view line);
-  // The end of the input, which is "bye".
-  bool endOfInput() { return handleLine("bye"); }
+  // The end of the input, which is "bye"; in a script, no failure of a command.
+  bool endOfInput();
+
+  // Replaces the program with the one in the file at `path`, taken as it stands.
+  void loadFile(const std::string& path);
 
   // The program as `list` shows it and `save` writes it.
   [[nodiscard]] std::string programText() const;
+  // True once a command has failed (an error was shown).
+  [[nodiscard]] bool anyFailed() const { return failed_; }
+  // The line `edit` asks to put at the next prompt, once; empty when there is none.
+  std::string takeLineToEdit() { return std::move(lineToEdit_); }
 
  private:
-  bool command(std::string_view name, std::string_view argument, const std::string& repeated);
+  // A command: its name, whether it takes an argument, and what it does with it. A new command
+  // is one row in the table, one member function and one line of the help.
+  struct Command {
+    std::string_view name;
+    bool takesArgument;
+    void (Session::*action)(std::string_view argument);
+  };
+  static std::span<const Command> commands();
+
+  void handle(std::string_view line);
+  void complain(const std::string& message);
+  bool stopRequested() const;
+  void sayStopped(const std::string& where) const;
+  bool confirmed(const std::string& key, const std::string& question);
+  bool confirmDiscard(std::string_view name);
+  bool isUnknownCommand(std::string_view text);
+
+  void run(std::string_view argument);
+  void list(std::string_view argument);
+  void newProgram(std::string_view argument);
+  void load(std::string_view argument);
+  void save(std::string_view argument);
+  void deleteLines(std::string_view argument);
+  void edit(std::string_view argument);
+  void check(std::string_view argument);
+  void help(std::string_view argument);
+  void bye(std::string_view argument);
+
   void storeLine(std::string_view line);
   void runImmediate(std::string_view line);
-  void runFromStart();
-  void run(std::size_t start, std::size_t programEnd);
-  void list(std::string_view range) const;
-  void load(std::string_view file);
-  void save(std::string_view file);
+  void runAfterProgram(std::string_view line);
+  void runSteps(std::size_t start, std::size_t programEnd);
   void showWarnings(const std::string& text, int line, int shownAs,
                     bool (*shown)(std::string_view name)) const;
-  void check() const;
-  bool confirmDiscard(std::string_view name, std::string_view typed, const std::string& repeated);
+  std::optional<std::string> fileName(std::string_view command, std::string_view argument);
 
   std::map<int, std::string> lines_;  // by line number: the text typed after the number
   bool changed_ = false;              // changes since the last load or save
-  std::string pendingDiscard_;        // the command that was warned about unsaved changes
-  std::optional<unsigned long long> maxSteps_;
-  volatile std::sig_atomic_t* interrupted_;
-  bool onTerminal_;
+  bool failed_ = false;               // a command has failed
+  bool over_ = false;                 // bye was accepted
+  std::string typed_;                 // the command line being handled
+  std::string asked_;                 // what the line before asked to have typed again
+  std::string asking_;                // what this line asks to have typed again
+  std::string fileName_;              // the file last loaded or saved: `save` alone writes it
+  std::set<std::string> ownFiles_;    // files this session loaded or saved: saved over freely
+  std::string lineToEdit_;
+  SessionSettings settings_;
   Interpreter interpreter_;  // its variables live as long as the session
   std::string runText_;      // the text the interpreter runs: kept alive with it
 };
