@@ -16,6 +16,13 @@ void* operator new(std::size_t size) {
   if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
   throw std::bad_alloc();
 }
+void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
+  ++allocations;
+  return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* memory, const std::nothrow_t& /*tag*/) noexcept {
+  std::free(memory);
+}
 void operator delete(void* memory) noexcept {
   std::free(memory);
 }
