@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "check/check.h"
 #include "interpreter/interpreter.h"
@@ -32,15 +33,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     interpreter.executeStatement();
   }
 
-  // Every warning stands on a line and column of the text.
+  // Every warning stands on a line and column of the text, in text order, and the summary
+  // counts them all.
   std::size_t lines = 1;
   for (const char c : text.substr(0, text.find('\0')))
     lines += c == '\n' ? 1 : 0;
-  for (const linebasic::Diagnostic& diagnostic : linebasic::checkProgram(text)) {
-    if (diagnostic.line < 1 || static_cast<std::size_t>(diagnostic.line) > lines ||
-        diagnostic.column < 1) {
+  const std::vector<linebasic::Diagnostic> diagnostics = linebasic::checkProgram(text);
+  int previousLine = 1;
+  for (const linebasic::Diagnostic& diagnostic : diagnostics) {
+    if (diagnostic.line < previousLine || static_cast<std::size_t>(diagnostic.line) > lines ||
+        diagnostic.column < 1 || diagnostic.message.empty()) {
       std::abort();
     }
+    previousLine = diagnostic.line;
+  }
+  const std::string summary = linebasic::formatSummary(diagnostics);
+  if (summary.rfind(diagnostics.empty() ? "" : std::to_string(diagnostics.size()) + " warning",
+                    0) != 0) {
+    std::abort();
   }
 
   // The line searches must stop where the token-by-token searches stop.
