@@ -115,6 +115,38 @@ TEST(SessionTest, AnswersEachTypedLine) {
     EXPECT_EQ(transcript(typed), shown) << typed;
 }
 
+// A run stops at breakpoints, steps line by line and goes on; while it is stopped, immediate
+// lines share its variables and `list` marks its line; editing ends it.
+TEST(SessionTest, StopsStepsAndGoesOn) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"10 for i = 1 to 3\n20 x = x + i\n30 print x;\n40 next i\nbreak 30\nbreak 40\nbreak\nrun\n"
+       "vars\ni = 3\nprint i\nlist 20-30\ncont\nunbreak 30\nunbreak 30\ncont\nstep\nstep\ncont",
+       "> 10 for i = 1 to 3\n> 20 x = x + i\n> 30 print x;\n> 40 next i\n> break 30\n> break 40\n"
+       "> break\nbreakpoints at lines 30, 40\n> run\nbreak at [30] print x;\n> vars\ni = 1  x = 1\n"
+       "> i = 3\n> print i\n3\n> list 20-30\n   20 x = x + i\n-> 30 print x;\n> cont\n1\n"
+       "break at [40] next i\n> unbreak 30\n> unbreak 30\nno breakpoint at line 30\n> cont\n"
+       "> step\n[10] for i = 1 to 3\ni = 1\n> step\n[20] x = x + i\nx = 1\n> cont\n1\n"
+       "break at [40] next i\n"},
+      {"10 x = 7\n20 print x\nstep\nstep\ncont\nstep\n10 x = 8\ncont\ntrace on\nrun\ntrace off\n"
+       "run\nbreak 15\nbreak x\nbreak 20\nunbreak\nunbreak\nnew\nnew\nvars",
+       "> 10 x = 7\n> 20 print x\n> step\n[10] x = 7\nx = 7\n> step\n[20] print x\n7\n"
+       "the run has ended\n> cont\nno run is stopped: type 'run', or 'step' to run one line\n"
+       "> step\n[10] x = 7\nx = 7\n> 10 x = 8\nthe run stopped at line 20 is over, since the "
+       "program "
+       "changed\n> cont\nno run is stopped: type 'run', or 'step' to run one line\n> trace on\n"
+       "> run\n[10][20]8\n> trace off\n> run\n8\n> break 15\nno line 15\n> break x\nbreak: type "
+       "'break N' to stop before line N runs\n> break 20\n> unbreak\ncleared 1 breakpoint\n"
+       "> unbreak\nthere were no breakpoints\n> new\nthe program has changes that are not "
+       "saved: type 'new' again to go on without saving them, or 'save FILE'\n> new\n> vars\n"
+       "every variable is 0\n"},
+      // A run stopped by the bound goes on with cont, for as many statements again.
+      {"10 goto 10\nrun\ncont",
+       "> 10 goto 10\n> run\nlinebasic-run: stopped after 10000 statements at line 10\n> cont\n"
+       "linebasic-run: stopped after 10000 statements at line 10\n"}};
+  for (const auto& [typed, shown] : cases)
+    EXPECT_EQ(transcript(typed), shown) << typed;
+}
+
 // Loading takes a regular file of numbered lines that go up, as a run would take it, or
 // refuses the file and says why; the program is never lost.
 TEST(SessionTest, LoadsOnlyWhatRunsAsItWould) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,6 +36,12 @@ constexpr std::string_view kHelp =
     "  save [FILE]     write the program to FILE (at first), or to the file last loaded or saved;\n"
     "                  a name with blanks goes in double quotes, ~/ is the home folder\n"
     "  check           warn where a run will do something else than the program seems to say\n"
+    "  break [N]       stop a run before line N runs; 'break' alone lists where it stops\n"
+    "  unbreak [N]     stop no more at line N; 'unbreak' alone clears every breakpoint\n"
+    "  step            run one line of the stopped run (or of a new one) and show it\n"
+    "  cont            go on with a run stopped at a breakpoint, a step or Ctrl-C\n"
+    "  vars            show the variables that are not 0\n"
+    "  trace on|off    show [N] for each line N a run reaches\n"
     "  help            show this text\n"
     "  bye             leave, as do 'quit', 'exit' and Ctrl-D; Ctrl-C stops any command\n";
 
@@ -147,10 +154,25 @@ std::string identity(const std::string& path) {
 
 Session::Session(SessionSettings settings) : settings_(settings) {
   interpreter_.variables.fill(0);
+  interpreter_.output = {&Session::writeOutput, this};
+  control_.setStopRequest(settings_.interrupted);
+}
+
+// What the program prints goes to standard output, as the session's answers do; the session
+// notes whether it ended its line, to start its next answer on a line of its own.
+void Session::writeOutput(void* context, std::string_view text) {
+  if (text.empty()) return;
+  say(text);
+  static_cast<Session*>(context)->outputOpen_ = text.back() != '\n';
+}
+
+void Session::breakOutputLine() {
+  if (outputOpen_) say("\n");
+  outputOpen_ = false;
 }
 
 std::span<const Session::Command> Session::commands() {
-  static constexpr std::array<Command, 12> kTable = {{
+  static constexpr std::array<Command, 18> kTable = {{
       {"run", true, &Session::run},
       {"list", true, &Session::list},
       {"delete", true, &Session::deleteLines},
@@ -159,6 +181,12 @@ std::span<const Session::Command> Session::commands() {
       {"load", true, &Session::load},
       {"save", true, &Session::save},
       {"check", false, &Session::check},
+      {"break", true, &Session::setBreakpoint},
+      {"unbreak", true, &Session::clearBreakpoint},
+      {"step", false, &Session::step},
+      {"cont", false, &Session::cont},
+      {"vars", false, &Session::vars},
+      {"trace", true, &Session::trace},
       {"help", false, &Session::help},
       {"bye", false, &Session::bye},
       {"quit", false, &Session::bye},  // what many other prompts leave with
@@ -169,6 +197,7 @@ std::span<const Session::Command> Session::commands() {
 
 bool Session::handleLine(std::string_view line) {
   asked_ = std::exchange(asking_, {});
+  outputOpen_ = false;  // the typed line's line-feed ended the line
   try {
     handle(line);
   } catch (const std::bad_alloc&) {
@@ -257,8 +286,13 @@ bool Session::stopRequested() const {
   return true;
 }
 
-void Session::sayStopped(const std::string& where) const {
-  say((settings_.onTerminal ? "\nstopped" : "stopped") + where + "\n");
+// On a terminal, Ctrl-C left "^C" on the line.
+void Session::sayStopped(const std::string& where) {
+  if (settings_.onTerminal) {
+    outputOpen_ = true;
+  }
+  breakOutputLine();
+  say("stopped" + where + "\n");
 }
 
 // True when the line before asked to have this `key` typed again; otherwise asks so now.
@@ -287,11 +321,14 @@ void Session::storeLine(std::string_view line) {
     return;
   }
   if (trimmed(numbered->rest).empty()) {
-    changed_ = lines_.erase(numbered->number) > 0 || changed_;
-    return;
+    if (lines_.erase(numbered->number) == 0) return;
+    breakpoints_.erase(numbered->number);
+    changed_ = true;
+    return endStoppedRun();
   }
   lines_[numbered->number] = numbered->rest;
   changed_ = true;
+  endStoppedRun();
   const auto position = std::distance(lines_.begin(), lines_.find(numbered->number));
   showWarnings(programText(), static_cast<int>(position) + 1, numbered->number, shownWhileTyping);
 }
@@ -336,6 +373,8 @@ void Session::bye(std::string_view /*argument*/) {
 void Session::newProgram(std::string_view /*argument*/) {
   if (!confirmDiscard("new")) return;
   lines_.clear();
+  breakpoints_.clear();
+  endStoppedRun();
   interpreter_.variables.fill(0);
   changed_ = false;
   fileName_.clear();  // `save` alone must not write the new program over the old one's file
@@ -360,8 +399,12 @@ void Session::runAfterProgram(std::string_view line) {
   if (endsInsideLiteral(text)) text += "\"\n";
   const std::size_t start = text.size();
   text += line;
-  runText_ = std::move(text);
+  immediateText_ = std::move(text);
+  // Beside a stopped run, the line shares its variables only: the run goes on where it stood.
+  const std::optional<RunPoint> stoppedRun =
+      stopped_ ? std::optional(saveRunPoint(interpreter_)) : std::nullopt;
   runSteps(start, start);
+  if (stoppedRun) restoreRunPoint(interpreter_, *stoppedRun);
 }
 
 // run [N]: from the first line, or from line N as `goto N` would, with every variable 0.
@@ -374,20 +417,167 @@ void Session::run(std::string_view argument) {
   } else if (from && lines_.count(*from) == 0) {
     complain(noLines({*from, *from}));
   } else {
-    interpreter_.variables.fill(0);
-    if (from) return runAfterProgram("goto " + std::to_string(*from));
-    runText_ = programText();
-    runSteps(0, runText_.size());
+    startRun(from);
+    goOn(false);
   }
 }
 
-// Runs runText_ from the token at `start`, until it ends, is interrupted or has run maxSteps;
-// or, once it has been in the program (the text before `programEnd`), until it leaves it.
+// A new run at the program's first line, or at line `from` as `goto` finds it, with every
+// variable 0 and the breakpoints on their lines.
+void Session::startRun(std::optional<int> from) {
+  interpreter_.variables.fill(0);
+  runText_ = programText();
+  runNumbers_.clear();
+  for (const auto& entry : lines_)
+    runNumbers_.push_back(entry.first);
+  control_.start(runText_.c_str());
+  control_.clearBreakpoints();
+  for (const int number : breakpoints_)
+    control_.setBreakpoint(textLine(number));
+  if (from) interpreter_.jumpToLine(*from);
+  stopped_ = true;
+}
+
+// The run goes on until it ends, reaches a breakpoint, has run maxSteps statements or is
+// interrupted; stepping, until it reaches its next line. A step shows the line before it
+// runs, and after it the variables it changed.
+void Session::goOn(bool stepping) {
+  const std::uint64_t before = control_.statements();
+  const std::uint64_t bound = settings_.maxSteps.value_or(RunControl::kNoBound);
+  if (const std::optional<int> line = stoppedAt(); stepping && line) say(shownLine(*line) + "\n");
+  const StopReason reason = stepping ? control_.step(bound) : control_.resume(bound);
+  stopped_ = reason != StopReason::Ended;
+  const std::optional<int> line = stoppedAt();
+  const std::string where = line ? " at line " + std::to_string(*line) : "";
+  if (reason == StopReason::StepBound) {
+    breakOutputLine();
+    return complain("linebasic-run: stopped after " +
+                    std::to_string(control_.statements() - before) + " statements" + where + "\n");
+  }
+  if (reason == StopReason::Interrupted) return sayStopped(where);
+  if (stepping) {
+    breakOutputLine();
+    std::string changes;
+    for (const VariableChange& change : control_.changes())
+      changes += std::string(changes.empty() ? "" : "  ") + change.name + " = " +
+                 std::to_string(change.after);
+    if (!changes.empty()) say(changes + "\n");
+    if (reason == StopReason::Ended) say("the run has ended\n");
+  } else if (reason == StopReason::Breakpoint && line) {
+    breakOutputLine();
+    say("break at " + shownLine(*line) + "\n");
+  }
+}
+
+// Editing the program ends a stopped run: it could not go on in a text that changed.
+void Session::endStoppedRun() {
+  if (!stopped_) return;
+  const std::optional<int> line = stoppedAt();
+  stopped_ = false;
+  say("the run stopped" + (line ? " at line " + std::to_string(*line) : std::string()) +
+      " is over, since the program changed\n");
+}
+
+// The number of the line a stopped run stands on.
+std::optional<int> Session::stoppedAt() const {
+  if (!stopped_) return {};
+  const std::optional<int> line = control_.line();
+  if (!line || *line < 1 || static_cast<std::size_t>(*line) > runNumbers_.size()) return {};
+  return runNumbers_[static_cast<std::size_t>(*line) - 1];
+}
+
+// Line `number` as a trace and a step show it: "[30] x=x+i".
+std::string Session::shownLine(int number) const {
+  const auto line = lines_.find(number);
+  return "[" + std::to_string(number) + "]" + (line == lines_.end() ? "" : line->second);
+}
+
+// The line of the program's text that holds line `number`, counted from 1.
+int Session::textLine(int number) const {
+  return static_cast<int>(std::distance(lines_.begin(), lines_.find(number))) + 1;
+}
+
+// step: one line of the stopped run, or the first of a new one.
+void Session::step(std::string_view /*argument*/) {
+  if (!stopped_) {
+    if (lines_.empty())
+      return complain("there is no program yet: type numbered lines, such as 10 print \"hello\"\n");
+    startRun({});
+  }
+  goOn(true);
+}
+
+// cont: the stopped run goes on, as after a breakpoint, a step or Ctrl-C.
+void Session::cont(std::string_view /*argument*/) {
+  if (!stopped_) return complain("no run is stopped: type 'run', or 'step' to run one line\n");
+  goOn(false);
+}
+
+// vars: the variables that are not 0, as "i = 4  x = 55".
+void Session::vars(std::string_view /*argument*/) {
+  std::string shown;
+  for (std::size_t i = 0; i < interpreter_.variables.size(); ++i) {
+    if (interpreter_.variables[i] == 0) continue;
+    shown += std::string(shown.empty() ? "" : "  ") + static_cast<char>('a' + i) + " = " +
+             std::to_string(interpreter_.variables[i]);
+  }
+  say(shown.empty() ? "every variable is 0\n" : shown + "\n");
+}
+
+// break N: a run stops before line N runs; break alone lists the lines it stops at.
+void Session::setBreakpoint(std::string_view argument) {
+  if (argument.empty()) {
+    if (breakpoints_.empty()) return say("no breakpoints: type 'break N' to stop at line N\n");
+    std::string shown;
+    for (const int number : breakpoints_)
+      shown += (shown.empty() ? "" : ", ") + std::to_string(number);
+    return say((breakpoints_.size() == 1 ? "a breakpoint at line " : "breakpoints at lines ") +
+               shown + "\n");
+  }
+  const std::optional<int> number = lineNumber(argument);
+  if (!number) return complain("break: type 'break N' to stop before line N runs\n");
+  if (lines_.count(*number) == 0) return complain(noLines({*number, *number}));
+  breakpoints_.insert(*number);
+  if (stopped_) control_.setBreakpoint(textLine(*number));
+}
+
+// unbreak N: no more stops at line N; unbreak alone clears every breakpoint.
+void Session::clearBreakpoint(std::string_view argument) {
+  if (argument.empty()) {
+    const std::size_t count = breakpoints_.size();
+    breakpoints_.clear();
+    control_.clearBreakpoints();
+    return say(count == 0 ? "there were no breakpoints\n"
+                          : "cleared " + countOf(count, "breakpoint") + "\n");
+  }
+  const std::optional<int> number = lineNumber(argument);
+  if (!number) return complain("unbreak: type 'unbreak N', or 'unbreak' to clear them all\n");
+  if (breakpoints_.count(*number) == 0)
+    return complain("no breakpoint at line " + std::to_string(*number) + "\n");
+  if (stopped_) control_.clearBreakpoint(textLine(*number));
+  breakpoints_.erase(*number);
+}
+
+// trace on, trace off: [N] before each line N a run reaches, as the program prints.
+void Session::trace(std::string_view argument) {
+  if (argument != "on" && argument != "off") {
+    if (argument.empty()) return say(tracing_ ? "trace is on\n" : "trace is off\n");
+    return complain("trace: type 'trace on' or 'trace off'\n");
+  }
+  tracing_ = argument == "on";
+  if (!tracing_) return control_.setLineTrace({});
+  control_.setLineTrace(
+      [this](std::int32_t number) { writeOutput(this, "[" + std::to_string(number) + "]"); });
+}
+
+// Runs immediateText_ from the token at `start`, until it ends, is interrupted or has run
+// maxSteps; or, once it has been in the program (the text before `programEnd`), until it
+// leaves it.
 void Session::runSteps(std::size_t start, std::size_t programEnd) {
-  interpreter_.load(runText_.c_str());
-  while (!interpreter_.isDone() && interpreter_.tokenStart < runText_.c_str() + start)
+  interpreter_.load(immediateText_.c_str());
+  while (!interpreter_.isDone() && interpreter_.tokenStart < immediateText_.c_str() + start)
     interpreter_.advance();
-  const char* const endOfProgram = runText_.c_str() + programEnd;
+  const char* const endOfProgram = immediateText_.c_str() + programEnd;
   const auto where = [this] {
     const std::optional<std::int32_t> line = lineNumberOfLine(interpreter_);
     return line ? " at line " + std::to_string(*line) : std::string();
@@ -404,6 +594,10 @@ void Session::runSteps(std::size_t start, std::size_t programEnd) {
                       where() + "\n");
     }
     if (stopRequested()) return sayStopped(where());
+    if (tracing_) {
+      if (const std::optional<std::int32_t> number = lineNumberAt(interpreter_))
+        writeOutput(this, "[" + std::to_string(*number) + "]");
+    }
     interpreter_.executeStatement();
   }
 }
@@ -412,11 +606,14 @@ void Session::list(std::string_view argument) {
   const auto range = parseRange(argument);
   if (!range) return complain("list: type 'list', 'list N' or 'list N-M'\n");
   if (lines_.empty()) return say("the program is empty\n");
+  // While a run is stopped, an arrow marks the line it stands on.
+  const std::optional<int> at = stoppedAt();
   bool any = false;
   for (auto line = lines_.lower_bound(range->first);
        line != lines_.end() && line->first <= range->second; ++line) {
     if (stopRequested()) return sayStopped("");
-    say(std::to_string(line->first) + line->second + "\n");
+    const std::string_view mark = !at ? "" : line->first == *at ? "-> " : "   ";
+    say(std::string(mark) + std::to_string(line->first) + line->second + "\n");
     any = true;
   }
   if (!any) say(noLines(*range));
@@ -431,8 +628,11 @@ void Session::deleteLines(std::string_view argument) {
   const auto count = static_cast<std::size_t>(std::distance(first, last));
   if (count == 0) return complain(noLines(*range));
   lines_.erase(first, last);
+  breakpoints_.erase(breakpoints_.lower_bound(range->first),
+                     breakpoints_.upper_bound(range->second));
   changed_ = true;
   say("deleted " + countOf(count, "line") + "\n");
+  endStoppedRun();
 }
 
 // edit N: line N at the next prompt to change; where the reader cannot do that, shown to retype.
@@ -522,6 +722,8 @@ void Session::loadFile(const std::string& path) {
     loaded.emplace_hint(loaded.end(), number, numbered->rest);
   }
   lines_ = std::move(loaded);
+  std::erase_if(breakpoints_, [this](int number) { return lines_.count(number) == 0; });
+  endStoppedRun();
   changed_ = false;
   fileName_ = path;
   ownFiles_.insert(identity(path));

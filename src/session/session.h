@@ -12,7 +12,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "debug/run_control.h"
 #include "interpreter/interpreter.h"
 
 namespace linebasic {
@@ -64,7 +66,7 @@ class Session {
   void handle(std::string_view line);
   void complain(const std::string& message);
   bool stopRequested() const;
-  void sayStopped(const std::string& where) const;
+  void sayStopped(const std::string& where);
   bool confirmed(const std::string& key, const std::string& question);
   bool confirmDiscard(std::string_view name);
   bool isUnknownCommand(std::string_view text);
@@ -79,11 +81,25 @@ class Session {
   void check(std::string_view argument);
   void help(std::string_view argument);
   void bye(std::string_view argument);
+  void setBreakpoint(std::string_view argument);
+  void clearBreakpoint(std::string_view argument);
+  void step(std::string_view argument);
+  void cont(std::string_view argument);
+  void vars(std::string_view argument);
+  void trace(std::string_view argument);
 
   void storeLine(std::string_view line);
   void runImmediate(std::string_view line);
   void runAfterProgram(std::string_view line);
   void runSteps(std::size_t start, std::size_t programEnd);
+  void startRun(std::optional<int> from);
+  void goOn(bool stepping);
+  void endStoppedRun();
+  [[nodiscard]] std::optional<int> stoppedAt() const;
+  [[nodiscard]] std::string shownLine(int number) const;
+  [[nodiscard]] int textLine(int number) const;
+  void breakOutputLine();
+  static void writeOutput(void* context, std::string_view text);
   void showWarnings(const std::string& text, int line, int shownAs,
                     bool (*shown)(std::string_view name)) const;
   std::optional<std::string> fileName(std::string_view command, std::string_view argument);
@@ -100,7 +116,14 @@ class Session {
   std::string lineToEdit_;
   SessionSettings settings_;
   Interpreter interpreter_;  // its variables live as long as the session
-  std::string runText_;      // the text the interpreter runs: kept alive with it
+  RunControl control_{interpreter_};
+  std::string runText_;          // the text of the last run: kept alive with it
+  std::string immediateText_;    // an immediate line's text: the stopped run's stays as it is
+  std::vector<int> runNumbers_;  // the line numbers of runText_'s lines, in order
+  bool stopped_ = false;         // the last run stopped and can go on
+  std::set<int> breakpoints_;    // by line number
+  bool tracing_ = false;
+  bool outputOpen_ = false;  // what the program printed last does not end a line
 };
 
 }  // namespace linebasic
