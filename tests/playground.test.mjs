@@ -75,9 +75,22 @@ async function openPage(address = url, options = {}) {
 
 const statusOf = (page) => page.locator('#status').textContent();
 const outputOf = (page) => page.locator('#output').textContent();
-const waitForStatus = (page, start) =>
-  page.waitForFunction((text) => document.getElementById('status').textContent.startsWith(text),
-                       start, { timeout: 20_000 });
+// Waits for the status to start with `start` (a string) or to match it (a RegExp).
+const waitForStatus = (page, start) => page.waitForFunction(
+  ([text, pattern]) => (pattern ? new RegExp(text) : { test: (s) => s.startsWith(text) })
+    .test(document.getElementById('status').textContent),
+  start instanceof RegExp ? [start.source, true] : [start, false], { timeout: 20_000 });
+// The variables that are not 0, as the panel shows them: "i = 2 was 1, x = 1".
+const variablesOf = (page) => page.$$eval('#variables .set', (items) => items.map((item) => item.textContent).join(', '));
+const runLineOf = (page) => page.locator('#program .cm-runLine').allTextContents();
+const breakpointLinesOf = (page) => page.locator('#program .cm-line:has(.cm-breakpointWord)').allTextContents();
+
+// Sets or clears a breakpoint by a click in the gutter beside text line `line` (from 1).
+async function clickGutter(page, line) {
+  const text = await page.locator('#program .cm-line').nth(line - 1).boundingBox();
+  const gutter = await page.locator('#program .cm-breakpoints').boundingBox();
+  await page.mouse.click(gutter.x + gutter.width / 2, text.y + text.height / 2);
+}
 // The editor's text, from its lines on screen (enough for the short programs used here).
 const programOf = (page) => page.$$eval('#program .cm-line', (lines) =>
   lines.map((line) => line.textContent).join('\n'));
@@ -121,7 +134,7 @@ test('the demo runs; the page has no accessibility violation, idle or after a wa
   }
 });
 
-test("a warning names the program's line, is underlined, and its item moves the cursor", async () => {
+test("a warning names the program's line, is underlined, and its item moves the cursor; pictures", async () => {
   const page = await openPage();
   await setProgram(page, kWarned);
   await page.waitForSelector('#warnings button');
@@ -133,9 +146,12 @@ test("a warning names the program's line, is underlined, and its item moves the 
   assert.match(await item.textContent(), /^line 40:4'PRINT' is no keyword.*\[keyword-case\]$/);
   await item.click();
   assert.match(await page.locator('.cm-warningAtCursor').textContent(), /^'PRINT' is no keyword/);
-  await runToEnd(page);
-  await page.click('#program .cm-content');
   await page.keyboard.press('Control+End');  // no tooltip over the program in the pictures
+  await clickGutter(page, 2);  // the pictures show a run stopped there, on its second pass
+  await page.click('#run');
+  await waitForStatus(page, 'Stopped at the breakpoint on line 20');
+  await page.click('#continue');
+  await waitForStatus(page, 'Stopped at the breakpoint on line 20, before it runs, after 7 statements');
   mkdirSync(shotsDir, { recursive: true });
   await page.screenshot({ path: join(pageDir, '..', 'playground.png') });  // for the README
   for (const [size, viewport] of [['desktop', { width: 1280, height: 800 }], ['phone', { width: 390, height: 844 }]]) {
@@ -163,6 +179,75 @@ test('the status says how a run ended, naming program line numbers', async () =>
     assert.equal(await outputOf(page), output, program);
     assert.deepEqual(await page.locator('#program .cm-runLine').allTextContents(), marked, program);
   }
+});
+
+const kLoop = '10 for i = 1 to 3\n20 x = x + i\n30 next i\n40 print x\n';
+
+// [the button pressed, the status then, the variables that are not 0, the line marked]
+const kStops = [
+  ['#run', 'Stopped at the breakpoint on line 20, before it runs, after 2 statements: Step runs it, Continue goes on.',
+   'i = 1 was 0', ['20 x = x + i']],
+  ['#continue', 'Stopped at the breakpoint on line 20, before it runs, after 7 statements: Step runs it, Continue goes on.',
+   'i = 2 was 1, x = 1 was 0', ['20 x = x + i']],
+  ['#continue', 'Stopped at the breakpoint on line 20, before it runs, after 12 statements: Step runs it, Continue goes on.',
+   'i = 3 was 2, x = 3 was 1', ['20 x = x + i']],
+  ['#step', 'Stepped: line 20 ran; stopped before line 30, after 14 statements.', 'i = 3, x = 6 was 3', ['30 next i']],
+  ['#continue', 'Done after 18 statements', 'i = 4 was 3, x = 6', []],
+];
+
+test('a breakpoint in a loop stops there on each pass, with the loop counter shown', async () => {
+  const page = await openPage();
+  await setProgram(page, kLoop);
+  await clickGutter(page, 2);
+  await waitForStatus(page, 'Breakpoint set on line 20: a run stops there');
+  assert.equal(await page.locator('#program .cm-breakpoint[role=img][aria-label=Breakpoint] >> visible=true').count(), 1);
+  for (const [button, status, variables, marked] of kStops) {
+    await page.click(button);
+    await waitForStatus(page, status);
+    assert.equal(await variablesOf(page), variables, status);
+    assert.deepEqual(await runLineOf(page), marked, status);
+    assert.equal(await page.locator('#continue').isDisabled(), button === '#continue' && marked.length === 0);
+    if (button !== '#run') continue;
+    for (const scheme of ['light', 'dark']) {
+      await page.emulateMedia({ colorScheme: scheme });
+      await assertAccessible(page, `stopped at a breakpoint, ${scheme}`);
+    }
+  }
+  assert.equal(await outputOf(page), '6\n');
+});
+
+test('Step starts a run and runs a line at a time; an edit ends a stopped run', async () => {
+  const page = await openPage();
+  await setProgram(page, kLoop);
+  await clickGutter(page, 1);  // a step that starts a run runs the first line all the same
+  await page.click('#step');
+  await waitForStatus(page, 'Stepped: line 10 ran; stopped before line 20, after 2 statements.');
+  await page.keyboard.press('F10');
+  await waitForStatus(page, 'Stepped: line 20 ran; stopped before line 30, after 4 statements.');
+  assert.equal(await variablesOf(page), 'i = 1, x = 1 was 0');
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+End');
+  await page.keyboard.type('50 end');
+  await waitForStatus(page, 'The run stopped at line 30 has ended: the program was edited.');
+  assert.deepEqual(await runLineOf(page), []);
+  assert.equal(await page.locator('#continue').isDisabled(), true);
+  assert.equal(await page.locator('#stop').isDisabled(), true);
+});
+
+test('F9 sets a breakpoint, which follows its line and is kept with the program', async () => {
+  const page = await openPage();
+  await setProgram(page, kLoop);
+  await page.locator('#program .cm-line').nth(2).click();
+  await page.keyboard.press('F9');
+  await page.keyboard.press('Control+Home');
+  await page.keyboard.type('5 print 0\n');
+  assert.deepEqual(await breakpointLinesOf(page), ['30 next i']);
+  await page.reload();
+  await waitForStatus(page, 'Ready');
+  assert.deepEqual(await breakpointLinesOf(page), ['30 next i']);
+  await page.click('#run');
+  await waitForStatus(page, 'Stopped at the breakpoint on line 30');
+  assert.equal(await outputOf(page), '0\n');
 });
 
 test('a run that prints without end: the page answers at once, Stop ends it at once', async () => {
@@ -197,12 +282,14 @@ test('a run that prints without end: the page answers at once, Stop ends it at o
   assert.deepEqual(new Set(lines), new Set(['x', '']));
 });
 
-test('Escape stops a run', async () => {
+test('F10 pauses a run that goes on; Escape stops it', async () => {
   const page = await openPage();
   await setProgram(page, '10 goto 10\n');
   await page.click('#run');
   await waitForStatus(page, 'Running: ');
   await page.click('#program .cm-content');
+  await page.keyboard.press('F10');
+  await waitForStatus(page, /^Paused before line 10, after [\d,]+ statements: Step runs it/);
   await page.keyboard.press('Escape');
   await waitForStatus(page, 'Stopped at line 10');
   assert.equal(await page.locator('#program .cm-runLine').textContent(), '10 goto 10');

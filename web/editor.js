@@ -1,8 +1,9 @@
 // The editor: CodeMirror with linebasic's colours, undo history, the checker's warnings
-// (underlined, marked in the gutter, and shown in a tooltip wherever the cursor stands in one)
-// and a mark on the line where a run stands or stopped.
-import { EditorState, StateEffect, StateField } from '@codemirror/state';
-import { Decoration, EditorView, highlightSpecialChars, keymap, showTooltip } from '@codemirror/view';
+// (underlined, marked in the gutter, and shown in a tooltip wherever the cursor stands in one),
+// breakpoints (a gutter of their own) and a mark on the line where a run stands or stopped.
+import { EditorState, MapMode, RangeSet, StateEffect, StateField } from '@codemirror/state';
+import { Decoration, EditorView, GutterMarker, WidgetType, gutter, highlightSpecialChars, keymap,
+         showTooltip } from '@codemirror/view';
 import { defaultKeymap, history, historyKeymap } from '@codemirror/commands';
 import { forEachDiagnostic, lintGutter, lintKeymap, setDiagnostics } from '@codemirror/lint';
 import { linebasicHighlighting, linebasicLanguage } from './language.js';
@@ -34,6 +35,97 @@ const runLine = StateField.define({
   },
   provide: (field) => EditorView.decorations.from(field),
 });
+
+// ---- Breakpoints: a mark at the start of each line that has one. A mark moves with its line
+// when lines are added or removed above it, and with the line's text when text is put before
+// it; it goes when a deletion spans its line's start, and two lines joined keep one.
+
+const toggleBreakpoint = StateEffect.define();  // at the line that holds this position
+const setBreakpoints = StateEffect.define();    // these lines (from 1) exactly
+
+// A red disc, named for screen readers; the page's warnings are amber triangles.
+function breakpointImage(className) {
+  const image = Object.assign(document.createElement('span'), { className, title: 'Breakpoint' });
+  image.setAttribute('role', 'img');
+  image.setAttribute('aria-label', 'Breakpoint');
+  return image;
+}
+
+class BreakpointMarker extends GutterMarker {
+  toDOM() {
+    return breakpointImage('cm-breakpoint');
+  }
+}
+BreakpointMarker.prototype.startSide = 1;  // text put at the line's start goes before the mark
+BreakpointMarker.prototype.mapMode = MapMode.TrackDel;
+const breakpointMarker = new BreakpointMarker();
+
+function marksAt(doc, lines) {
+  const starts = new Set(lines.filter((line) => line >= 1 && line <= doc.lines).map((line) => doc.line(line).from));
+  return RangeSet.of([...starts].sort((a, b) => a - b).map((at) => breakpointMarker.range(at)));
+}
+
+function linesOf(marks, doc) {
+  const lines = [];
+  for (const mark = marks.iter(); mark.value !== null; mark.next()) lines.push(doc.lineAt(mark.from).number);
+  return lines;
+}
+
+export const breakpointLines = (state) => linesOf(state.field(breakpoints), state.doc);
+
+const breakpoints = StateField.define({
+  create: () => RangeSet.empty,
+  update(marks, transaction) {
+    const doc = transaction.state.doc;
+    let lines = null;
+    if (transaction.docChanged) {
+      marks = marks.map(transaction.changes);
+      lines = linesOf(marks, doc);  // a mark may now stand inside its line, or share it
+    }
+    for (const effect of transaction.effects) {
+      if (effect.is(setBreakpoints)) lines = effect.value;
+      if (effect.is(toggleBreakpoint)) {
+        lines ??= linesOf(marks, doc);
+        const line = doc.lineAt(effect.value).number;
+        lines = lines.includes(line) ? lines.filter((other) => other !== line) : [...lines, line];
+      }
+    }
+    return lines === null ? marks : marksAt(doc, lines);
+  },
+});
+
+// The gutter is hidden from screen readers: the line itself holds the name, in a mark of no
+// size at its start.
+class BreakpointWord extends WidgetType {
+  eq() {
+    return true;
+  }
+
+  toDOM() {
+    return breakpointImage('cm-breakpointWord');
+  }
+}
+const breakpointWord = Decoration.widget({ widget: new BreakpointWord(), side: -1 });
+
+const breakpointGutter = (lines) => [
+  breakpoints.init((state) => marksAt(state.doc, lines)),
+  gutter({
+    class: 'cm-breakpoints',
+    markers: (view) => view.state.field(breakpoints),
+    initialSpacer: () => breakpointMarker,
+    domEventHandlers: {
+      mousedown(view, line) {
+        view.dispatch({ effects: toggleBreakpoint.of(line.from) });
+        return true;
+      },
+    },
+  }),
+  EditorView.decorations.compute([breakpoints], (state) => {
+    const marks = [];
+    for (const mark = state.field(breakpoints).iter(); mark.value !== null; mark.next()) marks.push(breakpointWord.range(mark.from));
+    return Decoration.set(marks);
+  }),
+];
 
 // ---- A warning's text beside the cursor: for the keyboard and for a tap on a phone.
 
@@ -67,8 +159,14 @@ const warningAtCursor = StateField.define({
 // ---- The editor.
 
 // `onChange(typed)` hears of every change of the text; `typed` is false for a program that
-// replaced the text whole (replaceText). `onRun` is Ctrl-Enter (Cmd-Enter).
-export function createEditor(parent, { text, onChange, onRun }) {
+// replaced the text whole (replaceText). `onBreakpoints(lines, toggled)` hears of every change
+// of the breakpoints' lines; `toggled` is the line a click or F9 set or cleared, else null.
+// `onRun` is Ctrl-Enter (Cmd-Enter).
+export function createEditor(parent, { text, breakpoints: lines = [], onChange, onBreakpoints, onRun }) {
+  const toggleAtCursor = (view) => {
+    view.dispatch({ effects: toggleBreakpoint.of(view.state.selection.main.head) });
+    return true;
+  };
   return new EditorView({
     parent,
     state: EditorState.create({
@@ -78,10 +176,12 @@ export function createEditor(parent, { text, onChange, onRun }) {
         EditorView.clipboardInputFilter.of((pasted) => pasted.replace(/\r\n/g, '\n')),
         history(),
         keymap.of([{ key: 'Mod-Enter', run: () => { onRun(); return true; } },
+                   { key: 'F9', run: toggleAtCursor },
                    ...defaultKeymap, ...historyKeymap, ...lintKeymap]),
         highlightSpecialChars(),
         linebasicLanguage,
         linebasicHighlighting,
+        breakpointGutter(lines),
         lintGutter(),
         runLine,
         warningAtCursor,
@@ -90,6 +190,12 @@ export function createEditor(parent, { text, onChange, onRun }) {
           if (update.docChanged) {
             onChange(!update.transactions.some((transaction) => transaction.isUserEvent('load')));
           }
+          const before = breakpointLines(update.startState);
+          const after = breakpointLines(update.state);
+          if (before.join() === after.join()) return;
+          const toggled = update.transactions.flatMap((transaction) => transaction.effects)
+            .find((effect) => effect.is(toggleBreakpoint));
+          onBreakpoints(after, toggled ? update.state.doc.lineAt(toggled.value).number : null);
         }),
       ],
     }),
@@ -98,10 +204,11 @@ export function createEditor(parent, { text, onChange, onRun }) {
 
 export const textOf = (view) => view.state.doc.toString();
 
-// Replaces the whole text as one change, which Undo takes back.
-export function replaceText(view, text) {
+// Replaces the whole text as one change, which Undo takes back, with breakpoints on `lines`.
+export function replaceText(view, text, lines = []) {
   view.dispatch({
     changes: { from: 0, to: view.state.doc.length, insert: text },
+    effects: setBreakpoints.of(lines),
     selection: { anchor: 0 },
     scrollIntoView: true,
     userEvent: 'load',
@@ -120,14 +227,6 @@ export function showWarnings(view, warnings) {
              message: `${warning.message} [${warning.name}]` };
   });
   view.dispatch(setDiagnostics(view.state, diagnostics));
-}
-
-// The position of byte `offset` of the text (as the run counts), or null past its end.
-export function positionOfByte(view, offset) {
-  const doc = view.state.doc;
-  if (offset < 0) return null;
-  const position = charsIn(doc.toString(), offset);
-  return position <= doc.length ? position : null;
 }
 
 // Marks the line that holds `position`, or no line when it is null.

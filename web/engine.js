@@ -1,17 +1,21 @@
-// The engine: linebasic's interpreter and checker, compiled to WebAssembly, behind a few
-// JavaScript functions. It runs in the page (for the checker) and in the run's worker.
-import { ConsoleStdout, File, OpenFile, WASI } from '@bjorn3/browser_wasi_shim';
+// The engine: linebasic's interpreter, run control and checker, compiled to WebAssembly,
+// behind a few JavaScript functions. It runs in the page (for the checker) and in the run's
+// worker.
+import { File, OpenFile, WASI } from '@bjorn3/browser_wasi_shim';
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
 
-// Starts an engine from the compiled module; `onOutput` receives what programs print, as bytes.
-export async function startEngine(module, onOutput = () => {}) {
-  const wasi = new WASI([], [], [
-    new OpenFile(new File([])),  // standard input: empty
-    new ConsoleStdout(onOutput),
-    new ConsoleStdout(() => {}),
-  ]);
+// Why a slice of a run stopped, as resume and step return it.
+export const kEnded = 0;
+export const kBreakpoint = 1;
+export const kStepped = 2;
+export const kBound = 3;
+
+export async function startEngine(module) {
+  // The engine keeps what programs print; standard output and error stay unused.
+  const wasi = new WASI([], [], [new OpenFile(new File([])), new OpenFile(new File([])),
+                                 new OpenFile(new File([]))]);
   const instance = await WebAssembly.instantiate(module, {
     wasi_snapshot_preview1: wasi.wasiImport,
   });
@@ -25,16 +29,28 @@ export async function startEngine(module, onOutput = () => {}) {
     bytesAt(engine.inputBuffer(bytes.length), bytes.length).set(bytes);
   };
   return {
+    // Loads `text` and sets a run at its top, with every variable 0.
     load(text) {
       setInput(text);
       engine.loadProgram();
     },
-    // Runs at most `steps` statements; fewer ran only when the run is over.
-    runSlice: (steps) => engine.runSlice(steps),
+    // The breakpoints become `lines` (lines of the text, from 1).
+    setBreakpoints(lines) {
+      engine.clearBreakpoints();
+      for (const line of lines) engine.setBreakpoint(line);
+    },
+    // Runs at most `bound` statements, on to a breakpoint (or the next line, when stepping);
+    // returns why it stopped: kEnded, kBreakpoint, kStepped or kBound.
+    goOn: (bound, stepping) => (stepping ? engine.step(bound) : engine.resume(bound)),
+    statements: () => engine.statements(),
+    // The text line the run stands on (or that of the statement that ended it), or -1.
+    runLine: () => engine.runLine(),
     // The number of the line the run stands on, or -1 when it has none.
     currentLine: () => engine.currentLine(),
-    // The byte offset of the last statement the run began, or -1 before the first.
-    statementOffset: () => engine.statementOffset(),
+    // The variables a to z.
+    variables: () => Array.from(new Int8Array(engine.memory.buffer, engine.variables(), 26)),
+    // What the run printed since the last call, as bytes.
+    takeOutput: () => bytesAt(engine.takeOutput(), engine.answerLength()).slice(),
     check(text) {
       setInput(text);
       return parseWarnings(answer(engine.checkInput()));

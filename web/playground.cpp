@@ -1,29 +1,49 @@
-// The playground's engine: the interpreter and the checker behind a small C interface that the
-// page calls through WebAssembly. The page writes a program text into the input buffer, then
-// runs it a slice of statements at a time (what it prints arrives through standard output, one
-// slice at a time) or asks for the checker's warnings.
+// The playground's engine: the interpreter, run control and the checker behind a small C
+// interface that the page calls through WebAssembly. The page writes a program text into the
+// input buffer, loads it and drives the run a slice of statements at a time: on to the next
+// breakpoint (resume) or to the next line (step). What the program prints collects in the
+// engine until the page takes it; between slices the page reads where the run stands and its
+// variables, and sets or clears breakpoints.
+#include <algorithm>
+#include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "app/demo_program.h"
 #include "check/check.h"
 #include "check/lines.h"
+#include "debug/run_control.h"
 #include "interpreter/interpreter.h"
 
 #define LINEBASIC_EXPORT(name) extern "C" __attribute__((export_name(#name)))
 
 namespace {
 
+// Where a slice began: enough to run it again up to the statement that ended the run.
+struct SliceStart {
+  linebasic::RunPoint point;
+  std::array<std::int8_t, linebasic::kVariableCount> variables;
+  std::uint64_t statements;
+};
+
 struct Engine {
   std::string input;    // the text the page wrote last
   std::string program;  // the text being run: alive as long as it is loaded
+  std::string printed;  // what the run printed since the page last took it
   std::string answer;   // the last text handed back to the page
   linebasic::Interpreter interpreter;
-  const char* statementStart = nullptr;  // where the last statement the run began starts
+  linebasic::RunControl control{interpreter};
+  SliceStart slice{};
+  const char* endingStatement = nullptr;  // of a run that has ended, once found
 
-  // Output goes out whole at the end of each slice, not a write per printed line.
-  Engine() { std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16); }
+  Engine() {
+    interpreter.output = {[](void* context, std::string_view text) {
+                            static_cast<std::string*>(context)->append(text);
+                          },
+                          &printed};
+  }
 };
 
 Engine& engine() {
@@ -37,6 +57,30 @@ const char* answer(std::string text) {
   return engine().answer.c_str();
 }
 
+// Runs one slice. When it ends the run, it runs the slice again from its start (printing
+// nothing the second time) to find the statement that ended it: the run does the same again,
+// as nothing outside the text steers it.
+std::int32_t goOn(std::uint32_t bound, bool stepping) {
+  Engine& state = engine();
+  linebasic::Interpreter& interpreter = state.interpreter;
+  linebasic::RunControl& control = state.control;
+  state.slice = {linebasic::saveRunPoint(interpreter), interpreter.variables, control.statements()};
+  const linebasic::StopReason reason = stepping ? control.step(bound) : control.resume(bound);
+  if (reason == linebasic::StopReason::Ended && state.endingStatement == nullptr) {
+    const std::uint64_t ran = control.statements() - state.slice.statements;
+    const linebasic::OutputSink sink = interpreter.output;
+    interpreter.output = {[](void*, std::string_view) {}, nullptr};
+    linebasic::restoreRunPoint(interpreter, state.slice.point);
+    interpreter.variables = state.slice.variables;
+    for (std::uint64_t i = 0; i < ran; ++i) {
+      state.endingStatement = interpreter.tokenStart;
+      interpreter.executeStatement();
+    }
+    interpreter.output = sink;
+  }
+  return static_cast<std::int32_t>(reason);
+}
+
 }  // namespace
 
 // Room for `size` bytes of text, which the page then writes.
@@ -45,26 +89,49 @@ LINEBASIC_EXPORT(inputBuffer) char* inputBuffer(std::uint32_t size) {
   return engine().input.data();
 }
 
-// Makes the input the program, with every variable 0. Like any run, it ends at a NUL byte.
+// Makes the input the program and sets a run at its top, with every variable 0; the
+// breakpoints stay. Like any run, it ends at a NUL byte.
 LINEBASIC_EXPORT(loadProgram) void loadProgram() {
   Engine& state = engine();
   state.program = state.input;
   state.interpreter.variables.fill(0);
-  state.interpreter.load(state.program.c_str());
-  state.statementStart = nullptr;
+  state.control.start(state.program.c_str());
+  state.printed.clear();
+  state.endingStatement = nullptr;
 }
 
-// Runs at most `steps` statements; returns how many ran. Less than `steps`: the run is over.
-LINEBASIC_EXPORT(runSlice) std::uint32_t runSlice(std::uint32_t steps) {
-  Engine& state = engine();
-  linebasic::Interpreter& interpreter = state.interpreter;
-  std::uint32_t ran = 0;
-  for (; ran < steps && !interpreter.isDone(); ++ran) {
-    state.statementStart = interpreter.tokenStart;
-    interpreter.executeStatement();
-  }
-  std::fflush(stdout);
-  return ran;
+// Breakpoints are on lines of the text, counted from 1.
+LINEBASIC_EXPORT(setBreakpoint) void setBreakpoint(std::int32_t line) {
+  engine().control.setBreakpoint(line);
+}
+
+LINEBASIC_EXPORT(clearBreakpoints) void clearBreakpoints() {
+  engine().control.clearBreakpoints();
+}
+
+// Runs until a breakpoint, the end or `bound` statements (resume), or until the run reaches
+// the next line (step). Returns why it stopped: 0 ended, 1 breakpoint, 2 stepped, 3 bound.
+LINEBASIC_EXPORT(resume) std::int32_t resume(std::uint32_t bound) {
+  return goOn(bound, false);
+}
+
+LINEBASIC_EXPORT(step) std::int32_t step(std::uint32_t bound) {
+  return goOn(bound, true);
+}
+
+// Statements executed since the load.
+LINEBASIC_EXPORT(statements) double statements() {
+  return static_cast<double>(engine().control.statements());
+}
+
+// The text line (from 1) the run stands on; once it has ended, that of the statement that
+// ended it; -1 when none ran.
+LINEBASIC_EXPORT(runLine) std::int32_t runLine() {
+  const Engine& state = engine();
+  if (const auto line = state.control.line()) return *line;
+  if (state.endingStatement == nullptr) return -1;
+  const char* const text = state.program.c_str();
+  return static_cast<std::int32_t>(1 + std::count(text, state.endingStatement, '\n'));
 }
 
 // The number of the line the run stands on; -1 when that line has none.
@@ -72,12 +139,17 @@ LINEBASIC_EXPORT(currentLine) std::int32_t currentLine() {
   return linebasic::lineNumberOfLine(engine().interpreter).value_or(-1);
 }
 
-// The byte offset in the program of the last statement the run began (where it stands, or the
-// statement that ended it); -1 before the first.
-LINEBASIC_EXPORT(statementOffset) std::int32_t statementOffset() {
-  const Engine& state = engine();
-  if (state.statementStart == nullptr) return -1;
-  return static_cast<std::int32_t>(state.statementStart - state.program.c_str());
+// The variables a to z, a byte each.
+LINEBASIC_EXPORT(variables) const std::int8_t* variables() {
+  return engine().interpreter.variables.data();
+}
+
+// What the run printed since the last call (its length through answerLength).
+LINEBASIC_EXPORT(takeOutput) const char* takeOutput() {
+  Engine& state = engine();
+  state.answer.swap(state.printed);
+  state.printed.clear();
+  return state.answer.c_str();
 }
 
 // The checker's warnings on the input, a line each: LINE, COLUMN, NAME and MESSAGE, separated

@@ -1,14 +1,16 @@
-// The playground page: it wires the editor, the runs, the output pane and the programs together
-// and holds the page's state in one place. The program is checked as it is typed, runs in a
-// worker so that the page never freezes, is kept in the browser's storage and can be shared.
+// The playground page: it wires the editor, the runs, the output pane, the variables and the
+// programs together and holds the page's state in one place. The program is checked as it is
+// typed, runs in a worker so that the page never freezes, stops at breakpoints and steps a
+// line at a time, is kept in the browser's storage and can be shared.
 import { startEngine } from './engine.js';
-import { createEditor, markRunLine, moveCursorTo, positionOfByte, replaceText, showWarnings,
+import { breakpointLines, createEditor, markRunLine, moveCursorTo, replaceText, showWarnings,
          textOf } from './editor.js';
 import { lineName } from './language.js';
 import { OutputPane } from './output.js';
 import { Programs, asRunReads, download, exampleNames, exampleText, forgetLink, linkTo,
          readableName } from './programs.js';
 import { Run } from './runner.js';
+import { showVariables } from './variables.js';
 
 const kWarningsListed = 200;
 const kCheckDelayMs = 150;
@@ -45,9 +47,12 @@ function programChanged(typed) {
   if (typed) page.programs.typed(text);
   forgetLink();
   $('share-link').hidden = true;
-  if (page.run?.running && !page.editedDuringRun) {
+  if (page.run?.paused) {
+    endPausedRun();
+  } else if (page.run?.running && !page.editedDuringRun) {
+    page.run.setBreakpoints([]);  // its lines are no longer the editor's
     page.editedDuringRun = true;
-    say('Running the program as it was when Run was pressed; your changes count from the next run.');
+    say('Running the program as it was when Run was pressed, without breakpoints; your changes count from the next run.');
   } else if (!page.run?.running && status.dataset.about === 'link') {
     say('');
   }
@@ -57,12 +62,12 @@ function programChanged(typed) {
 }
 
 // Puts a program in the editor as one undoable change; the old output and link go.
-function showProgram(text, source, label = '') {
+function showProgram(text, source, label = '', breakpoints = []) {
   stopRun(false);
   page.output.clear();
   markRunLine(page.editor, null);
-  replaceText(page.editor, text);
-  page.programs.shown(text, source, label);
+  page.programs.shown(text, source, label, breakpoints);
+  replaceText(page.editor, text, breakpoints);
   showSource();
   say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} loaded: Run runs it.`);
 }
@@ -77,10 +82,26 @@ function showSource() {
   $('restore').hidden = !page.programs.canRestore(textOf(page.editor));
 }
 
+function showOwnProgram() {
+  showProgram(page.programs.own ?? '', 'own', '', page.programs.ownBreakpoints);
+}
+
+// The breakpoints changed: by a click or F9 (`toggled` is then its line), or as lines moved.
+function breakpointsChanged(lines, toggled) {
+  page.programs.setBreakpoints(lines);
+  if (toggled !== null) {
+    page.programs.saveTyped();
+    const name = lineName(page.editor.state.doc, toggled);
+    say(lines.includes(toggled) ? `Breakpoint set on ${name}: a run stops there, before the line runs.`
+      : `Breakpoint cleared on ${name}.`);
+  }
+  if (page.run?.running && textOf(page.editor) === page.run.text) page.run.setBreakpoints(lines);
+}
+
 async function chooseExample() {
   const name = $('examples').value;
   try {
-    if (name === 'own') showProgram(page.programs.own ?? '', 'own');
+    if (name === 'own') showOwnProgram();
     else if (name === 'demo') showProgram((await checker).demoProgram(), 'demo', 'Demo');
     else if (name !== 'loaded') showProgram(await exampleText(name), name);
   } catch (error) {
@@ -156,12 +177,26 @@ function describeRun(verb, { statements, ms }) {
   return `${verb} after ${statements.toLocaleString('en')} statements in ${Math.round(ms)} ms${rate}`;
 }
 
-// The editor's line of the run's last statement (counted from 1), when the editor still holds
-// the text it ran; else null.
-function runStatementLine(offset) {
+const statementCount = (n) => `${n.toLocaleString('en')} statement${n === 1 ? '' : 's'}`;
+
+// Text line `line` of the run as the editor's line, when the editor still holds the text the
+// run runs; else null.
+function runTextLine(line) {
   const unchanged = page.run !== null && textOf(page.editor) === page.run.text;
-  const position = unchanged ? positionOfByte(page.editor, offset) : null;
-  return position === null ? null : page.editor.state.doc.lineAt(position).number;
+  return unchanged && line >= 1 && line <= page.editor.state.doc.lines ? line : null;
+}
+
+// Marks the editor's line `line` (or none, for null) as the one the run stands on.
+function markLine(line) {
+  markRunLine(page.editor, line === null ? null : page.editor.state.doc.line(line).from);
+}
+
+// How the page names where the run stands: by the editor's line while it holds the run's text,
+// else by the run's own line number.
+function runLineName({ line, number }) {
+  const editorLine = runTextLine(line);
+  if (editorLine !== null) return lineName(page.editor.state.doc, editorLine);
+  return number >= 0 ? `line ${number}` : null;
 }
 
 // Why a run ended, when its last line tells: a jump to a line that does not exist.
@@ -174,77 +209,146 @@ function endOfRun(line) {
 
 function reportRun(report) {
   page.output.append(report.text, report.dropped);
-  if (!report.done) {
+  if (report.state === 'running') {
+    showVariables($('variables'), report.variables);
     if (!page.editedDuringRun) say(`Running: ${report.statements.toLocaleString('en')} statements so far`);
     return;
   }
   page.output.flush();
-  const line = runStatementLine(report.offset);
+  showVariables($('variables'), report.variables, report.before);
+  if (report.state === 'paused') {
+    reportPause(report);
+    return;
+  }
+  const line = runTextLine(report.line);
   const ending = endOfRun(line);
-  if (ending !== '') markRunLine(page.editor, page.editor.state.doc.line(line).from);
+  if (ending !== '') markLine(line);
   const quiet = page.output.lineCount() === 0 && page.output.dropped === 0 ? ', printing nothing' : '';
   say(describeRun('Done', report) + quiet + ending);
-  setRunning(false);
+  setRunning();
 }
 
-async function startRun() {
+// The run stopped at a breakpoint or after a step, and waits for Step or Continue.
+function reportPause(report) {
+  const line = runTextLine(report.line);
+  if (line === null) {  // the program changed as the run came to the stop
+    endPausedRun();
+    return;
+  }
+  markLine(line);
+  const doc = page.editor.state.doc;
+  const where = lineName(doc, line);
+  const after = ` after ${statementCount(report.statements)}`;
+  const ran = runTextLine(report.ran);
+  if (report.reason === 'breakpoint') {
+    say(`Stopped at the breakpoint on ${where}, before it runs,${after}: Step runs it, Continue goes on.`);
+  } else if (ran !== null) {
+    say(`Stepped: ${lineName(doc, ran)} ran; stopped before ${where},${after}.`);
+  } else {
+    say(`Paused before ${where},${after}: Step runs it, Continue goes on.`);
+  }
+  setRunning();
+}
+
+// Editing the program ends a paused run: the lines it stands on are no longer the editor's.
+function endPausedRun() {
+  const last = page.run.stop();
+  markLine(null);
+  const where = last.number >= 0 ? ` at line ${last.number}` : '';
+  say(`The run stopped${where} has ended: the program was edited. Run or Step starts it afresh.`);
+  setRunning();
+}
+
+async function startRun(stepping = false) {
   stopRun(false);
   page.output.clear();
-  markRunLine(page.editor, null);
+  markLine(null);
   page.editedDuringRun = false;
   const text = textOf(page.editor);
   page.runWarnings = (await checker).check(text);
   const module = await engineModule;
   stopRun(false);  // a second Run pressed while this one waited
-  page.run = new Run(module, text, {
+  const breakpoints = breakpointLines(page.editor.state);
+  page.run = new Run(module, text, { breakpoints, stepping }, {
     onReport: reportRun,
     onError: (message) => {
       say(`The run failed: ${message}`);
-      setRunning(false);
+      setRunning();
     },
   });
   say('Running');
-  setRunning(true);
+  setRunning();
+}
+
+// Step: runs one line of a paused run; asked while a run goes on, stops it at the next line;
+// with no run (or one of a text edited since), starts a run and stops after its first line.
+function step() {
+  const run = page.run;
+  if (run?.running && !page.editedDuringRun) {
+    if (run.paused) say('Stepping');
+    run.goOn('step');
+    setRunning();
+    return;
+  }
+  startRun(true).catch(cannotStart);
+}
+
+function continueRun() {
+  if (!page.run?.paused) return;
+  markLine(null);
+  say('Running');
+  page.run.goOn('continue');
+  setRunning();
 }
 
 // Ends a run at once and says where it stood; `tell` false ends it without a word.
 function stopRun(tell = true) {
   if (!page.run?.running) return;
   const last = page.run.stop();
-  setRunning(false);
+  setRunning();
   if (!tell) return;
   page.output.flush();
-  const line = runStatementLine(last.offset);
-  if (line !== null) markRunLine(page.editor, page.editor.state.doc.line(line).from);
-  // The marked line names itself; once the text is edited, the run's own line number does.
-  const where = line !== null ? ` at ${lineName(page.editor.state.doc, line)}`
-    : last.line >= 0 ? ` at line ${last.line}` : '';
-  say(describeRun(`Stopped${where}`, last));
+  const line = runTextLine(last.line);
+  markLine(line);
+  const where = runLineName(last);
+  say(describeRun(`Stopped${where === null ? '' : ` at ${where}`}`, last));
 }
 
-function setRunning(running) {
-  const hadFocus = document.activeElement === $('stop');
+function cannotStart(error) {
+  say(`The run could not start: ${error.message}`);
+  setRunning();
+}
+
+// The buttons follow the run: Continue only while it is paused, Stop while it is not over.
+function setRunning() {
+  const running = page.run?.running ?? false;
+  const hadFocus = [$('stop'), $('continue')].includes(document.activeElement);
   $('run').disabled = false;
+  $('step').disabled = false;
+  $('continue').disabled = !page.run?.paused;
   $('stop').disabled = !running;
-  if (hadFocus && !running) $('run').focus();  // a disabled button would drop the focus
+  if (hadFocus && document.activeElement.disabled) $(running ? 'step' : 'run').focus();  // a disabled button drops the focus
 }
 
 // ---- Start.
 
 function wire() {
-  $('run').addEventListener('click', () => startRun().catch((error) => {
-    say(`The run could not start: ${error.message}`);
-    setRunning(false);
-  }));
+  $('run').addEventListener('click', () => startRun().catch(cannotStart));
+  $('step').addEventListener('click', step);
+  $('continue').addEventListener('click', continueRun);
   $('stop').addEventListener('click', () => stopRun());
   document.addEventListener('keydown', (event) => {
-    if (event.key === 'Escape' && page.run?.running && !$('help').open) {
+    if ($('help').open) return;
+    if (event.key === 'Escape' && page.run?.running) {
       event.preventDefault();
       stopRun();
+    } else if (event.key === 'F10') {
+      event.preventDefault();
+      step();
     }
   }, true);
   $('examples').addEventListener('change', chooseExample);
-  $('restore').addEventListener('click', () => showProgram(page.programs.own ?? '', 'own'));
+  $('restore').addEventListener('click', showOwnProgram);
   $('open').addEventListener('click', () => $('open-file').click());
   $('open-file').addEventListener('change', openFile);
   $('download').addEventListener('click', () => download(textOf(page.editor), page.fileName));
@@ -262,15 +366,18 @@ async function start() {
   for (const name of names) $('examples').add(new Option(readableName(name), name));
   const demo = (await checker).demoProgram();
   const first = page.programs.startingProgram(demo);
+  page.programs.shown(first.text, first.source, first.label, first.breakpoints);
   page.editor = createEditor($('program'), {
     text: first.text,
+    breakpoints: first.breakpoints,
     onChange: programChanged,
+    onBreakpoints: breakpointsChanged,
     onRun: () => $('run').click(),
   });
-  page.programs.shown(first.text, first.source, first.label);
+  showVariables($('variables'), new Array(26).fill(0));
   showSource();
   say('Ready: Run (or Ctrl-Enter) runs the program; Help tells the language.');
-  setRunning(false);
+  setRunning();
   checkProgram();
 }
 

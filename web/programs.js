@@ -2,7 +2,9 @@
 // browser's storage), the examples, links and files. Nothing typed is lost: whatever replaces
 // the user's program leaves it one step away ("Back to your program"), also after a reload.
 const kOwnKey = 'linebasic.program';   // the program the user typed last
-const kShownKey = 'linebasic.shown';   // what the editor held, when it was not that: { text, source }
+const kOwnBreakpointsKey = 'linebasic.breakpoints';  // its breakpoints' lines, as JSON
+// What the editor held, when it was not that: { text, source, label, breakpoints }.
+const kShownKey = 'linebasic.shown';
 const kLinkPrefix = '#program=';
 
 // A program's name for people: "subroutine_in_loop.bas" is "Subroutine in loop".
@@ -22,28 +24,41 @@ function load(key) {
   }
 }
 
+// Breakpoints as stored: lines counted from 1; anything else read is dropped.
+function breakpointsIn(value) {
+  return Array.isArray(value) ? value.filter((line) => Number.isInteger(line) && line >= 1) : [];
+}
+
+function parsed(text) {
+  try {
+    return JSON.parse(text);
+  } catch {
+    return null;  // an unreadable entry is none
+  }
+}
+
 export class Programs {
   constructor(onStorageError) {
     this.onStorageError = onStorageError;
     this.own = load(kOwnKey);   // null until the user types
+    this.ownBreakpoints = breakpointsIn(parsed(load(kOwnBreakpointsKey)));
+    this.breakpoints = [];      // of the program shown
     this.source = 'own';        // 'own', 'demo', an example's file name, 'link' or 'file'
     this.label = '';            // for a link or a file: what the Examples menu says
     this.unsaved = false;       // typed since the last saveTyped
   }
 
   // What the editor starts with: a linked program, else what it held, else the user's, else
-  // the demo. Returns { text, source, label }.
+  // the demo. Returns { text, source, label, breakpoints }.
   startingProgram(demo) {
     const linked = programFromLink();
-    if (linked !== null) return { text: linked, source: 'link', label: 'Linked program' };
-    try {
-      const shown = JSON.parse(load(kShownKey));
-      if (typeof shown?.text === 'string') return shown;
-    } catch {
-      // An unreadable entry is no program.
+    if (linked !== null) return { text: linked, source: 'link', label: 'Linked program', breakpoints: [] };
+    const shown = parsed(load(kShownKey));
+    if (typeof shown?.text === 'string') {
+      return { label: '', ...shown, breakpoints: breakpointsIn(shown.breakpoints) };
     }
-    if (this.own !== null) return { text: this.own, source: 'own', label: '' };
-    return { text: demo, source: 'demo', label: '' };
+    if (this.own !== null) return { text: this.own, source: 'own', label: '', breakpoints: this.ownBreakpoints };
+    return { text: demo, source: 'demo', label: '', breakpoints: [] };
   }
 
   // The user typed: the text is now their program. It is kept by saveTyped.
@@ -58,16 +73,32 @@ export class Programs {
   saveTyped() {
     if (!this.unsaved) return;
     this.unsaved = false;
+    this.ownBreakpoints = this.breakpoints;
     this.save(kOwnKey, this.own);
+    this.save(kOwnBreakpointsKey, JSON.stringify(this.ownBreakpoints));
     this.save(kShownKey, null);
   }
 
-  // The editor now holds `text`, from `source`.
-  shown(text, source, label = '') {
+  // The editor now holds `text`, from `source`, with breakpoints on `breakpoints`.
+  shown(text, source, label = '', breakpoints = []) {
     this.saveTyped();
     this.source = source;
     this.label = label;
-    this.save(kShownKey, source === 'own' ? null : JSON.stringify({ text, source, label }));
+    this.breakpoints = breakpoints;
+    this.shownText = text;
+    this.saveShown();
+  }
+
+  // The breakpoints of the program shown changed; the user's own are kept with its text.
+  setBreakpoints(lines) {
+    this.breakpoints = lines;
+    if (this.source === 'own') this.unsaved = true;
+    else this.saveShown();
+  }
+
+  saveShown() {
+    const { shownText: text, source, label, breakpoints } = this;
+    this.save(kShownKey, source === 'own' ? null : JSON.stringify({ text, source, label, breakpoints }));
   }
 
   // Whether "Back to your program" has something to bring back.

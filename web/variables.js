@@ -1,0 +1,20 @@
+// The variables panel: a to z, each with its value. A value that is not 0 stands out; one
+// that changed at the last stop also says what it was, so that the change is not shown by
+// colour alone.
+const kNames = 'abcdefghijklmnopqrstuvwxyz';
+
+// Shows `values` (26 numbers) in the list `list`; `before` (the values when the run last went
+// on) marks the changed ones, or nothing when it is null.
+export function showVariables(list, values, before = null) {
+  list.replaceChildren(...values.map((value, i) => {
+    const item = document.createElement('li');
+    const changed = before !== null && before[i] !== value;
+    item.className = `${value === 0 ? 'zero' : 'set'}${changed ? ' changed' : ''}`;
+    item.append(Object.assign(document.createElement('span'), { className: 'name', textContent: kNames[i] }),
+                ` = ${value}`);
+    if (changed) {
+      item.append(Object.assign(document.createElement('span'), { className: 'was', textContent: ` was ${before[i]}` }));
+    }
+    return item;
+  }));
+}
