@@ -319,15 +319,16 @@ function cannotStart(error) {
   setRunning();
 }
 
-// The buttons follow the run: Continue only while it is paused, Stop while it is not over.
+// The buttons follow the run: Continue and Stop while it is not over. (Continue stays on while
+// the run goes on to the next stop, so that the focus stays on it when pressed again and again.)
 function setRunning() {
   const running = page.run?.running ?? false;
   const hadFocus = [$('stop'), $('continue')].includes(document.activeElement);
   $('run').disabled = false;
   $('step').disabled = false;
-  $('continue').disabled = !page.run?.paused;
+  $('continue').disabled = !running;
   $('stop').disabled = !running;
-  if (hadFocus && document.activeElement.disabled) $(running ? 'step' : 'run').focus();  // a disabled button drops the focus
+  if (hadFocus && !running) $('run').focus();  // a disabled button would drop the focus
 }
 
 // ---- Start.
