@@ -6,6 +6,9 @@ const kNames = 'abcdefghijklmnopqrstuvwxyz';
 // Shows `values` (26 numbers) in the list `list`; `before` (the values when the run last went
 // on) marks the changed ones, or nothing when it is null.
 export function showVariables(list, values, before = null) {
+  const shown = `${values}|${before}`;
+  if (list.dataset.shown === shown) return;  // a run's reports come 20 times a second
+  list.dataset.shown = shown;
   list.replaceChildren(...values.map((value, i) => {
     const item = document.createElement('li');
     const changed = before !== null && before[i] !== value;
