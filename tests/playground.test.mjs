@@ -310,11 +310,13 @@ test('exactly the last 10,000 lines are kept, and the dropped ones are counted',
                '1 earlier line was dropped: only the last 10,000 lines are kept.');
 });
 
-test('nothing typed is lost: examples, undo, reload', async () => {
+test('nothing typed is lost, nor its breakpoints: examples, undo, reload', async () => {
   const page = await openPage();
   assert.equal(await page.locator('#restore').isHidden(), true);  // the demo is nobody's work
   await runToEnd(page);
   await setProgram(page, 'print "mine"');
+  await page.keyboard.press('F9');
+  const mine = async () => [await programOf(page), await breakpointLinesOf(page)];
   await page.selectOption('#examples', 'fizzbuzz.bas');
   await waitForStatus(page, 'Fizzbuzz loaded');
   assert.equal(await outputOf(page), '');  // a new program clears the old output
@@ -322,17 +324,17 @@ test('nothing typed is lost: examples, undo, reload', async () => {
   await waitForStatus(page, 'Subroutine in loop loaded');
   assert.equal(await page.locator('#examples option:checked').textContent(), 'Subroutine in loop');
   await page.click('#restore');
-  assert.equal(await programOf(page), 'print "mine"');
+  assert.deepEqual(await mine(), ['print "mine"', ['print "mine"']]);
   await page.selectOption('#examples', 'fizzbuzz.bas');
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+Z');  // loading is one change, which Undo takes back
-  assert.equal(await programOf(page), 'print "mine"');
+  assert.deepEqual(await mine(), ['print "mine"', ['print "mine"']]);
   await page.selectOption('#examples', 'demo');
   await page.reload();
   await waitForStatus(page, 'Ready');
   assert.equal(await page.locator('#examples').inputValue(), 'demo');
   await page.click('#restore');
-  assert.equal(await programOf(page), 'print "mine"');
+  assert.deepEqual(await mine(), ['print "mine"', ['print "mine"']]);
 });
 
 test('a link carries the program, and an edit takes the old link back', async () => {

@@ -4,7 +4,7 @@
 import { EditorState, MapMode, RangeSet, StateEffect, StateField } from '@codemirror/state';
 import { Decoration, EditorView, GutterMarker, WidgetType, gutter, highlightSpecialChars, keymap,
          showTooltip } from '@codemirror/view';
-import { defaultKeymap, history, historyKeymap } from '@codemirror/commands';
+import { defaultKeymap, history, historyKeymap, invertedEffects } from '@codemirror/commands';
 import { forEachDiagnostic, lintGutter, lintKeymap, setDiagnostics } from '@codemirror/lint';
 import { linebasicHighlighting, linebasicLanguage } from './language.js';
 
@@ -109,6 +109,9 @@ const breakpointWord = Decoration.widget({ widget: new BreakpointWord(), side: -
 
 const breakpointGutter = (lines) => [
   breakpoints.init((state) => marksAt(state.doc, lines)),
+  // Undoing the load of a program brings its breakpoints back with the text.
+  invertedEffects.of((transaction) => (transaction.effects.some((effect) => effect.is(setBreakpoints))
+    ? [setBreakpoints.of(breakpointLines(transaction.startState))] : [])),
   gutter({
     class: 'cm-breakpoints',
     markers: (view) => view.state.field(breakpoints),
