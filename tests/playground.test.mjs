@@ -156,6 +156,8 @@ test("a warning names the program's line, is underlined, and its item moves the 
   await page.screenshot({ path: join(pageDir, '..', 'playground.png') });  // for the README
   for (const [size, viewport] of [['desktop', { width: 1280, height: 800 }], ['phone', { width: 390, height: 844 }]]) {
     await page.setViewportSize(viewport);
+    // The output, out of view on a phone, is painted only once scrolled to, also for a picture.
+    await page.locator('#output').scrollIntoViewIfNeeded();
     for (const scheme of ['light', 'dark']) {
       await page.emulateMedia({ colorScheme: scheme });
       await page.screenshot({ path: join(shotsDir, `${size}-${scheme}.png`), fullPage: size === 'phone' });
