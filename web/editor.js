@@ -117,7 +117,8 @@ const breakpointGutter = (lines) => [
     markers: (view) => view.state.field(breakpoints),
     initialSpacer: () => breakpointMarker,
     domEventHandlers: {
-      mousedown(view, line) {
+      mousedown(view, line, event) {
+        if (event.clientY - view.documentTop > line.bottom) return false;  // below the last line
         view.dispatch({ effects: toggleBreakpoint.of(line.from) });
         return true;
       },
