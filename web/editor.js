@@ -61,7 +61,8 @@ BreakpointMarker.prototype.mapMode = MapMode.TrackDel;
 const breakpointMarker = new BreakpointMarker();
 
 function marksAt(doc, lines) {
-  const starts = new Set(lines.filter((line) => line >= 1 && line <= doc.lines).map((line) => doc.line(line).from));
+  const starts = new Set(lines.filter((line) => line >= 1 && line <= doc.lines)
+    .map((line) => doc.line(line).from));
   return RangeSet.of([...starts].sort((a, b) => a - b).map((at) => breakpointMarker.range(at)));
 }
 
@@ -126,7 +127,9 @@ const breakpointGutter = (lines) => [
   }),
   EditorView.decorations.compute([breakpoints], (state) => {
     const marks = [];
-    for (const mark = state.field(breakpoints).iter(); mark.value !== null; mark.next()) marks.push(breakpointWord.range(mark.from));
+    for (const mark = state.field(breakpoints).iter(); mark.value !== null; mark.next()) {
+      marks.push(breakpointWord.range(mark.from));
+    }
     return Decoration.set(marks);
   }),
 ];

@@ -52,7 +52,8 @@ function programChanged(typed) {
   } else if (page.run?.running && !page.editedDuringRun) {
     page.run.setBreakpoints([]);  // its lines are no longer the editor's
     page.editedDuringRun = true;
-    say('Running the program as it was when Run was pressed, without breakpoints; your changes count from the next run.');
+    say('Running the program as it was when Run was pressed, without breakpoints; ' +
+        'your changes count from the next run.');
   } else if (!page.run?.running && status.dataset.about === 'link') {
     say('');
   }

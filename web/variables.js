@@ -16,7 +16,8 @@ export function showVariables(list, values, before = null) {
     item.append(Object.assign(document.createElement('span'), { className: 'name', textContent: kNames[i] }),
                 ` = ${value}`);
     if (changed) {
-      item.append(Object.assign(document.createElement('span'), { className: 'was', textContent: ` was ${before[i]}` }));
+      const was = Object.assign(document.createElement('span'), { className: 'was', textContent: ` was ${before[i]}` });
+      item.append(was);
     }
     return item;
   }));
