@@ -135,7 +135,7 @@ class Interpreter {
   bool printItem();
   void printLiteral();
   void printNumber(std::int32_t value);
-  bool toSink(std::string_view text);
+  bool toSink(std::string_view text) const;
 };
 
 inline bool Interpreter::isDone() const {

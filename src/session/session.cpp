@@ -251,7 +251,7 @@ void Session::handle(std::string_view line) {
 // with the checker's warning about it when it has one that says more than "unknown word", and
 // not run.
 bool Session::isUnknownCommand(std::string_view text) {
-  const auto end =
+  const auto* const end =
       std::find_if(text.begin(), text.end(), [](char c) { return !isLetter(c) && !isDigit(c); });
   const std::string word(text.begin(), end);
   if (std::count_if(word.begin(), word.end(), isLetter) < 2 ||

@@ -31,7 +31,7 @@ void Interpreter::execPrint() {
 
 // Hands `text` to the host's sink; false, writing nothing, when there is none and PRINT
 // writes to standard output itself.
-bool Interpreter::toSink(std::string_view text) {
+bool Interpreter::toSink(std::string_view text) const {
   if (output.write == nullptr) return false;
   output.write(output.context, text);
   return true;
