@@ -46,8 +46,12 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
        "it\n" +
            kUsage + "|"},
       {kRun + " --version", "0|linebasic-run " LINEBASIC_VERSION "\n||"},
-      {kRun + " --max-steps 5x -", "2||" + kUsage + "|"},
-      {kRun + " --quiet a.bas b.bas", "2||" + kUsage + "|"},
+      {kRun + " --max-steps 5x -",
+       "2||linebasic-run: --max-steps needs a count of statements, such as --max-steps 1000\n" +
+           kUsage + "|"},
+      {kRun + " --quiet a.bas", "2||linebasic-run: unknown option '--quiet'\n" + kUsage + "|"},
+      {kRun + " a.bas b.bas",
+       "2||linebasic-run: one FILE only, not 'a.bas' and 'b.bas'\n" + kUsage + "|"},
       // A check runs nothing: warnings on standard output, status 4 when there are any.
       {"printf '10 print 1\\r\\n20 goto 75\\n' | " + kRun + " --check -",
        "4|<stdin>:2:9: warning: no line is numbered 75: the run ends here [missing-line]\n|"
@@ -55,25 +59,22 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {"printf '10 print 1\\r\\n' | " + kRun + " --check -", "0|||"},
       {kRun + " --check /no/such.bas",
        "1||linebasic-run: /no/such.bas: No such file or directory\n|"},
-      {kRun + " --check --trace -", "2||" + kUsage + "|"},
-      {kRun + " --help x", "2||" + kUsage + "|"},
-      {kRun + " -i -", "2||" + kUsage + "|"},
+      {kRun + " --check --trace -",
+       "2||linebasic-run: --check runs nothing: it takes no --trace or --max-steps\n" + kUsage +
+           "|"},
       // A session through a pipe: the end of the input is "bye", which waits for a second one
       // while changes are not saved. Errors go to standard error, and make the status 1.
       {"printf '20 print 2\\nrun' | " + kRun + " --max-steps 9 -i /dev/null",
-       "1|" + std::string(linebasic::Session::kBanner) +
-           "2\n|load: /dev/null: is a device, not a file; nothing was loaded\nthe program has "
-           "changes that are not saved: type 'bye' again to leave without saving them, or 'save "
-           "FILE'\n|"},
+       "1|2\n|load: /dev/null: is a device, not a file; nothing was loaded\nthe program has "
+       "changes that are not saved: type 'bye' again to leave without saving them, or 'save "
+       "FILE'\n|"},
       {"{ printf '10 print 1\\nsave a.bas\\nrun\\n' | " + kRun + " -i && cat a.bas; }",
-       "0|" + std::string(linebasic::Session::kBanner) +
-           "saved 1 line to a.bas\n1\n10 print 1\n||"},
+       "0|saved 1 line to a.bas\n1\n10 print 1\n||"},
       {"printf '10 goto 10\\nrun\\nsave .\\nbye\\n' | " + kRun + " --max-steps 9 -i",
-       "1|" + std::string(linebasic::Session::kBanner) +
-           "|linebasic-run: stopped after 9 statements at line 10\nsave: .: is a directory, not a "
-           "file; the program is still in the session, and nothing was written\nthe program has "
-           "changes that are not saved: type 'bye' again to leave without saving them, or 'save "
-           "FILE'\n|"},
+       "1||stopped after 9 statements at line 10 (--max-steps)\nsave: .: is a directory, not a "
+       "file; the program is still in the session, and nothing was written\nthe program has "
+       "changes that are not saved: type 'bye' again to leave without saving them, or 'save "
+       "FILE'\n|"},
       // The trace: each numbered line the run reaches, on standard error.
       {"printf '10 gosub 30\\n20 end\\n30 print 3\\n  40 return\\n' | " + kRun + " --trace -",
        "0|3\n|[10][30][40][20]\n|"},

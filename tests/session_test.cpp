@@ -45,11 +45,12 @@ TEST(SessionTest, AnswersEachTypedLine) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       // Stored in number order, replaced, deleted, listed whole or in part.
       {"20 print 2\n10 print 1\n  9999   print 3  \nlist\n20 print 22\n9999\nlist 10-20\nlist 20\n"
-       "list -10\nlist 5-x\nlist 25\nlist 30-40",
+       "list -10\nlist 9-5\nlist 25\nlist 30-40",
        "> 20 print 2\n> 10 print 1\n>   9999   print 3  \n> list\n10 print 1\n20 print 2\n"
        "9999   print 3  \n> 20 print 22\n> 9999\n> list 10-20\n10 print 1\n20 print 22\n> list 20\n"
-       "20 print 22\n> list -10\n10 print 1\n> list 5-x\nlist: type 'list', 'list N' or "
-       "'list N-M'\n> list 25\nno line 25\n> list 30-40\nno lines from 30 to 40\n"},
+       "20 print 22\n> list -10\n10 print 1\n> list 9-5\nlist: type 'list', 'list N' or 'list N-M' "
+       "(N not above M)\n> list 25\nno line 25\n> list 30-40\nno "
+       "lines from 30 to 40\n"},
       // A run starts with every variable 0; immediate lines keep them, and jump into the program.
       {"10 x = x + 1\n20 print x\nrun\nrun\nprint x * 2\nx = 5\ngoto 20\ngosub 20\nprint 2+3",
        "> 10 x = x + 1\n> 20 print x\n> run\n1\n> run\n1\n> print x * 2\n2\n> x = 5\n"
@@ -80,7 +81,8 @@ TEST(SessionTest, AnswersEachTypedLine) {
       // delete N and delete N-M; edit N, with no reader to put the line at the prompt, shows it.
       {"10 end\n20 end\n30 end\ndelete 20\ndelete 20\ndelete 5-25\ndelete\nlist\nedit 30\nedit 10",
        "> 10 end\n> 20 end\n> 30 end\n> delete 20\ndeleted 1 line\n> delete 20\nno line 20\n"
-       "> delete 5-25\ndeleted 1 line\n> delete\ndelete: type 'delete N' or 'delete N-M'\n"
+       "> delete 5-25\ndeleted 1 line\n> delete\ndelete: type 'delete N' or 'delete N-M' (N not "
+       "above M)\n"
        "> list\n30 end\n> edit 30\n30 end\n> edit 10\nno line 10\n"},
       // Unsaved changes: new and bye act when typed twice in a row.
       {"10 end\nnew\nlist\nnew\nnew\nlist\nbye",
@@ -99,7 +101,7 @@ TEST(SessionTest, AnswersEachTypedLine) {
       // The bound names the line where it stopped the run.
       {"load\nsave\n\n10 goto 10\nrun\nprint 7",
        "> load\nload: which file? type 'load FILE'\n> save\nsave: which file? type 'save FILE'\n"
-       "> \n> 10 goto 10\n> run\nlinebasic-run: stopped after 10000 statements at line 10\n"
+       "> \n> 10 goto 10\n> run\nstopped after 10000 statements at line 10 (--max-steps)\n"
        "> print 7\n7\n"},
       // A run that jumps from an immediate line into the program ends where the program ends,
       // even when a broken last line reads on past its end; the immediate line is checked alone.
@@ -141,8 +143,8 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "every variable is 0\n"},
       // A run stopped by the bound goes on with cont, for as many statements again.
       {"10 goto 10\nrun\ncont",
-       "> 10 goto 10\n> run\nlinebasic-run: stopped after 10000 statements at line 10\n> cont\n"
-       "linebasic-run: stopped after 10000 statements at line 10\n"}};
+       "> 10 goto 10\n> run\nstopped after 10000 statements at line 10 (--max-steps)\n> cont\n"
+       "stopped after 10000 statements at line 10 (--max-steps)\n"}};
   for (const auto& [typed, shown] : cases)
     EXPECT_EQ(transcript(typed), shown) << typed;
 }
@@ -160,13 +162,15 @@ TEST(SessionTest, LoadsOnlyWhatRunsAsItWould) {
   write("down.bas", "20 print 2\n10 print 1\n");
   write("bare.bas", "10 print 1\nprint 2\n");
   write("twice.bas", "10 print 1\n10 print 2\n");
+  write("literal.bas", "10 print 1\n20 print \"a  \n\n30 b\"\n");
   write("warn.bas", "10 PRINT 1\n20 goto 99\n");
   std::filesystem::create_directory(folder / "dir");
   ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0600), 0);
   write("big.bas", "");
   std::filesystem::resize_file(folder / "big.bas", (16 << 20) + 1);
   const std::string typed =
-      "load @bom.bas\nlist\nload @down.bas\nload @bare.bas\nload @twice.bas\nload @none.bas\n"
+      "load @bom.bas\nlist\nload @down.bas\nload @bare.bas\nload @twice.bas\nload "
+      "@literal.bas\nload @none.bas\n"
       "load @dir\nload @fifo\nload @big.bas\nload @warn.bas\nlist";
   const std::string shown =
       "> load @bom.bas\nloaded 2 lines from @bom.bas; no warnings\n> list\n10 print 1\n20 print "
@@ -174,7 +178,10 @@ TEST(SessionTest, LoadsOnlyWhatRunsAsItWould) {
       "keeps lines in number order, which would change what the program does; nothing was "
       "loaded\n> load @bare.bas\nload: @bare.bas:2: the line has no number, and the session "
       "keeps numbered lines only; nothing was loaded\n> load @twice.bas\nload: @twice.bas:2: "
-      "line number 10 is used already on line 1; nothing was loaded\n> load @none.bas\nload: "
+      "line number 10 is used already on line 1; nothing was loaded\n> load @literal.bas\nload: "
+      "@literal.bas:2: the literal that opens here runs on over the line's end, and the session "
+      "would not keep the blanks or empty lines the file has inside it; nothing was loaded "
+      "(linebasic-run runs the file as it is)\n> load @none.bas\nload: "
       "@none.bas: No such file or directory; nothing was loaded\n> load @dir\nload: @dir: is a "
       "directory, not a file; nothing was loaded\n> load @fifo\nload: @fifo: is a FIFO (a named "
       "pipe), not a file; nothing was loaded\n> load @big.bas\nload: @big.bas: is larger than "

@@ -58,8 +58,8 @@ constexpr char kHelp[] =
     "2 wrong command line, 3 stopped, 4 warnings.\n";
 
 constexpr char kNoTerminal[] =
-    "linebasic-run: no FILE, and standard input is not a terminal to hold a session on: give\n"
-    "FILE, '-' to run the program on standard input, or -i to read session lines from it\n";
+    "no FILE, and standard input is not a terminal to hold a session on: give\n"
+    "FILE, '-' to run the program on standard input, or -i to read session lines from it";
 
 struct Options {
   std::string file;
@@ -79,15 +79,22 @@ std::optional<unsigned long long> parseCount(std::string_view text) {
   return count;
 }
 
-// The options and the one FILE; nothing when the command line has another form.
-std::optional<Options> parseOptions(int argc, char** argv) {
+// The options and the one FILE; nothing when the command line has another form, after
+// putting in `problem` what is wrong with it.
+std::optional<Options> parseOptions(int argc, char** argv, std::string& problem) {
   Options options;
   bool haveFile = false;
+  const auto wrong = [&](std::string what) {
+    problem = std::move(what);
+    return std::nullopt;
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
-    if (argument == "--max-steps" && i + 1 < argc && !options.maxSteps) {
-      options.maxSteps = parseCount(argv[++i]);
-      if (!options.maxSteps) return {};
+    if (argument == "--max-steps") {
+      if (options.maxSteps) return wrong("--max-steps is given twice");
+      if (i + 1 < argc) options.maxSteps = parseCount(argv[++i]);
+      if (!options.maxSteps)
+        return wrong("--max-steps needs a count of statements, such as --max-steps 1000");
     } else if (argument == "--trace") {
       options.trace = true;
     } else if (argument == "--check") {
@@ -98,23 +105,32 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.help = true;
     } else if (argument == "--version") {
       options.version = true;
-    } else if ((argument.size() > 1 && argument.front() == '-') || haveFile) {
-      return {};  // an unknown option, or a second FILE
+    } else if (argument.size() > 1 && argument.front() == '-') {
+      return wrong("unknown option '" + std::string(argument) + "'");
+    } else if (haveFile) {
+      return wrong("one FILE only, not '" + options.file + "' and '" + std::string(argument) + "'");
     } else {
       options.file = argument;
       haveFile = true;
     }
   }
-  if (options.help || options.version) return argc == 2 ? std::optional(options) : std::nullopt;
+  if ((options.help || options.version) && argc > 2)
+    return wrong(std::string(options.help ? "--help" : "--version") + " stands alone");
+  if (options.help || options.version) return options;
   if (!haveFile && !options.check && !options.trace && isatty(STDIN_FILENO) != 0)
     options.interactive = true;
   // A check runs nothing, so bounds and traces have no place beside it; a session reads its
   // lines from standard input, and traces nothing.
   if (options.interactive) {
-    if (options.check || options.trace || options.file == "-") return {};
+    if (options.check || options.trace)
+      return wrong("a session (-i) takes no --check or --trace: its commands check and trace");
+    if (options.file == "-") return wrong("a session (-i) reads its lines from standard input");
     return options;
   }
-  if (!haveFile || (options.check && (options.trace || options.maxSteps))) return {};
+  if (!haveFile)
+    return wrong(argc == 1 ? kNoTerminal : "no FILE: give FILE, or '-' for standard input");
+  if (options.check && (options.trace || options.maxSteps))
+    return wrong("--check runs nothing: it takes no --trace or --max-steps");
   return options;
 }
 
@@ -144,8 +160,8 @@ int run(const std::string& text, const Options& options) {
       if (options.trace) std::fputc('\n', stderr);
       const auto line = linebasic::lineNumberOfLine(interpreter);
       const std::string where = line ? " at line " + std::to_string(*line) : "";
-      std::fprintf(stderr, "linebasic-run: stopped after %llu statements%s\n", steps,
-                   where.c_str());
+      std::fprintf(stderr, "linebasic-run: stopped after %llu statement%s%s\n", steps,
+                   steps == 1 ? "" : "s", where.c_str());
       return kExitStopped;
     }
     if (options.trace) {
@@ -170,7 +186,10 @@ int interact(const Options& options) {
                               .onTerminal = isatty(STDOUT_FILENO) != 0,
                               .errorsApart = script,
                               .canEdit = reader.canEdit()});
-  std::fwrite(linebasic::Session::kBanner.data(), 1, linebasic::Session::kBanner.size(), stdout);
+  // A script's output is its program's and its commands' alone, as with other shells.
+  if (!script) {
+    std::fwrite(linebasic::Session::kBanner.data(), 1, linebasic::Session::kBanner.size(), stdout);
+  }
   if (!options.file.empty()) session.loadFile(options.file);
   std::string line;
   while (true) {
@@ -186,10 +205,10 @@ int interact(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::optional<Options> options = parseOptions(argc, argv);
+  std::string problem;
+  const std::optional<Options> options = parseOptions(argc, argv, problem);
   if (!options) {
-    if (argc == 1) std::fputs(kNoTerminal, stderr);
-    std::fputs(kUsage, stderr);
+    std::fprintf(stderr, "linebasic-run: %s\n%s", problem.c_str(), kUsage);
     return kExitUsage;
   }
   if (options->help) {

@@ -93,6 +93,19 @@ bool endsInsideLiteral(const std::string& text) {
   return open;
 }
 
+// The line, counted from 1, where the first literal of `text` that holds a line-feed opens.
+std::optional<int> lineOfLiteralAcrossLines(const std::string& text) {
+  Interpreter scan;
+  scan.load(text.c_str());
+  for (; scan.token != TokenKind::EndOfText; scan.advance()) {
+    if (scan.token == TokenKind::String &&
+        std::find(scan.tokenStart, scan.tokenEnd, '\n') != scan.tokenEnd) {
+      return static_cast<int>(std::count(scan.programText, scan.tokenStart, '\n')) + 1;
+    }
+  }
+  return {};
+}
+
 // Which warnings are shown under a stored line: not those that wait for lines not typed yet (a
 // jump's target, a loop's NEXT). Under an immediate line, checked alone: all but its jumps'.
 bool shownWhileTyping(std::string_view name) {
@@ -132,7 +145,7 @@ std::optional<std::pair<int, int>> parseRange(std::string_view range) {
   const auto first = dash == 0 ? std::optional(0) : lineNumber(trimmed(range.substr(0, dash)));
   const auto rest = trimmed(range.substr(dash + 1));
   const auto last = rest.empty() ? std::optional(9999) : lineNumber(rest);
-  if (!first || !last) return {};
+  if (!first || !last || *first > *last) return {};
   return std::pair{*first, *last};
 }
 
@@ -207,10 +220,7 @@ bool Session::handleLine(std::string_view line) {
 }
 
 bool Session::endOfInput() {
-  const bool failedBefore = failed_;
-  const bool goOn = handleLine("bye");
-  failed_ = failedBefore;
-  return goOn;
+  return handleLine("bye");
 }
 
 void Session::handle(std::string_view line) {
@@ -366,8 +376,11 @@ void Session::help(std::string_view /*argument*/) {
   say(kHelp);
 }
 
+// The question about unsaved changes is no failure of a script that ends with bye.
 void Session::bye(std::string_view /*argument*/) {
+  const bool failedBefore = failed_;
   over_ = confirmDiscard("bye");
+  failed_ = failedBefore;
 }
 
 void Session::newProgram(std::string_view /*argument*/) {
@@ -451,10 +464,12 @@ void Session::goOn(bool stepping) {
   const std::string where = line ? " at line " + std::to_string(*line) : "";
   if (reason == StopReason::StepBound) {
     breakOutputLine();
-    return complain("linebasic-run: stopped after " +
-                    std::to_string(control_.statements() - before) + " statements" + where + "\n");
+    return complain("stopped after " +
+                    countOf(static_cast<std::size_t>(control_.statements() - before), "statement") +
+                    where + " (--max-steps)\n");
   }
   if (reason == StopReason::Interrupted) return sayStopped(where);
+  if (reason == StopReason::Ended && !stepping) return endRun();
   if (stepping) {
     breakOutputLine();
     std::string changes;
@@ -587,11 +602,11 @@ void Session::runSteps(std::size_t start, std::size_t programEnd) {
     if (interpreter_.tokenStart < endOfProgram) {
       inProgram = true;
     } else if (inProgram) {
-      return;
+      return endRun();
     }
     if (settings_.maxSteps && steps == *settings_.maxSteps) {
-      return complain("linebasic-run: stopped after " + std::to_string(steps) + " statements" +
-                      where() + "\n");
+      return complain("stopped after " + countOf(steps, "statement") + where() +
+                      " (--max-steps)\n");
     }
     if (stopRequested()) return sayStopped(where());
     if (tracing_) {
@@ -600,11 +615,17 @@ void Session::runSteps(std::size_t start, std::size_t programEnd) {
     }
     interpreter_.executeStatement();
   }
+  endRun();
+}
+
+// At a terminal, the prompt after a run starts a line of its own, even after "print x;".
+void Session::endRun() {
+  if (settings_.onTerminal) breakOutputLine();
 }
 
 void Session::list(std::string_view argument) {
   const auto range = parseRange(argument);
-  if (!range) return complain("list: type 'list', 'list N' or 'list N-M'\n");
+  if (!range) return complain("list: type 'list', 'list N' or 'list N-M' (N not above M)\n");
   if (lines_.empty()) return say("the program is empty\n");
   // While a run is stopped, an arrow marks the line it stands on.
   const std::optional<int> at = stoppedAt();
@@ -622,7 +643,8 @@ void Session::list(std::string_view argument) {
 // delete N, delete N-M: the classic way to take out lines.
 void Session::deleteLines(std::string_view argument) {
   const auto range = parseRange(argument);
-  if (argument.empty() || !range) return complain("delete: type 'delete N' or 'delete N-M'\n");
+  if (argument.empty() || !range)
+    return complain("delete: type 'delete N' or 'delete N-M' (N not above M)\n");
   const auto first = lines_.lower_bound(range->first);
   const auto last = lines_.upper_bound(range->second);
   const auto count = static_cast<std::size_t>(std::distance(first, last));
@@ -653,6 +675,10 @@ void Session::edit(std::string_view argument) {
 // the home folder. Nothing, after saying why, for a name of another form.
 std::optional<std::string> Session::fileName(std::string_view command, std::string_view argument) {
   std::string name(argument);
+  if (argument == "\"\"") {
+    complain(std::string(command) + ": the file name in double quotes is empty\n");
+    return {};
+  }
   if (argument.front() == '"') {
     if (argument.size() < 3 || argument.back() != '"' ||
         argument.substr(1, argument.size() - 2).find('"') != std::string_view::npos) {
@@ -666,7 +692,7 @@ std::optional<std::string> Session::fileName(std::string_view command, std::stri
     return {};
   }
   const char* const home = std::getenv("HOME");
-  if (name.rfind("~/", 0) == 0 && home != nullptr && *home != '\0')
+  if ((name == "~" || name.rfind("~/", 0) == 0) && home != nullptr && *home != '\0')
     name = std::string(home) + name.substr(1);
   return name;
 }
@@ -699,8 +725,9 @@ void Session::loadFile(const std::string& path) {
     const std::size_t feed = std::min(text.find('\n', at), text.size());
     const std::string_view line(text.data() + at, feed - at);
     at = feed + 1;
-    const std::string_view content = trimmed(line);
-    if (content.empty()) continue;
+    // Blanks at the end stay: a literal that runs on over the line's end prints them.
+    std::string_view content = line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
+    if (trimmed(content).empty()) continue;
     if (stopRequested()) return complain("load: " + path + ": stopped; nothing was loaded\n");
     const std::string where = "load: " + path + ":" + std::to_string(fileLine + 1) + ": ";
     if (!isDigit(content.front()))
@@ -720,6 +747,23 @@ void Session::loadFile(const std::string& path) {
                       "what the program does; nothing was loaded\n");
     fileLineOf[number] = fileLine + 1;
     loaded.emplace_hint(loaded.end(), number, numbered->rest);
+  }
+  std::string kept;
+  for (const auto& [number, rest] : loaded)
+    kept += std::to_string(number) + rest + "\n";
+  // The session keeps the numbered lines, not the file's blanks and empty lines between them;
+  // that changes what the run does only inside a literal that runs on over a line's end.
+  std::optional<int> literal;
+  if (kept != text) {
+    literal = lineOfLiteralAcrossLines(text);
+    if (const auto keptLine = lineOfLiteralAcrossLines(kept); !literal && keptLine)
+      literal = fileLineOf[std::next(loaded.begin(), *keptLine - 1)->first];
+  }
+  if (literal) {
+    return complain("load: " + path + ":" + std::to_string(*literal) +
+                    ": the literal that opens here runs on over the line's end, and the " +
+                    "session would not keep the blanks or empty lines the file has inside it; " +
+                    "nothing was loaded (linebasic-run runs the file as it is)\n");
   }
   lines_ = std::move(loaded);
   std::erase_if(breakpoints_, [this](int number) { return lines_.count(number) == 0; });
@@ -754,8 +798,9 @@ void Session::save(std::string_view argument) {
   }
   if (const auto failure = saveProgramFile(target, programText())) {
     return complain("save: " + *path + ": " + failure->reason + kept +
-                    (failure->fileIntact ? ", and the file is as it was\n"
-                                         : ", and the file could not be put back as it was\n"));
+                    (!target.exists        ? ", and nothing was written\n"
+                     : failure->fileIntact ? ", and the file is as it was\n"
+                                           : ", and the file could not be put back as it was\n"));
   }
   changed_ = false;
   fileName_ = *path;

@@ -95,6 +95,7 @@ class Session {
   void startRun(std::optional<int> from);
   void goOn(bool stepping);
   void endStoppedRun();
+  void endRun();
   [[nodiscard]] std::optional<int> stoppedAt() const;
   [[nodiscard]] std::string shownLine(int number) const;
   [[nodiscard]] int textLine(int number) const;
