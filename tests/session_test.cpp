@@ -141,6 +141,12 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "> unbreak\nthere were no breakpoints\n> new\nthe program has changes that are not "
        "saved: type 'new' again to go on without saving them, or 'save FILE'\n> new\n> vars\n"
        "every variable is 0\n"},
+      // An immediate line's run stops at breakpoints too; a run stopped before waits beside it.
+      {"10 x = x + 1\n20 print x\n30 end\n100 y = 5\n110 return\nbreak 110\nrun\nbreak 20\n"
+       "goto 10\ngosub 100\nvars\ncont\ncont",
+       "> 10 x = x + 1\n> 20 print x\n> 30 end\n> 100 y = 5\n> 110 return\n> break 110\n> run\n1\n"
+       "> break 20\n> goto 10\nbreak at [20] print x\n> gosub 100\nbreak at [110] return\n"
+       "> vars\nx = 2  y = 5\n> cont\nback to the run stopped at line 20\n> cont\n2\n"},
       // A run stopped by the bound goes on with cont, for as many statements again.
       {"10 goto 10\nrun\ncont",
        "> 10 goto 10\n> run\nstopped after 10000 statements at line 10 (--max-steps)\n> cont\n"

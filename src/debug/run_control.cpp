@@ -99,11 +99,14 @@ StopReason RunControl::goOn(std::uint64_t bound, bool stepping) {
   variablesAtResume_ = interpreter_.variables;
   if (stepping || !breakpointSpans_.empty() || trace_) return runUntilStop<true>(bound, stepping);
   const StopReason reason = runUntilStop<false>(bound, stepping);
-  // The unwatched loop kept no track of lines: watch from here on.
+  takePosition();  // the unwatched loop kept no track of lines: watch from here on
+  return reason;
+}
+
+void RunControl::takePosition() {
   lastOrdinal_ = interpreter_.lineOrdinal;
   lastStart_ = interpreter_.tokenStart;
   lineAhead_ = interpreter_.token == TokenKind::Newline;
-  return reason;
 }
 
 // Between two statements, a watching loop notes a line-feed passed or a jump taken since the

@@ -83,6 +83,10 @@ class RunControl {
   // [N] trace of the lines a run reaches. Empty: no trace, and no cost.
   void setLineTrace(std::function<void(std::int32_t)> trace) { trace_ = std::move(trace); }
 
+  // Takes the interpreter's position, where its host has set it, as the one the run stands on,
+  // reached already: a host that moves the run between stops calls it before going on.
+  void takePosition();
+
   // Runs until a breakpoint, the end, `bound` more statements or the stop request.
   StopReason resume(std::uint64_t bound = kNoBound);
   // Runs one line: until the run reaches a line again (or any of resume's stops).

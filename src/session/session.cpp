@@ -13,7 +13,6 @@
 
 #include "check/check.h"
 #include "check/checker.h"
-#include "check/lines.h"
 #include "scanner/scanner.h"
 #include "session/program_file.h"
 
@@ -405,19 +404,37 @@ void Session::runImmediate(std::string_view line) {
 }
 
 // A line runs after the program's text, so that its jumps reach the program's lines; once in
-// the program, the run ends where the program's text ends. A literal the program leaves open
-// is closed first, as the end of its text would close it.
+// the program, the run ends where the program's text ends (where it reaches the line again).
+// A literal the program leaves open is closed first, as the end of its text would close it.
+// The run stops at breakpoints, and can go on, as any run. A run stopped before waits beside
+// the line, sharing its variables, and stands where it stood once the line's run is done.
 void Session::runAfterProgram(std::string_view line) {
   std::string text = programText();
   if (endsInsideLiteral(text)) text += "\"\n";
   const std::size_t start = text.size();
+  const auto ownLine = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
   text += line;
-  immediateText_ = std::move(text);
-  // Beside a stopped run, the line shares its variables only: the run goes on where it stood.
-  const std::optional<RunPoint> stoppedRun =
-      stopped_ ? std::optional(saveRunPoint(interpreter_)) : std::nullopt;
-  runSteps(start, start);
-  if (stoppedRun) restoreRunPoint(interpreter_, *stoppedRun);
+  if (stopped_) waiting_.push_back({saveRunPoint(interpreter_), std::move(runText_)});
+  setRun(std::move(text), ownLine);
+  while (!interpreter_.isDone() && interpreter_.tokenStart < runText_->c_str() + start)
+    interpreter_.advance();
+  control_.takePosition();
+  goOn(false, false);
+}
+
+// The run that waited beside the one that ended stands again where it stood.
+void Session::resumeWaitingRun(bool announce) {
+  runText_ = std::move(waiting_.back().text);
+  control_.start(runText_->c_str());
+  placeBreakpoints({});
+  restoreRunPoint(interpreter_, waiting_.back().point);
+  waiting_.pop_back();
+  control_.takePosition();
+  stopped_ = true;
+  if (const std::optional<int> line = stoppedAt(); announce && line) {
+    breakOutputLine();
+    say("back to the run stopped at line " + std::to_string(*line) + "\n");
+  }
 }
 
 // run [N]: from the first line, or from line N as `goto N` would, with every variable 0.
@@ -439,28 +456,45 @@ void Session::run(std::string_view argument) {
 // variable 0 and the breakpoints on their lines.
 void Session::startRun(std::optional<int> from) {
   interpreter_.variables.fill(0);
-  runText_ = programText();
+  waiting_.clear();
+  setRun(programText(), {});
+  if (from) interpreter_.jumpToLine(*from);
+}
+
+// Sets `text`, the program's lines and maybe more, as the run's, at its top; the run stops at
+// the breakpoints' lines and at text line `leftAt`, where it leaves the program.
+void Session::setRun(std::string text, std::optional<int> leftAt) {
+  runText_ = std::make_unique<const std::string>(std::move(text));
   runNumbers_.clear();
   for (const auto& entry : lines_)
     runNumbers_.push_back(entry.first);
-  control_.start(runText_.c_str());
+  control_.start(runText_->c_str());
+  placeBreakpoints(leftAt);
+  stopped_ = true;
+}
+
+void Session::placeBreakpoints(std::optional<int> leftAt) {
   control_.clearBreakpoints();
   for (const int number : breakpoints_)
     control_.setBreakpoint(textLine(number));
-  if (from) interpreter_.jumpToLine(*from);
-  stopped_ = true;
+  if (leftAt) control_.setBreakpoint(*leftAt);
 }
 
 // The run goes on until it ends, reaches a breakpoint, has run maxSteps statements or is
 // interrupted; stepping, until it reaches its next line. A step shows the line before it
 // runs, and after it the variables it changed.
-void Session::goOn(bool stepping) {
+void Session::goOn(bool stepping, bool announceReturn) {
   const std::uint64_t before = control_.statements();
   const std::uint64_t bound = settings_.maxSteps.value_or(RunControl::kNoBound);
   if (const std::optional<int> line = stoppedAt(); stepping && line) say(shownLine(*line) + "\n");
-  const StopReason reason = stepping ? control_.step(bound) : control_.resume(bound);
+  StopReason reason = stepping ? control_.step(bound) : control_.resume(bound);
   stopped_ = reason != StopReason::Ended;
   const std::optional<int> line = stoppedAt();
+  if (stopped_ && !line) {
+    stopped_ = false;  // at a line after the program's: the run has left the program
+    reason = StopReason::Ended;
+  }
+  if (!stopped_ && !waiting_.empty()) resumeWaitingRun(announceReturn);
   const std::string where = line ? " at line " + std::to_string(*line) : "";
   if (reason == StopReason::StepBound) {
     breakOutputLine();
@@ -486,6 +520,7 @@ void Session::goOn(bool stepping) {
 
 // Editing the program ends a stopped run: it could not go on in a text that changed.
 void Session::endStoppedRun() {
+  waiting_.clear();
   if (!stopped_) return;
   const std::optional<int> line = stoppedAt();
   stopped_ = false;
@@ -583,39 +618,6 @@ void Session::trace(std::string_view argument) {
   if (!tracing_) return control_.setLineTrace({});
   control_.setLineTrace(
       [this](std::int32_t number) { writeOutput(this, "[" + std::to_string(number) + "]"); });
-}
-
-// Runs immediateText_ from the token at `start`, until it ends, is interrupted or has run
-// maxSteps; or, once it has been in the program (the text before `programEnd`), until it
-// leaves it.
-void Session::runSteps(std::size_t start, std::size_t programEnd) {
-  interpreter_.load(immediateText_.c_str());
-  while (!interpreter_.isDone() && interpreter_.tokenStart < immediateText_.c_str() + start)
-    interpreter_.advance();
-  const char* const endOfProgram = immediateText_.c_str() + programEnd;
-  const auto where = [this] {
-    const std::optional<std::int32_t> line = lineNumberOfLine(interpreter_);
-    return line ? " at line " + std::to_string(*line) : std::string();
-  };
-  bool inProgram = false;
-  for (unsigned long long steps = 0; !interpreter_.isDone(); ++steps) {
-    if (interpreter_.tokenStart < endOfProgram) {
-      inProgram = true;
-    } else if (inProgram) {
-      return endRun();
-    }
-    if (settings_.maxSteps && steps == *settings_.maxSteps) {
-      return complain("stopped after " + countOf(steps, "statement") + where() +
-                      " (--max-steps)\n");
-    }
-    if (stopRequested()) return sayStopped(where());
-    if (tracing_) {
-      if (const std::optional<std::int32_t> number = lineNumberAt(interpreter_))
-        writeOutput(this, "[" + std::to_string(*number) + "]");
-    }
-    interpreter_.executeStatement();
-  }
-  endRun();
 }
 
 // At a terminal, the prompt after a run starts a line of its own, even after "print x;".

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
@@ -91,9 +92,11 @@ class Session {
   void storeLine(std::string_view line);
   void runImmediate(std::string_view line);
   void runAfterProgram(std::string_view line);
-  void runSteps(std::size_t start, std::size_t programEnd);
   void startRun(std::optional<int> from);
-  void goOn(bool stepping);
+  void setRun(std::string text, std::optional<int> leftAt);
+  void placeBreakpoints(std::optional<int> leftAt);
+  void resumeWaitingRun(bool announce);
+  void goOn(bool stepping, bool announceReturn = true);
   void endStoppedRun();
   void endRun();
   [[nodiscard]] std::optional<int> stoppedAt() const;
@@ -118,8 +121,13 @@ class Session {
   SessionSettings settings_;
   Interpreter interpreter_;  // its variables live as long as the session
   RunControl control_{interpreter_};
-  std::string runText_;          // the text of the last run: kept alive with it
-  std::string immediateText_;    // an immediate line's text: the stopped run's stays as it is
+  std::unique_ptr<const std::string> runText_;  // the text of the last run, where it stays
+  // Runs stopped when an immediate line started one, the last stopped last.
+  struct WaitingRun {
+    RunPoint point;
+    std::unique_ptr<const std::string> text;
+  };
+  std::vector<WaitingRun> waiting_;
   std::vector<int> runNumbers_;  // the line numbers of runText_'s lines, in order
   bool stopped_ = false;         // the last run stopped and can go on
   std::set<int> breakpoints_;    // by line number
