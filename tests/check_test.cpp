@@ -211,6 +211,13 @@ TEST(CheckTest, SaysWhatTheRunDoes) {
        "IF needs 'then' after its condition: the run steps over the line-feed in its place; "
        "the line reads on into line 20: when the condition is false, the run skips it up to "
        "its ELSE"},
+      {"DIM a(3)",
+       "'DIM' starts no statement: the run skips it; variables and keywords are lower case; "
+       "there are no arrays"},
+      {"\xEF\xBB\xBF"
+       "10 end",
+       "'\\xef\\xbb\\xbf10' starts no statement: the run skips it, since it begins with a UTF-8 "
+       "byte-order mark, which the run reads as part of a word: save the file without it"},
       {"x = RETURN",
        "'RETURN' is no keyword, since keywords are lower case: the run skips this "
        "word (an expression reads it as 0); write 'return'"},

@@ -67,7 +67,8 @@ std::string describeByte(char c) {
   }
 }
 
-// A hint for words that other BASICs know, and for names followed by '(' or '$'.
+}  // namespace
+
 std::string_view wordHint(std::string_view word, char next) {
   static constexpr std::pair<std::string_view, std::string_view> kHints[] = {
       {"rem", "; there are no comments, and the run reads the words after it as statements"},
@@ -92,8 +93,6 @@ std::string_view wordHint(std::string_view word, char next) {
   if (next == '$') return "; there are no string variables or functions";
   return "";
 }
-
-}  // namespace
 
 std::string quote(const char* start, const char* end) {
   static constexpr char kHex[] = "0123456789abcdef";

@@ -51,6 +51,11 @@ inline constexpr std::string_view kLineOrder = "line-order";
 // A token's bytes as a message shows them: quoted, cut short, other than printable ASCII escaped.
 std::string quote(const char* start, const char* end);
 
+// What to say about a lower-case word that other BASICs know ("; there are no arrays"), or
+// about a name followed by '(' or '$' (`next` is the byte after the word); empty for any other
+// word.
+std::string_view wordHint(std::string_view word, char next);
+
 // True when the String token from `start` to `end` ends with its closing quote; without one it
 // runs to the end of the text.
 constexpr bool isClosedLiteral(const char* start, const char* end) {
