@@ -7,8 +7,8 @@ import { breakpointLines, createEditor, markRunLine, moveCursorTo, replaceText, 
          textOf } from './editor.js';
 import { lineName } from './language.js';
 import { OutputPane } from './output.js';
-import { Programs, asRunReads, download, exampleNames, exampleText, forgetLink, linkTo,
-         readableName } from './programs.js';
+import { Programs, asRunReads, download, exampleNames, exampleText, forgetLink, linkTo, programNames,
+         readableName, storageErrorMessage } from './programs.js';
 import { Run } from './runner.js';
 import { showVariables } from './variables.js';
 
@@ -32,7 +32,7 @@ const checker = engineModule.then((module) => startEngine(module));
 const page = {
   editor: null,
   output: new OutputPane($('output'), $('dropped')),
-  programs: new Programs((error) => say(`The program could not be kept in this browser's storage: ${error.message}`)),
+  programs: new Programs((error) => say(storageErrorMessage(error)), () => showSource()),
   run: null,            // the run going on or last made
   editedDuringRun: false,
   runWarnings: [],      // the checker's warnings on the text the run runs
@@ -44,7 +44,7 @@ const page = {
 
 function programChanged(typed) {
   const text = textOf(page.editor);
-  if (typed) page.programs.typed(text);
+  const kept = typed ? page.programs.typed(text) : '';
   forgetLink();
   $('share-link').hidden = true;
   if (page.run?.paused) {
@@ -54,6 +54,9 @@ function programChanged(typed) {
     page.editedDuringRun = true;
     say('Running the program as it was when Run was pressed, without breakpoints; ' +
         'your changes count from the next run.');
+  } else if (kept !== '') {
+    say(kept === 'earlier' ? 'You are editing a new program of yours: your earlier program is kept under Programs.'
+      : 'You are editing a copy: the program as it was is kept under Programs.');
   } else if (!page.run?.running && status.dataset.about === 'link') {
     say('');
   }
@@ -63,35 +66,49 @@ function programChanged(typed) {
 }
 
 // Puts a program in the editor as one undoable change; the old output and link go.
-function showProgram(text, source, label = '', breakpoints = []) {
+function showProgram(text, source, { label = '', breakpoints = [], id = null } = {}) {
   stopRun(false);
   page.output.clear();
   markRunLine(page.editor, null);
-  page.programs.shown(text, source, label, breakpoints);
+  keepTyped();
+  page.programs.shown(text, source, { label, breakpoints, id });
   replaceText(page.editor, text, breakpoints);
   showSource();
   say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} loaded: Run runs it.`);
 }
 
-// The Examples menu names what the editor holds.
+// The Programs menu lists the user's programs and names what the editor holds.
 function showSource() {
-  const { source, label } = page.programs;
+  const { source, label, entries, ownId } = page.programs;
+  const own = $('own-programs');
+  const names = programNames(entries).map((name, i) => [`own:${entries[i].id}`, name]);
+  if (own.dataset.shown !== JSON.stringify(names)) {  // unchanged on most keystrokes
+    own.dataset.shown = JSON.stringify(names);
+    own.replaceChildren(...names.map(([value, name]) => new Option(name, value)));
+  }
+  own.hidden = entries.length === 0;
   const loaded = $('examples').querySelector('[value="loaded"]');
   loaded.hidden = source !== 'link' && source !== 'file';
   loaded.textContent = label;
-  $('examples').value = source === 'link' || source === 'file' ? 'loaded' : source;
-  $('restore').hidden = !page.programs.canRestore(textOf(page.editor));
+  $('examples').value = source === 'own' ? `own:${ownId}` : source === 'link' || source === 'file' ? 'loaded' : source;
+  $('restore').hidden = !page.programs.canRestore();
 }
 
-function showOwnProgram() {
-  showProgram(page.programs.own ?? '', 'own', '', page.programs.ownBreakpoints);
+function showOwnProgram(entry = page.programs.restorable()) {
+  showProgram(entry?.text ?? '', 'own', { breakpoints: entry?.breakpoints, id: entry?.id ?? null });
+}
+
+// Keeps what was typed, and says so when another tab had changed the same program.
+function keepTyped() {
+  if (page.programs.saveTyped()) say('Another tab changed this program too: both versions are kept under Programs.');
+  if (page.editor !== null) showSource();
 }
 
 // The breakpoints changed: by a click or F9 (`toggled` is then its line), or as lines moved.
 function breakpointsChanged(lines, toggled) {
   page.programs.setBreakpoints(lines);
   if (toggled !== null) {
-    page.programs.saveTyped();
+    keepTyped();
     const name = lineName(page.editor.state.doc, toggled);
     say(lines.includes(toggled) ? `Breakpoint set on ${name}: a run stops there, before the line runs.`
       : `Breakpoint cleared on ${name}.`);
@@ -102,8 +119,8 @@ function breakpointsChanged(lines, toggled) {
 async function chooseExample() {
   const name = $('examples').value;
   try {
-    if (name === 'own') showOwnProgram();
-    else if (name === 'demo') showProgram((await checker).demoProgram(), 'demo', 'Demo');
+    if (name.startsWith('own:')) showOwnProgram(page.programs.entries.find((entry) => `own:${entry.id}` === name));
+    else if (name === 'demo') showProgram((await checker).demoProgram(), 'demo', { label: 'Demo' });
     else if (name !== 'loaded') showProgram(await exampleText(name), name);
   } catch (error) {
     say(`The example could not be loaded: ${error.message}`);
@@ -116,7 +133,7 @@ async function openFile() {
   if (file === undefined) return;
   $('open-file').value = '';
   try {
-    showProgram(asRunReads(await file.text()), 'file', file.name);
+    showProgram(asRunReads(await file.text()), 'file', { label: file.name });
     page.fileName = file.name;
   } catch (error) {
     say(`${file.name} could not be read: ${error.message}`);
@@ -138,7 +155,7 @@ function shareProgram() {
 // ---- Checking as the user types.
 
 async function checkProgram() {
-  page.programs.saveTyped();
+  keepTyped();
   const warnings = (await checker).check(textOf(page.editor));
   showWarnings(page.editor, warnings);
   listWarnings(warnings);
@@ -350,7 +367,7 @@ function wire() {
     }
   }, true);
   $('examples').addEventListener('change', chooseExample);
-  $('restore').addEventListener('click', showOwnProgram);
+  $('restore').addEventListener('click', () => showOwnProgram());
   $('open').addEventListener('click', () => $('open-file').click());
   $('open-file').addEventListener('change', openFile);
   $('download').addEventListener('click', () => download(textOf(page.editor), page.fileName));
@@ -359,7 +376,7 @@ function wire() {
     .then(() => say('The output is copied.'), (error) => say(`The output could not be copied: ${error.message}`)));
   $('clear-output').addEventListener('click', () => page.output.clear());
   $('help-button').addEventListener('click', () => $('help').showModal());
-  window.addEventListener('pagehide', () => page.programs.saveTyped());
+  window.addEventListener('pagehide', keepTyped);
 }
 
 async function start() {
@@ -368,7 +385,7 @@ async function start() {
   for (const name of names) $('examples').add(new Option(readableName(name), name));
   const demo = (await checker).demoProgram();
   const first = page.programs.startingProgram(demo);
-  page.programs.shown(first.text, first.source, first.label, first.breakpoints);
+  page.programs.shown(first.text, first.source, first);
   page.editor = createEditor($('program'), {
     text: first.text,
     breakpoints: first.breakpoints,
@@ -378,7 +395,8 @@ async function start() {
   });
   showVariables($('variables'), new Array(26).fill(0));
   showSource();
-  say('Ready: Run (or Ctrl-Enter) runs the program; Help tells the language.');
+  const from = first.source === 'link' ? 'the program from the link is loaded. ' : '';
+  say(`Ready: ${from}Run (or Ctrl-Enter) runs the program; Help tells the language.`);
   setRunning();
   checkProgram();
 }

@@ -1,10 +1,14 @@
-// Which program the editor holds, and where programs come from: the user's own (kept in the
-// browser's storage), the examples, links and files. Nothing typed is lost: whatever replaces
-// the user's program leaves it one step away ("Back to your program"), also after a reload.
-const kOwnKey = 'linebasic.program';   // the program the user typed last
-const kOwnBreakpointsKey = 'linebasic.breakpoints';  // its breakpoints' lines, as JSON
-// What the editor held, when it was not that: { text, source, label, breakpoints }.
-const kShownKey = 'linebasic.shown';
+// Which program the editor holds, and where programs come from: the user's own, the examples,
+// links and files. Nothing typed is lost: the user's last kKeptPrograms programs are kept in the
+// browser's storage, newest first, each reachable from the Programs menu; editing an example
+// starts a new one and leaves the one before it there. Each tab remembers (in its session
+// storage, which outlives a reload) which program it shows, and changes only the programs it
+// made: editing one made by another tab, or before the browser was closed, makes a copy.
+const kProgramsKey = 'linebasic.programs';  // [{ id, tab, text, breakpoints, time }], newest first
+const kTabKey = 'linebasic.tab';            // this tab's { tabId, ownId, shown }
+const kKeptPrograms = 5;
+const kNameChars = 28;
+const kOldKeys = ['linebasic.program', 'linebasic.breakpoints', 'linebasic.shown'];
 const kLinkPrefix = '#program=';
 
 // A program's name for people: "subroutine_in_loop.bas" is "Subroutine in loop".
@@ -13,20 +17,42 @@ export function readableName(file) {
   return name.charAt(0).toUpperCase() + name.slice(1);
 }
 
+// The names of the user's programs: each one's first line that is not blank, and when it was
+// last changed (the day too, when not today); to the second, and then numbered, where two
+// would read the same.
+export function programNames(entries, now = new Date()) {
+  const names = entries.map((entry) => programName(entry, now, false));
+  const twice = (name, i) => names.indexOf(name) !== i || names.lastIndexOf(name) !== i;
+  const exact = entries.map((entry, i) => (twice(names[i], i) ? programName(entry, now, true) : names[i]));
+  return exact.map((name, i) => (exact.indexOf(name) !== i ? `${name} (${i + 1})` : name));
+}
+
+function programName({ text, time }, now, seconds) {
+  let first = '';
+  for (let from = 0; first === '' && from <= text.length;) {
+    const end = text.indexOf('\n', from) >>> 0;  // -1 becomes past the end
+    first = text.slice(from, Math.min(end, from + 200)).trim();
+    from = end + 1;
+  }
+  if (first === '') first = '(empty)';
+  else if (first.length > kNameChars) first = `${first.slice(0, kNameChars - 1)}…`;
+  const when = new Date(time);
+  const day = when.toDateString() === now.toDateString() ? ''
+    : `${when.toLocaleDateString('en-GB', { day: 'numeric', month: 'short' })} `;
+  const clock = when.toLocaleTimeString('en-GB', seconds ? { hour: '2-digit', minute: '2-digit', second: '2-digit' }
+    : { hour: '2-digit', minute: '2-digit' });
+  return `${first}, ${day}${clock}`;
+}
+
 // The text as a run reads a file: CR-LF line ends turned into LF.
 export const asRunReads = (text) => text.replace(/\r\n/g, '\n');
 
-function load(key) {
+function load(storage, key) {
   try {
-    return localStorage.getItem(key);
+    return storage().getItem(key);
   } catch {
     return null;  // storage may be switched off; the page works without it
   }
-}
-
-// Breakpoints as stored: lines counted from 1; anything else read is dropped.
-function breakpointsIn(value) {
-  return Array.isArray(value) ? value.filter((line) => Number.isInteger(line) && line >= 1) : [];
 }
 
 function parsed(text) {
@@ -37,81 +63,181 @@ function parsed(text) {
   }
 }
 
+// Breakpoints as stored: lines counted from 1; anything else read is dropped.
+function breakpointsIn(value) {
+  return Array.isArray(value) ? value.filter((line) => Number.isInteger(line) && line >= 1) : [];
+}
+
+const entriesIn = (value) => (Array.isArray(value) ? value : [])
+  .filter((entry) => typeof entry?.text === 'string' && typeof entry.id === 'string')
+  .map(({ id, tab, text, breakpoints, time }) => ({ id, tab: String(tab), text, time: Number(time) || 0,
+                                                    breakpoints: breakpointsIn(breakpoints) }));
+
+const newId = () => `${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
+const local = () => localStorage;
+const session = () => sessionStorage;
+
+export function storageErrorMessage(error) {
+  return error?.name === 'QuotaExceededError'
+    ? "The program is too large to keep in this browser's storage; download it to keep it."
+    : `This browser does not let the page keep the program (${error?.message}); download it to keep it.`;
+}
+
 export class Programs {
-  constructor(onStorageError) {
+  // `onStorageError(error)` hears of a failed write; `onOtherTab()` of programs another tab kept.
+  constructor(onStorageError, onOtherTab) {
     this.onStorageError = onStorageError;
-    this.own = load(kOwnKey);   // null until the user types
-    this.ownBreakpoints = breakpointsIn(parsed(load(kOwnBreakpointsKey)));
-    this.breakpoints = [];      // of the program shown
-    this.source = 'own';        // 'own', 'demo', an example's file name, 'link' or 'file'
-    this.label = '';            // for a link or a file: what the Examples menu says
-    this.unsaved = false;       // typed since the last saveTyped
+    this.entries = this.read() ?? [];  // the user's programs, newest first
+    this.tab = parsed(load(session, kTabKey));  // as this tab was before a reload
+    this.tabId = typeof this.tab?.tabId === 'string' ? this.tab.tabId : newId();
+    this.ownId = null;       // the user's program this tab shows, or showed last
+    this.savedText = null;   // its text as this tab last read or kept it
+    this.source = 'own';     // 'own', 'demo', an example's file name, 'link' or 'file'
+    this.label = '';         // for a link or a file: what the menu says
+    this.breakpoints = [];   // of the program shown
+    this.shownText = '';
+    this.unsaved = false;    // typed since the last saveTyped
+    this.takeOldProgram();
+    window.addEventListener('storage', (event) => {
+      if (event.key !== kProgramsKey) return;
+      this.merge(this.read() ?? []);
+      onOtherTab();
+    });
   }
 
-  // What the editor starts with: a linked program, else what it held, else the user's, else
-  // the demo. Returns { text, source, label, breakpoints }.
+  // The program kept by the page before it kept several becomes the first of them.
+  takeOldProgram() {
+    const text = load(local, kOldKeys[0]);
+    if (text === null) return;
+    if (!this.entries.some((entry) => entry.text === text)) {
+      const breakpoints = breakpointsIn(parsed(load(local, kOldKeys[1])));
+      this.entries.unshift({ id: newId(), tab: this.tabId, text, breakpoints, time: Date.now() });
+      if (!this.write(kProgramsKey, JSON.stringify(this.entries))) return;
+    }
+    for (const key of kOldKeys) this.write(key, null);
+  }
+
+  read() {
+    const stored = load(local, kProgramsKey);
+    return stored === null ? null : entriesIn(parsed(stored));
+  }
+
+  // Takes `stored` as the programs, with this tab's own as this tab has it when it is not kept yet.
+  merge(stored) {
+    const mine = this.ownEntry();
+    if (this.unsaved && mine !== undefined) stored = [mine, ...stored.filter((entry) => entry.id !== mine.id)];
+    this.entries = stored;
+  }
+
+  ownEntry() {
+    return this.entries.find((entry) => entry.id === this.ownId);
+  }
+
+  // What the editor starts with: a linked program, else what this tab showed before a reload,
+  // else the user's newest program, else the demo. Returns { text, source, label, breakpoints, id }.
   startingProgram(demo) {
+    const tab = this.tab;
+    this.ownId = typeof tab?.ownId === 'string' ? tab.ownId : null;
     const linked = programFromLink();
     if (linked !== null) return { text: linked, source: 'link', label: 'Linked program', breakpoints: [] };
-    const shown = parsed(load(kShownKey));
-    if (typeof shown?.text === 'string') {
-      return { label: '', ...shown, breakpoints: breakpointsIn(shown.breakpoints) };
+    if (typeof tab?.shown?.text === 'string') {
+      const { text, source, label } = tab.shown;
+      return { text, source: String(source), label: String(label ?? ''), breakpoints: breakpointsIn(tab.shown.breakpoints) };
     }
-    if (this.own !== null) return { text: this.own, source: 'own', label: '', breakpoints: this.ownBreakpoints };
+    const own = this.ownEntry() ?? this.entries[0];
+    if (own !== undefined) return { ...own, source: 'own', label: '' };
     return { text: demo, source: 'demo', label: '', breakpoints: [] };
   }
 
-  // The user typed: the text is now their program. It is kept by saveTyped.
+  // The user typed `text`. Typed into a program that is not theirs, or that another tab made,
+  // it becomes a new program of theirs, and the one it was made from stays as it was. Returns
+  // what happened: '' (the program shown changed), 'earlier' (a new one; the user's earlier
+  // program is kept) or 'copy' (a copy; the program as it was is kept).
   typed(text) {
-    this.own = text;
-    this.source = 'own';
     this.unsaved = true;
+    const shown = this.source === 'own' ? this.ownEntry() : undefined;
+    if (shown?.tab === this.tabId) {
+      Object.assign(shown, { text, time: Date.now() });
+      return '';
+    }
+    const replaced = this.source !== 'own';
+    this.source = 'own';
+    const same = replaced && this.entries.find((entry) => entry.text === text);  // an undone load
+    if (same) {
+      this.ownId = same.id;
+      this.savedText = same.text;
+      return '';
+    }
+    this.ownId = newId();
+    this.savedText = null;
+    const entry = { id: this.ownId, tab: this.tabId, text, breakpoints: this.breakpoints, time: Date.now() };
+    this.entries = [entry, ...this.entries].slice(0, kKeptPrograms);
+    if (shown !== undefined) return 'copy';
+    return replaced && this.entries.length > 1 ? 'earlier' : '';
   }
 
   // Keeps what was typed: the page calls it when typing pauses and when the page is hidden,
-  // since a write of a long program on every keystroke would slow typing down.
+  // since a write of a long program on every keystroke would slow typing down. Returns true
+  // when another tab had changed the same program meanwhile: this tab's text is then kept as
+  // a program of its own, beside the other.
   saveTyped() {
-    if (!this.unsaved) return;
+    const mine = this.ownEntry();
+    if (!this.unsaved || mine === undefined) return false;
     this.unsaved = false;
-    this.ownBreakpoints = this.breakpoints;
-    this.save(kOwnKey, this.own);
-    this.save(kOwnBreakpointsKey, JSON.stringify(this.ownBreakpoints));
-    this.save(kShownKey, null);
+    const stored = this.read() ?? this.entries.filter((entry) => entry !== mine);
+    const other = stored.find((entry) => entry.id === mine.id);
+    const forked = other !== undefined && this.savedText !== null && other.text !== this.savedText;
+    if (forked) mine.id = this.ownId = newId();
+    mine.breakpoints = this.breakpoints;
+    this.entries = [mine, ...stored.filter((entry) => entry.id !== mine.id)].slice(0, kKeptPrograms);
+    if (this.write(kProgramsKey, JSON.stringify(this.entries))) this.savedText = mine.text;
+    this.saveTab();
+    return forked;
   }
 
-  // The editor now holds `text`, from `source`, with breakpoints on `breakpoints`.
-  shown(text, source, label = '', breakpoints = []) {
+  // The editor now holds `text`, from `source`, with breakpoints on `breakpoints`; for one of
+  // the user's programs, `id` names it.
+  shown(text, source, { label = '', breakpoints = [], id = null } = {}) {
     this.saveTyped();
-    this.source = source;
-    this.label = label;
-    this.breakpoints = breakpoints;
-    this.shownText = text;
-    this.saveShown();
+    Object.assign(this, { source, label, breakpoints, shownText: text });
+    if (source === 'own') {
+      this.ownId = id;
+      this.savedText = this.ownEntry()?.text ?? null;
+    }
+    this.saveTab();
   }
 
   // The breakpoints of the program shown changed; the user's own are kept with its text.
   setBreakpoints(lines) {
     this.breakpoints = lines;
     if (this.source === 'own') this.unsaved = true;
-    else this.saveShown();
+    else this.saveTab();
   }
 
-  saveShown() {
+  saveTab() {
     const { shownText: text, source, label, breakpoints } = this;
-    this.save(kShownKey, source === 'own' ? null : JSON.stringify({ text, source, label, breakpoints }));
+    const shown = source === 'own' ? null : { text, source, label, breakpoints };
+    this.write(kTabKey, JSON.stringify({ tabId: this.tabId, ownId: this.ownId, shown }), session);
   }
 
   // Whether "Back to your program" has something to bring back.
-  canRestore(text) {
-    return this.own !== null && this.own !== text;
+  canRestore() {
+    return this.source !== 'own' && this.restorable() !== undefined;
   }
 
-  save(key, value) {
+  // What "Back to your program" brings back: the one this tab showed last, else the newest.
+  restorable() {
+    return this.ownEntry() ?? this.entries[0];
+  }
+
+  write(key, value, storage = local) {
     try {
-      if (value === null) localStorage.removeItem(key);
-      else localStorage.setItem(key, value);
+      if (value === null) storage().removeItem(key);
+      else storage().setItem(key, value);
+      return true;
     } catch (error) {
       this.onStorageError(error);
+      return false;
     }
   }
 }
