@@ -55,8 +55,9 @@ function programChanged(typed) {
     say('Running the program as it was when Run was pressed, without breakpoints; ' +
         'your changes count from the next run.');
   } else if (kept !== '') {
-    say(kept === 'earlier' ? 'You are editing a new program of yours: your earlier program is kept under Programs.'
-      : 'You are editing a copy: the program as it was is kept under Programs.');
+    say({ new: 'You are editing a new program of yours, kept in this browser under Programs.',
+          earlier: 'You are editing a new program of yours: your earlier program is kept under Programs.',
+          copy: 'You are editing a copy: the program as it was is kept under Programs.' }[kept]);
   } else if (!page.run?.running && status.dataset.about === 'link') {
     say('');
   }

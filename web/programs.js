@@ -151,8 +151,8 @@ export class Programs {
 
   // The user typed `text`. Typed into a program that is not theirs, or that another tab made,
   // it becomes a new program of theirs, and the one it was made from stays as it was. Returns
-  // what happened: '' (the program shown changed), 'earlier' (a new one; the user's earlier
-  // program is kept) or 'copy' (a copy; the program as it was is kept).
+  // what happened: '' (the program shown changed), 'new' (a new program), 'earlier' (a new one,
+  // and the user's earlier program is kept) or 'copy' (a copy; the program as it was is kept).
   typed(text) {
     this.unsaved = true;
     const shown = this.source === 'own' ? this.ownEntry() : undefined;
@@ -173,7 +173,7 @@ export class Programs {
     const entry = { id: this.ownId, tab: this.tabId, text, breakpoints: this.breakpoints, time: Date.now() };
     this.entries = [entry, ...this.entries].slice(0, kKeptPrograms);
     if (shown !== undefined) return 'copy';
-    return replaced && this.entries.length > 1 ? 'earlier' : '';
+    return replaced && this.entries.length > 1 ? 'earlier' : 'new';
   }
 
   // Keeps what was typed: the page calls it when typing pauses and when the page is hidden,
