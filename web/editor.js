@@ -236,9 +236,11 @@ export function showWarnings(view, warnings) {
   view.dispatch(setDiagnostics(view.state, diagnostics));
 }
 
-// Marks the line that holds `position`, or no line when it is null.
+// Marks the line that holds `position`, or no line when it is null, and scrolls it into view.
 export function markRunLine(view, position) {
-  view.dispatch({ effects: setRunLine.of(position), scrollIntoView: false });
+  const effects = [setRunLine.of(position)];
+  if (position !== null) effects.push(EditorView.scrollIntoView(position, { y: 'nearest', yMargin: 60 }));
+  view.dispatch({ effects });
 }
 
 // Puts the cursor at line `line` (from 1), `column` bytes in, and the focus in the editor.
