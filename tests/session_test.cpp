@@ -130,23 +130,25 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "> step\n[10] for i = 1 to 3\ni = 1\n> step\n[20] x = x + i\nx = 1\n> cont\n1\n"
        "break at [40] next i\n"},
       {"10 x = 7\n20 print x\nstep\nstep\ncont\nstep\n10 x = 8\ncont\ntrace on\nrun\ntrace off\n"
-       "run\nbreak 15\nbreak x\nbreak 20\nunbreak\nunbreak\nnew\nnew\nvars",
+       "run\nbreak 15\nbreak x\nbreak 20\nrun\nunbreak\nunbreak\nrun\nvars x\nnew\nnew\nvars",
        "> 10 x = 7\n> 20 print x\n> step\n[10] x = 7\nx = 7\n> step\n[20] print x\n7\n"
        "the run has ended\n> cont\nno run is stopped: type 'run', or 'step' to run one line\n"
        "> step\n[10] x = 7\nx = 7\n> 10 x = 8\nthe run stopped at line 20 is over, since the "
-       "program "
-       "changed\n> cont\nno run is stopped: type 'run', or 'step' to run one line\n> trace on\n"
+       "program changed\n> cont\nno run is stopped: type 'run', or 'step' to run one line\n> trace "
+       "on\n"
        "> run\n[10][20]8\n> trace off\n> run\n8\n> break 15\nno line 15\n> break x\nbreak: type "
-       "'break N' to stop before line N runs\n> break 20\n> unbreak\ncleared 1 breakpoint\n"
-       "> unbreak\nthere were no breakpoints\n> new\nthe program has changes that are not "
+       "'break N' to stop before line N runs\n> break 20\n> run\nbreak at [20] print x\n"
+       "> unbreak\ncleared 1 breakpoint\n> unbreak\nthere were no breakpoints\n> run\n8\n"
+       "> vars x\n'vars' takes no argument\n> new\nthe program has changes that are not "
        "saved: type 'new' again to go on without saving them, or 'save FILE'\n> new\n> vars\n"
        "every variable is 0\n"},
       // An immediate line's run stops at breakpoints too; a run stopped before waits beside it.
       {"10 x = x + 1\n20 print x\n30 end\n100 y = 5\n110 return\nbreak 110\nrun\nbreak 20\n"
-       "goto 10\ngosub 100\nvars\ncont\ncont",
+       "goto 10\ngosub 100\nvars\ncont\ncont\n110\nbreak",
        "> 10 x = x + 1\n> 20 print x\n> 30 end\n> 100 y = 5\n> 110 return\n> break 110\n> run\n1\n"
        "> break 20\n> goto 10\nbreak at [20] print x\n> gosub 100\nbreak at [110] return\n"
-       "> vars\nx = 2  y = 5\n> cont\nback to the run stopped at line 20\n> cont\n2\n"},
+       "> vars\nx = 2  y = 5\n> cont\nback to the run stopped at line 20\n> cont\n2\n> 110\n"
+       "> break\na breakpoint at line 20\n"},
       // A run stopped by the bound goes on with cont, for as many statements again.
       {"10 goto 10\nrun\ncont",
        "> 10 goto 10\n> run\nstopped after 10000 statements at line 10 (--max-steps)\n> cont\n"
