@@ -1,11 +1,11 @@
 // The editor: CodeMirror with linebasic's colours, undo history, the checker's warnings
 // (underlined, marked in the gutter, and shown in a tooltip wherever the cursor stands in one),
 // breakpoints (a gutter of their own) and a mark on the line where a run stands or stopped.
-import { EditorState, MapMode, RangeSet, StateEffect, StateField } from '@codemirror/state';
+import { EditorState, MapMode, Prec, RangeSet, StateEffect, StateField } from '@codemirror/state';
 import { Decoration, EditorView, GutterMarker, WidgetType, gutter, highlightSpecialChars, keymap,
-         showTooltip } from '@codemirror/view';
+         showTooltip, tooltips } from '@codemirror/view';
 import { defaultKeymap, history, historyKeymap, invertedEffects } from '@codemirror/commands';
-import { forEachDiagnostic, lintGutter, lintKeymap, setDiagnostics } from '@codemirror/lint';
+import { forEachDiagnostic, lintGutter, lintKeymap, linter, setDiagnostics } from '@codemirror/lint';
 import { linebasicHighlighting, linebasicLanguage } from './language.js';
 
 const encoder = new TextEncoder();
@@ -134,7 +134,11 @@ const breakpointGutter = (lines) => [
   }),
 ];
 
-// ---- A warning's text beside the cursor: for the keyboard and for a tap on a phone.
+// ---- A warning's text beside the cursor: for the keyboard and for a tap on a phone. One
+// tooltip at a time: the mouse's hover shows none while the cursor's is open. Escape, an edit
+// and a run close it; it opens again when the cursor moves into a warning.
+
+const closeWarning = StateEffect.define();
 
 function warningTooltipAt(state) {
   const head = state.selection.main.head;
@@ -156,12 +160,40 @@ function warningTooltipAt(state) {
 }
 
 const warningAtCursor = StateField.define({
-  create: warningTooltipAt,
-  update: (tooltip, transaction) =>
-    transaction.docChanged || transaction.selection || transaction.effects.length > 0
-      ? warningTooltipAt(transaction.state) : tooltip,
-  provide: (field) => showTooltip.from(field),
+  create: () => ({ closed: true, tooltip: null }),
+  update({ closed, tooltip }, transaction) {
+    if (transaction.docChanged || transaction.effects.some((effect) => effect.is(closeWarning))) {
+      return { closed: true, tooltip: null };
+    }
+    if (transaction.selection) closed = false;
+    if (closed) return { closed, tooltip: null };
+    return transaction.selection || transaction.effects.length > 0
+      ? { closed, tooltip: warningTooltipAt(transaction.state) } : { closed, tooltip };
+  },
+  provide: (field) => showTooltip.from(field, (value) => value.tooltip),
 });
+
+const warningTooltips = [
+  warningAtCursor,
+  // Inside the editor, beside the program, never over the page's panel.
+  tooltips({ position: 'absolute', tooltipSpace: (view) => view.dom.getBoundingClientRect() }),
+  linter(null, {
+    tooltipFilter: (diagnostics, state) => (state.field(warningAtCursor).tooltip ? null : diagnostics),
+    hideOn: (transaction) => (transaction.state.field(warningAtCursor).tooltip ? true : null),
+  }),
+  Prec.high(keymap.of([{  // before Escape's simplifySelection, which would reopen it
+    key: 'Escape',
+    run(view) {
+      if (view.state.field(warningAtCursor).tooltip === null) return false;
+      closeWarningTooltip(view);
+      return true;
+    },
+  }])),
+];
+
+export function closeWarningTooltip(view) {
+  view.dispatch({ effects: closeWarning.of(null) });
+}
 
 // ---- The editor.
 
@@ -191,7 +223,7 @@ export function createEditor(parent, { text, breakpoints: lines = [], onChange, 
         breakpointGutter(lines),
         lintGutter(),
         runLine,
-        warningAtCursor,
+        warningTooltips,
         EditorView.contentAttributes.of({ 'aria-label': 'Program', 'aria-describedby': 'warning-count' }),
         EditorView.updateListener.of((update) => {
           if (update.docChanged) {

@@ -3,7 +3,7 @@
 // typed, runs in a worker so that the page never freezes, stops at breakpoints and steps a
 // line at a time, is kept in the browser's storage and can be shared.
 import { startEngine } from './engine.js';
-import { breakpointLines, createEditor, markRunLine, moveCursorTo, replaceText, showWarnings,
+import { breakpointLines, closeWarningTooltip, createEditor, markRunLine, moveCursorTo, replaceText, showWarnings,
          textOf } from './editor.js';
 import { lineName } from './language.js';
 import { OutputPane } from './output.js';
@@ -282,6 +282,7 @@ async function startRun(stepping = false) {
   stopRun(false);
   page.output.clear();
   markLine(null);
+  closeWarningTooltip(page.editor);
   page.editedDuringRun = false;
   const text = textOf(page.editor);
   page.runWarnings = (await checker).check(text);
