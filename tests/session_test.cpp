@@ -142,6 +142,13 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "> vars x\n'vars' takes no argument\n> new\nthe program has changes that are not "
        "saved: type 'new' again to go on without saving them, or 'save FILE'\n> new\n> vars\n"
        "every variable is 0\n"},
+      // A run that ends at a jump to a missing line says so; one that ends after its last line
+      // does not.
+      {"10 x = 1\n20 if x then goto 75\n30 end\nrun\n20 goto 75\n30\nrun\nstep\n10 x = 0\nrun",
+       "> 10 x = 1\n> 20 if x then goto 75\n> 30 end\n> run\nthe run ended at line 20: no line is "
+       "numbered 75\n> 20 goto 75\n> 30\n> run\nthe run ended at line 20: no line is numbered "
+       "75\n> step\n[10] x = 1\nx = 1\n> 10 x = 0\nthe run stopped at line 20 is over, since the "
+       "program changed\n> run\nthe run ended at line 20: no line is numbered 75\n"},
       // An immediate line's run stops at breakpoints too; a run stopped before waits beside it.
       {"10 x = x + 1\n20 print x\n30 end\n100 y = 5\n110 return\nbreak 110\nrun\nbreak 20\n"
        "goto 10\ngosub 100\nvars\ncont\ncont\n110\nbreak",

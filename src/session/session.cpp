@@ -487,13 +487,15 @@ void Session::goOn(bool stepping, bool announceReturn) {
   const std::uint64_t before = control_.statements();
   const std::uint64_t bound = settings_.maxSteps.value_or(RunControl::kNoBound);
   if (const std::optional<int> line = stoppedAt(); stepping && line) say(shownLine(*line) + "\n");
-  StopReason reason = stepping ? control_.step(bound) : control_.resume(bound);
+  const char* lastStatement = nullptr;
+  StopReason reason = runOn(stepping, bound, lastStatement);
   stopped_ = reason != StopReason::Ended;
   const std::optional<int> line = stoppedAt();
   if (stopped_ && !line) {
     stopped_ = false;  // at a line after the program's: the run has left the program
     reason = StopReason::Ended;
   }
+  const std::string ending = reason == StopReason::Ended ? missedJump(lastStatement) : "";
   if (!stopped_ && !waiting_.empty()) resumeWaitingRun(announceReturn);
   const std::string where = line ? " at line " + std::to_string(*line) : "";
   if (reason == StopReason::StepBound) {
@@ -503,6 +505,10 @@ void Session::goOn(bool stepping, bool announceReturn) {
                     where + " (--max-steps)\n");
   }
   if (reason == StopReason::Interrupted) return sayStopped(where);
+  if (!ending.empty() && !stepping) {
+    breakOutputLine();
+    say("the run ended" + ending + "\n");
+  }
   if (reason == StopReason::Ended && !stepping) return endRun();
   if (stepping) {
     breakOutputLine();
@@ -511,11 +517,62 @@ void Session::goOn(bool stepping, bool announceReturn) {
       changes += std::string(changes.empty() ? "" : "  ") + change.name + " = " +
                  std::to_string(change.after);
     if (!changes.empty()) say(changes + "\n");
-    if (reason == StopReason::Ended) say("the run has ended\n");
+    if (reason == StopReason::Ended) say("the run has ended" + ending + "\n");
   } else if (reason == StopReason::Breakpoint && line) {
     breakOutputLine();
     say("break at " + shownLine(*line) + "\n");
   }
+}
+
+// Runs on for at most `bound` statements, in slices, noting where each slice began: when the
+// run ends, not at END, the last slice runs again from there, its output dropped, to find
+// `last`, the statement that ended it. A plain run loop with nothing added stays as fast.
+StopReason Session::runOn(bool stepping, std::uint64_t bound, const char*& last) {
+  constexpr std::uint64_t kSlice = std::uint64_t{1} << 20;
+  const std::uint64_t start = control_.statements();
+  while (true) {
+    const RunPoint point = saveRunPoint(interpreter_);
+    const auto variables = interpreter_.variables;
+    const std::uint64_t sliceStart = control_.statements();
+    const std::uint64_t slice = std::min(kSlice, bound - (sliceStart - start));
+    const StopReason reason = stepping ? control_.step(slice) : control_.resume(slice);
+    if (reason == StopReason::StepBound && control_.statements() - start < bound) continue;
+    if (reason != StopReason::Ended || interpreter_.endReached != 0) return reason;
+    const RunPoint end = saveRunPoint(interpreter_);
+    const OutputSink output = interpreter_.output;
+    interpreter_.output = {[](void* /*context*/, std::string_view /*text*/) {}, nullptr};
+    restoreRunPoint(interpreter_, point);
+    interpreter_.variables = variables;
+    for (std::uint64_t i = sliceStart; i < control_.statements() && !interpreter_.isDone(); ++i) {
+      last = interpreter_.tokenStart;
+      interpreter_.executeStatement();
+    }
+    interpreter_.output = output;
+    restoreRunPoint(interpreter_, end);
+    return reason;
+  }
+}
+
+// When a run ended, not at END, after a statement on a line with a jump to a line that is not
+// there: " at line 20: no line is numbered 75", as the checker puts it; otherwise empty.
+std::string Session::missedJump(const char* last) const {
+  if (last == nullptr) return {};
+  const auto textLine = static_cast<std::size_t>(std::count(runText_->c_str(), last, '\n')) + 1;
+  if (textLine > runNumbers_.size()) return {};
+  // On the last line, only a GOTO or GOSUB run as a statement of its own surely jumped.
+  const std::string_view statement(last);
+  if (textLine == runNumbers_.size() && !statement.starts_with("goto") &&
+      !statement.starts_with("gosub")) {
+    return {};
+  }
+  for (const Diagnostic& diagnostic : checkProgram(programText())) {
+    if (static_cast<std::size_t>(diagnostic.line) == textLine &&
+        diagnostic.name == check::name::kMissingLine) {
+      return " at line " + std::to_string(runNumbers_[textLine - 1]) + ": " +
+             diagnostic.message.substr(0, diagnostic.message.find(':'));
+    }
+  }
+  return {};
 }
 
 // Editing the program ends a stopped run: it could not go on in a text that changed.

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -98,6 +99,8 @@ class Session {
   void resumeWaitingRun(bool announce);
   void goOn(bool stepping, bool announceReturn = true);
   void endStoppedRun();
+  [[nodiscard]] std::string missedJump(const char* last) const;
+  StopReason runOn(bool stepping, std::uint64_t bound, const char*& last);
   void endRun();
   [[nodiscard]] std::optional<int> stoppedAt() const;
   [[nodiscard]] std::string shownLine(int number) const;
