@@ -208,6 +208,7 @@ std::span<const Session::Command> Session::commands() {
 }
 
 bool Session::handleLine(std::string_view line) {
+  ++linesRead_;
   asked_ = std::exchange(asking_, {});
   outputOpen_ = false;  // the typed line's line-feed ended the line
   try {
@@ -219,6 +220,7 @@ bool Session::handleLine(std::string_view line) {
 }
 
 bool Session::endOfInput() {
+  inputEnded_ = true;
   return handleLine("bye");
 }
 
@@ -285,7 +287,12 @@ void Session::complain(const std::string& message) {
     say(message);
     return;
   }
+  // A script's errors name its line, as compilers and database shells do.
+  const std::string where = linesRead_ == 0 ? std::string()
+                            : inputEnded_   ? std::string("<stdin>: ")
+                                            : "<stdin>:" + std::to_string(linesRead_) + ": ";
   std::fflush(stdout);
+  std::fputs(where.c_str(), stderr);
   std::fwrite(message.data(), 1, message.size(), stderr);
 }
 
