@@ -151,7 +151,7 @@ test("a warning names the program's line, is underlined, and its item moves the 
   await page.click('#run');
   await waitForStatus(page, 'Stopped at the breakpoint on line 20');
   await page.click('#continue');
-  await waitForStatus(page, 'Stopped at the breakpoint on line 20, before it runs, after 7 statements');
+  await waitForStatus(page, 'Stopped at the breakpoint on line 20, before it runs, after 7 steps');
   mkdirSync(shotsDir, { recursive: true });
   await page.screenshot({ path: join(pageDir, '..', 'playground.png') });  // for the README
   for (const [size, viewport] of [['desktop', { width: 1280, height: 800 }], ['phone', { width: 390, height: 844 }]]) {
@@ -167,10 +167,10 @@ test("a warning names the program's line, is underlined, and its item moves the 
 
 // [program, status it ends with (a pattern), output, the line marked in the editor]
 const kRuns = [
-  ['50 goto 75\n', /^Done after \d+ statements in \d+ ms, printing nothing: ended at line 50: no line is numbered 75$/, '', ['50 goto 75']],
-  ['PRINT\n', /^Done after \d+ statements in \d+ ms, printing nothing$/, '', []],
-  ['10 print 1\n20 goto 75\n', /^Done after \d+ statements in \d+ ms: ended at line 20: no line is numbered 75$/, '1\n', ['20 goto 75']],
-  ['print "open\nx = 1', /^Done after \d+ statements in \d+ ms$/, 'open\nx = 1\n', []],
+  ['50 goto 75\n', /^Done after \d+ steps in \d+ ms, printing nothing: ended at line 50: no line is numbered 75$/, '', ['50 goto 75']],
+  ['PRINT\n', /^Done after \d+ steps in \d+ ms, printing nothing$/, '', []],
+  ['10 print 1\n20 goto 75\n', /^Done after \d+ steps in \d+ ms: ended at line 20: no line is numbered 75$/, '1\n', ['20 goto 75']],
+  ['print "open\nx = 1', /^Done after 1 step in \d+ ms$/, 'open\nx = 1\n', []],
 ];
 
 test('the status says how a run ended, naming program line numbers', async () => {
@@ -187,14 +187,14 @@ const kLoop = '10 for i = 1 to 3\n20 x = x + i\n30 next i\n40 print x\n';
 
 // [the button pressed, the status then, the variables that are not 0, the line marked]
 const kStops = [
-  ['#run', 'Stopped at the breakpoint on line 20, before it runs, after 2 statements: Step runs it, Continue goes on.',
+  ['#run', 'Stopped at the breakpoint on line 20, before it runs, after 2 steps: Step runs it, Continue goes on.',
    'i = 1 was 0', ['20 x = x + i']],
-  ['#continue', 'Stopped at the breakpoint on line 20, before it runs, after 7 statements: Step runs it, Continue goes on.',
+  ['#continue', 'Stopped at the breakpoint on line 20, before it runs, after 7 steps: Step runs it, Continue goes on.',
    'i = 2 was 1, x = 1 was 0', ['20 x = x + i']],
-  ['#continue', 'Stopped at the breakpoint on line 20, before it runs, after 12 statements: Step runs it, Continue goes on.',
+  ['#continue', 'Stopped at the breakpoint on line 20, before it runs, after 12 steps: Step runs it, Continue goes on.',
    'i = 3 was 2, x = 3 was 1', ['20 x = x + i']],
-  ['#step', 'Stepped: line 20 ran; stopped before line 30, after 14 statements.', 'i = 3, x = 6 was 3', ['30 next i']],
-  ['#continue', 'Done after 18 statements', 'i = 4 was 3, x = 6', []],
+  ['#step', 'Stepped: line 20 ran; stopped before line 30, after 14 steps.', 'i = 3, x = 6 was 3', ['30 next i']],
+  ['#continue', 'Done after 18 steps', 'i = 4 was 3, x = 6', []],
 ];
 
 test('a breakpoint in a loop stops there on each pass, with the loop counter shown', async () => {
@@ -223,9 +223,9 @@ test('Step starts a run and runs a line at a time; an edit ends a stopped run', 
   await setProgram(page, kLoop);
   await clickGutter(page, 1);  // a step that starts a run runs the first line all the same
   await page.click('#step');
-  await waitForStatus(page, 'Stepped: line 10 ran; stopped before line 20, after 2 statements.');
+  await waitForStatus(page, 'Stepped: line 10 ran; stopped before line 20, after 2 steps.');
   await page.keyboard.press('F10');
-  await waitForStatus(page, 'Stepped: line 20 ran; stopped before line 30, after 4 statements.');
+  await waitForStatus(page, 'Stepped: line 20 ran; stopped before line 30, after 4 steps.');
   assert.equal(await variablesOf(page), 'i = 1, x = 1 was 0');
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+End');
@@ -276,7 +276,7 @@ test('a run that prints without end: the page answers at once, Stop ends it at o
   const ms = performance.now() - started;
   console.log(`# Stop took effect after ${ms.toFixed(1)} ms`);
   assert.ok(ms < 200, `Stop took ${ms} ms`);
-  assert.match(await statusOf(page), /^Stopped at line (10|20) after [\d,]+ statements/);
+  assert.match(await statusOf(page), /^Stopped at line (10|20) after [\d,]+ steps/);
   assert.equal(await page.locator('#program .cm-runLine').count(), 0);  // the text it ran is edited
   assert.equal(await page.evaluate(() => document.activeElement.id), 'run');  // focus kept
   const lines = (await outputOf(page)).split('\n');
@@ -291,7 +291,7 @@ test('F10 pauses a run that goes on; Escape stops it', async () => {
   await waitForStatus(page, 'Running: ');
   await page.click('#program .cm-content');
   await page.keyboard.press('F10');
-  await waitForStatus(page, /^Paused before line 10, after [\d,]+ statements: Step runs it/);
+  await waitForStatus(page, /^Paused before line 10, after [\d,]+ steps: Step runs it/);
   await page.keyboard.press('Escape');
   await waitForStatus(page, 'Stopped at line 10');
   assert.equal(await page.locator('#program .cm-runLine').textContent(), '10 goto 10');
@@ -403,7 +403,7 @@ test('the page stays small; a breakpoint never reached costs no speed', async ()
     if (run < 0) continue;
     const status = await statusOf(page);
     console.log(`# ${run % 2 === 0 ? 'with' : 'without'} a breakpoint: ${status}`);
-    const [, statements, ms] = /after ([\d,]+) statements in (\d+) ms/.exec(status);
+    const [, statements, ms] = /after ([\d,]+) steps in (\d+) ms/.exec(status);
     const rate = (Number(statements.replaceAll(',', '')) / Number(ms)) * 1000;
     best[run % 2] = Math.max(best[run % 2], rate);
   }

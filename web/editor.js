@@ -72,6 +72,18 @@ function linesOf(marks, doc) {
   return lines;
 }
 
+// The marks but those of lines deleted whole: from the line's start past its line break. (A
+// mark at the start of a deletion would stay, on the line that follows.)
+function withoutDeletedLines(marks, transaction) {
+  const gone = new Set();
+  transaction.changes.iterChangedRanges((fromA, toA) => {
+    marks.between(fromA, toA, (at) => {
+      if (at >= fromA && at < toA && toA > transaction.startState.doc.lineAt(at).to) gone.add(at);
+    });
+  });
+  return gone.size === 0 ? marks : marks.update({ filter: (at) => !gone.has(at) });
+}
+
 export const breakpointLines = (state) => linesOf(state.field(breakpoints), state.doc);
 
 const breakpoints = StateField.define({
@@ -80,6 +92,7 @@ const breakpoints = StateField.define({
     const doc = transaction.state.doc;
     let lines = null;
     if (transaction.docChanged) {
+      marks = withoutDeletedLines(marks, transaction);
       marks = marks.map(transaction.changes);
       lines = linesOf(marks, doc);  // a mark may now stand inside its line, or share it
     }

@@ -35,6 +35,9 @@ const page = {
   programs: new Programs((error) => say(storageErrorMessage(error)), () => showSource()),
   run: null,            // the run going on or last made
   editedDuringRun: false,
+  pausedDuringRun: false,  // the run stopped at a breakpoint or a step on its way
+  outputRevealed: false,   // the run scrolled its output into view
+  continueFocus: false,    // the focus went from Continue to Stop while the run goes on
   runWarnings: [],      // the checker's warnings on the text the run runs
   checkTimer: 0,
   fileName: 'program.bas',
@@ -190,13 +193,14 @@ function listWarnings(warnings) {
 
 // ---- Running.
 
+// A run counts its steps: each statement is one, and so is each line's number (Help says so).
+const stepCount = (n) => `${n.toLocaleString('en')} step${n === 1 ? '' : 's'}`;
+
 function describeRun(verb, { statements, ms }) {
   const rate = ms >= kRateAfterMs
-    ? ` (${Math.round(statements / (ms / 1000)).toLocaleString('en')} statements/s)` : '';
-  return `${verb} after ${statements.toLocaleString('en')} statements in ${Math.round(ms)} ms${rate}`;
+    ? ` (${Math.round(statements / (ms / 1000)).toLocaleString('en')} steps/s)` : '';
+  return `${verb} after ${stepCount(statements)} in ${Math.round(ms)} ms${rate}`;
 }
-
-const statementCount = (n) => `${n.toLocaleString('en')} statement${n === 1 ? '' : 's'}`;
 
 // Text line `line` of the run as the editor's line, when the editor still holds the text the
 // run runs; else null.
@@ -228,23 +232,37 @@ function endOfRun(line) {
 
 function reportRun(report) {
   page.output.append(report.text, report.dropped);
+  if (report.text !== '') revealOutput();
   if (report.state === 'running') {
     showVariables($('variables'), report.variables);
-    if (!page.editedDuringRun) say(`Running: ${report.statements.toLocaleString('en')} statements so far`);
+    if (!page.editedDuringRun) say(`Running: ${stepCount(report.statements)} so far`);
     return;
   }
   page.output.flush();
-  showVariables($('variables'), report.variables, report.before);
+  // Changes are marked at the debugger's stops, and at the end of a run that stopped before.
+  const stopped = report.state === 'paused' || page.pausedDuringRun;
+  showVariables($('variables'), report.variables, stopped ? report.before : null);
   if (report.state === 'paused') {
+    page.pausedDuringRun = true;
     reportPause(report);
     return;
   }
+  revealOutput();
   const line = runTextLine(report.line);
   const ending = endOfRun(line);
   if (ending !== '') markLine(line);
   const quiet = page.output.lineCount() === 0 && page.output.dropped === 0 ? ', printing nothing' : '';
   say(describeRun('Done', report) + quiet + ending);
   setRunning();
+}
+
+// On a narrow screen the output is below the editor: a run that did not stop on the way
+// scrolls it into view once, when it prints or ends.
+function revealOutput() {
+  if (page.pausedDuringRun || page.outputRevealed) return;
+  page.outputRevealed = true;
+  const pane = document.querySelector('.output-scroll');
+  if (pane.getBoundingClientRect().top > window.innerHeight - 80) pane.scrollIntoView({ block: 'nearest' });
 }
 
 // The run stopped at a breakpoint or after a step, and waits for Step or Continue.
@@ -257,7 +275,7 @@ function reportPause(report) {
   markLine(line);
   const doc = page.editor.state.doc;
   const where = lineName(doc, line);
-  const after = ` after ${statementCount(report.statements)}`;
+  const after = ` after ${stepCount(report.statements)}`;
   const ran = runTextLine(report.ran);
   if (report.reason === 'breakpoint') {
     say(`Stopped at the breakpoint on ${where}, before it runs,${after}: Step runs it, Continue goes on.`);
@@ -273,6 +291,7 @@ function reportPause(report) {
 function endPausedRun() {
   const last = page.run.stop();
   markLine(null);
+  showVariables($('variables'), last.variables);
   const where = last.number >= 0 ? ` at line ${last.number}` : '';
   say(`The run stopped${where} has ended: the program was edited. Run or Step starts it afresh.`);
   setRunning();
@@ -284,6 +303,8 @@ async function startRun(stepping = false) {
   markLine(null);
   closeWarningTooltip(page.editor);
   page.editedDuringRun = false;
+  page.pausedDuringRun = false;
+  page.outputRevealed = false;
   const text = textOf(page.editor);
   page.runWarnings = (await checker).check(text);
   const module = await engineModule;
@@ -339,16 +360,26 @@ function cannotStart(error) {
   setRunning();
 }
 
-// The buttons follow the run: Continue and Stop while it is not over. (Continue stays on while
-// the run goes on to the next stop, so that the focus stays on it when pressed again and again.)
+// The buttons follow the run: Stop while it is not over, Continue while it is stopped. A
+// button about to be disabled hands the focus on: Continue's goes to Stop while the run goes
+// on, and back at its next stop, so that Continue can be pressed again and again.
 function setRunning() {
   const running = page.run?.running ?? false;
-  const hadFocus = [$('stop'), $('continue')].includes(document.activeElement);
+  const paused = page.run?.paused ?? false;
+  const focused = document.activeElement;
   $('run').disabled = false;
   $('step').disabled = false;
-  $('continue').disabled = !running;
+  $('continue').disabled = !paused;
   $('stop').disabled = !running;
-  if (hadFocus && !running) $('run').focus();  // a disabled button would drop the focus
+  if (focused === $('continue') && !paused) {
+    (running ? $('stop') : $('run')).focus();
+    page.continueFocus = running;
+  } else if (focused === $('stop') && page.continueFocus && paused) {
+    $('continue').focus();
+  } else if (focused === $('stop') && !running) {
+    $('run').focus();
+  }
+  if (focused !== $('continue') && focused !== $('stop')) page.continueFocus = false;
 }
 
 // ---- Start.
@@ -372,11 +403,17 @@ function wire() {
   $('restore').addEventListener('click', () => showOwnProgram());
   $('open').addEventListener('click', () => $('open-file').click());
   $('open-file').addEventListener('change', openFile);
-  $('download').addEventListener('click', () => download(textOf(page.editor), page.fileName));
+  $('download').addEventListener('click', () => {
+    download(textOf(page.editor), page.fileName);
+    say(`The program is offered for download as ${page.fileName}.`);
+  });
   $('share').addEventListener('click', shareProgram);
   $('copy-output').addEventListener('click', () => navigator.clipboard?.writeText(page.output.text())
     .then(() => say('The output is copied.'), (error) => say(`The output could not be copied: ${error.message}`)));
-  $('clear-output').addEventListener('click', () => page.output.clear());
+  $('clear-output').addEventListener('click', () => {
+    page.output.clear();
+    say('The output is cleared.');
+  });
   $('help-button').addEventListener('click', () => $('help').showModal());
   window.addEventListener('pagehide', keepTyped);
 }
