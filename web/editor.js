@@ -123,8 +123,9 @@ const breakpointWord = Decoration.widget({ widget: new BreakpointWord(), side: -
 
 const breakpointGutter = (lines) => [
   breakpoints.init((state) => marksAt(state.doc, lines)),
-  // Undoing the load of a program brings its breakpoints back with the text.
-  invertedEffects.of((transaction) => (transaction.effects.some((effect) => effect.is(setBreakpoints))
+  // Undoing the load of a program, or the deletion of lines, brings their breakpoints back.
+  invertedEffects.of((transaction) => (transaction.effects.some((effect) => effect.is(setBreakpoints)) ||
+    (transaction.docChanged && breakpointLines(transaction.state).length < breakpointLines(transaction.startState).length)
     ? [setBreakpoints.of(breakpointLines(transaction.startState))] : [])),
   gutter({
     class: 'cm-breakpoints',
