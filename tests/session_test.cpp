@@ -156,6 +156,16 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "> break 20\n> goto 10\nbreak at [20] print x\n> gosub 100\nbreak at [110] return\n"
        "> vars\nx = 2  y = 5\n> cont\nback to the run stopped at line 20\n> cont\n2\n> 110\n"
        "> break\na breakpoint at line 20\n"},
+      // Stepping to the end of an immediate line's run comes back to the run stopped before.
+      {"10 gosub 100\n20 end\n100 print 1\n110 return\nbreak 20\nrun\nbreak 100\ngosub 100\nstep\n"
+       "step\n10 print \"a\n20 b\"\nrun 20",
+       "> 10 gosub 100\n> 20 end\n> 100 print 1\n> 110 return\n> break 20\n> run\n1\nbreak at "
+       "[20] end\n> break 100\n> gosub 100\nbreak at [100] print 1\n> step\n[100] print 1\n1\n"
+       "> step\n[110] return\nthe run has ended\nback to the run stopped at line 20\n"
+       "> 10 print \"a\nthe run stopped at line 20 is over, since the program changed\n"
+       "10:10: warning: [unclosed-literal]\n> 20 b\"\n> run 20\nrun: no jump finds line 20: it is "
+       "inside a literal that runs on "
+       "from a line above (type 'check')\n"},
       // A run stopped by the bound goes on with cont, for as many statements again.
       {"10 goto 10\nrun\ncont",
        "> 10 goto 10\n> run\nstopped after 10000 statements at line 10 (--max-steps)\n> cont\n"

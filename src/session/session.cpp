@@ -342,9 +342,12 @@ void Session::storeLine(std::string_view line) {
     changed_ = true;
     return endStoppedRun();
   }
-  lines_[numbered->number] = numbered->rest;
-  changed_ = true;
-  endStoppedRun();
+  std::string& stored = lines_[numbered->number];
+  if (stored != numbered->rest || !stopped_) {
+    stored = numbered->rest;
+    changed_ = true;
+    endStoppedRun();  // the same line typed again changes nothing
+  }
   const auto position = std::distance(lines_.begin(), lines_.find(numbered->number));
   showWarnings(programText(), static_cast<int>(position) + 1, numbered->number, shownWhileTyping);
 }
@@ -426,7 +429,11 @@ void Session::runAfterProgram(std::string_view line) {
   while (!interpreter_.isDone() && interpreter_.tokenStart < runText_->c_str() + start)
     interpreter_.advance();
   control_.takePosition();
-  goOn(false, false);
+  // Coming back to a run stopped before is told after a jump into the program, not after
+  // `print x`.
+  const bool jumps =
+      line.find("goto") != std::string_view::npos || line.find("gosub") != std::string_view::npos;
+  goOn(false, jumps);
 }
 
 // The run that waited beside the one that ended stands again where it stood.
@@ -455,6 +462,11 @@ void Session::run(std::string_view argument) {
     complain(noLines({*from, *from}));
   } else {
     startRun(from);
+    if (from && interpreter_.isDone()) {
+      stopped_ = false;
+      return complain("run: no jump finds line " + std::to_string(*from) +
+                      ": it is inside a literal that runs on from a line above (type 'check')\n");
+    }
     goOn(false);
   }
 }
@@ -491,6 +503,11 @@ void Session::placeBreakpoints(std::optional<int> leftAt) {
 // interrupted; stepping, until it reaches its next line. A step shows the line before it
 // runs, and after it the variables it changed.
 void Session::goOn(bool stepping, bool announceReturn) {
+  runAndReport(stepping);
+  if (!stopped_ && !waiting_.empty()) resumeWaitingRun(announceReturn);
+}
+
+void Session::runAndReport(bool stepping) {
   const std::uint64_t before = control_.statements();
   const std::uint64_t bound = settings_.maxSteps.value_or(RunControl::kNoBound);
   if (const std::optional<int> line = stoppedAt(); stepping && line) say(shownLine(*line) + "\n");
@@ -503,7 +520,6 @@ void Session::goOn(bool stepping, bool announceReturn) {
     reason = StopReason::Ended;
   }
   const std::string ending = reason == StopReason::Ended ? missedJump(lastStatement) : "";
-  if (!stopped_ && !waiting_.empty()) resumeWaitingRun(announceReturn);
   const std::string where = line ? " at line " + std::to_string(*line) : "";
   if (reason == StopReason::StepBound) {
     breakOutputLine();

@@ -98,6 +98,7 @@ class Session {
   void placeBreakpoints(std::optional<int> leftAt);
   void resumeWaitingRun(bool announce);
   void goOn(bool stepping, bool announceReturn = true);
+  void runAndReport(bool stepping);
   void endStoppedRun();
   [[nodiscard]] std::string missedJump(const char* last) const;
   StopReason runOn(bool stepping, std::uint64_t bound, const char*& last);
