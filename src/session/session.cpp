@@ -269,15 +269,27 @@ bool Session::isUnknownCommand(std::string_view text) {
       interpreter_.keywords.count(word) != 0) {
     return false;
   }
-  std::string warnings;
+  bool warned = false;
   for (const Diagnostic& diagnostic : checkProgram(text)) {
     if (diagnostic.line == 1 && diagnostic.column == 1 &&
         diagnostic.name != check::name::kUnknownWord) {
-      warnings += warningText(diagnostic, 1);
+      warn(diagnostic, 1);
+      warned = true;
     }
   }
-  complain(warnings.empty() ? "unknown command '" + word + "': 'help' lists them\n" : warnings);
+  if (!warned) complain("unknown command '" + word + "': 'help' lists them\n");
+  failed_ = true;
   return true;
+}
+
+// A warning under a typed line, shown as on line `line`. A script's go to standard error with
+// its own line, in the form of compilers: "<stdin>:3:4: warning: ...".
+void Session::warn(Diagnostic diagnostic, int line) const {
+  if (!settings_.errorsApart) return say(warningText(diagnostic, line));
+  diagnostic.line = static_cast<int>(linesRead_);
+  const std::string text = formatDiagnostic(diagnostic, "<stdin>") + "\n";
+  std::fflush(stdout);
+  std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 // Errors go where the settings say, and are remembered for the exit status.
@@ -364,7 +376,7 @@ std::string Session::programText() const {
 void Session::showWarnings(const std::string& text, int line, int shownAs,
                            bool (*shown)(std::string_view name)) const {
   for (const Diagnostic& diagnostic : checkProgram(text)) {
-    if (diagnostic.line == line && shown(diagnostic.name)) say(warningText(diagnostic, shownAs));
+    if (diagnostic.line == line && shown(diagnostic.name)) warn(diagnostic, shownAs);
   }
 }
 

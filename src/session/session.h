@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check/check.h"
 #include "debug/run_control.h"
 #include "interpreter/interpreter.h"
 
@@ -67,6 +68,7 @@ class Session {
 
   void handle(std::string_view line);
   void complain(const std::string& message);
+  void warn(Diagnostic diagnostic, int line) const;
   bool stopRequested() const;
   void sayStopped(const std::string& where);
   bool confirmed(const std::string& key, const std::string& question);
