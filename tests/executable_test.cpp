@@ -62,20 +62,16 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {kRun + " --check --trace -",
        "2||linebasic-run: --check runs nothing: it takes no --trace or --max-steps\n" + kUsage +
            "|"},
-      // A session through a pipe: the end of the input is "bye", which waits for a second one
-      // while changes are not saved. Errors go to standard error, with the script's line, and
-      // make the status 1.
+      // A session through a pipe: the end of the input, or bye, ends it without asking about
+      // unsaved changes. Errors go to standard error, with the script's line, and make the
+      // status 1.
       {"printf '20 print 2\\nrun' | " + kRun + " --max-steps 9 -i /dev/null",
-       "1|2\n|load: /dev/null: is a device, not a file; nothing was loaded\n<stdin>: the program "
-       "has changes that are not saved: type 'bye' again to leave without saving them, or 'save "
-       "FILE'\n|"},
+       "1|2\n|load: /dev/null: is a device, not a file; nothing was loaded\n|"},
       {"{ printf '10 print 1\\nsave a.bas\\nrun\\n' | " + kRun + " -i && cat a.bas; }",
        "0|saved 1 line to a.bas\n1\n10 print 1\n||"},
       {"printf '10 goto 10\\nrun\\nsave .\\nbye\\n' | " + kRun + " --max-steps 9 -i",
        "1||<stdin>:2: stopped after 9 statements at line 10 (--max-steps)\n<stdin>:3: save: .: is "
-       "a directory, not a file; the program is still in the session, and nothing was written\n"
-       "<stdin>:4: the program has changes that are not saved: type 'bye' again to leave without "
-       "saving them, or 'save FILE'\n|"},
+       "a directory, not a file; the program is still in the session, and nothing was written\n|"},
       // The trace: each numbered line the run reaches, on standard error.
       {"printf '10 gosub 30\\n20 end\\n30 print 3\\n  40 return\\n' | " + kRun + " --trace -",
        "0|3\n|[10][30][40][20]\n|"},

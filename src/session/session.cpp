@@ -397,11 +397,9 @@ void Session::help(std::string_view /*argument*/) {
   say(kHelp);
 }
 
-// The question about unsaved changes is no failure of a script that ends with bye.
+// Leaving asks about unsaved changes at a terminal; a script, which cannot answer, just ends.
 void Session::bye(std::string_view /*argument*/) {
-  const bool failedBefore = failed_;
-  over_ = confirmDiscard("bye");
-  failed_ = failedBefore;
+  over_ = settings_.errorsApart || confirmDiscard("bye");
 }
 
 void Session::newProgram(std::string_view /*argument*/) {
