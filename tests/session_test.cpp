@@ -158,12 +158,14 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "> break\na breakpoint at line 20\n"},
       // Stepping to the end of an immediate line's run comes back to the run stopped before.
       {"10 gosub 100\n20 end\n100 print 1\n110 return\nbreak 20\nrun\nbreak 100\ngosub 100\nstep\n"
-       "step\n10 print \"a\n20 b\"\nrun 20",
+       "step\ngosub 100\n10 print \"a\nprint 1\ncont\n20 b\"\nrun 20",
        "> 10 gosub 100\n> 20 end\n> 100 print 1\n> 110 return\n> break 20\n> run\n1\nbreak at "
        "[20] end\n> break 100\n> gosub 100\nbreak at [100] print 1\n> step\n[100] print 1\n1\n"
        "> step\n[110] return\nthe run has ended\nback to the run stopped at line 20\n"
-       "> 10 print \"a\nthe run stopped at line 20 is over, since the program changed\n"
-       "10:10: warning: [unclosed-literal]\n> 20 b\"\n> run 20\nrun: no jump finds line 20: it is "
+       "> gosub 100\nbreak at [100] print 1\n"
+       "> 10 print \"a\nthe run stopped at line 100 is over, since the program changed\n"
+       "10:10: warning: [unclosed-literal]\n> print 1\n1\n> cont\nno run is stopped: type 'run', "
+       "or 'step' to run one line\n> 20 b\"\n> run 20\nrun: no jump finds line 20: it is "
        "inside a literal that runs on "
        "from a line above (type 'check')\n"},
       // A run stopped by the bound goes on with cont, for as many statements again.

@@ -220,7 +220,6 @@ bool Session::handleLine(std::string_view line) {
 }
 
 bool Session::endOfInput() {
-  inputEnded_ = true;
   return handleLine("bye");
 }
 
@@ -300,9 +299,8 @@ void Session::complain(const std::string& message) {
     return;
   }
   // A script's errors name its line, as compilers and database shells do.
-  const std::string where = linesRead_ == 0 ? std::string()
-                            : inputEnded_   ? std::string("<stdin>: ")
-                                            : "<stdin>:" + std::to_string(linesRead_) + ": ";
+  const std::string where =
+      linesRead_ == 0 ? std::string() : "<stdin>:" + std::to_string(linesRead_) + ": ";
   std::fflush(stdout);
   std::fputs(where.c_str(), stderr);
   std::fwrite(message.data(), 1, message.size(), stderr);

@@ -118,13 +118,12 @@ class Session {
   bool changed_ = false;              // changes since the last load or save
   bool failed_ = false;               // a command has failed
   bool over_ = false;                 // bye was accepted
-  std::size_t linesRead_ = 0;         // lines handled, the end of the input counted as one
-  bool inputEnded_ = false;
-  std::string typed_;               // the command line being handled
-  std::string asked_;               // what the line before asked to have typed again
-  std::string asking_;              // what this line asks to have typed again
-  std::string fileName_;            // the file last loaded or saved: `save` alone writes it
-  std::set<std::string> ownFiles_;  // files this session loaded or saved: saved over freely
+  std::size_t linesRead_ = 0;         // lines handled
+  std::string typed_;                 // the command line being handled
+  std::string asked_;                 // what the line before asked to have typed again
+  std::string asking_;                // what this line asks to have typed again
+  std::string fileName_;              // the file last loaded or saved: `save` alone writes it
+  std::set<std::string> ownFiles_;    // files this session loaded or saved: saved over freely
   std::string lineToEdit_;
   SessionSettings settings_;
   Interpreter interpreter_;  // its variables live as long as the session
