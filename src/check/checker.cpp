@@ -20,16 +20,6 @@ constexpr std::size_t kLongestKeyword =
       return a.text.size() < b.text.size();
     })->text.size();
 
-bool isUpper(char c) {
-  return c >= 'A' && c <= 'Z';
-}
-bool isLetter(char c) {
-  return isLower(c) || isUpper(c);
-}
-char lowered(char c) {
-  return isUpper(c) ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Counts the text's lines up to a position; positions must come in ascending order.
 class LineCounter {
  public:

@@ -48,6 +48,16 @@ inline constexpr std::string_view kForWithoutNext = "for-without-next";
 inline constexpr std::string_view kLineOrder = "line-order";
 }  // namespace name
 
+constexpr bool isUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+constexpr bool isLetter(char c) {
+  return isLower(c) || isUpper(c);
+}
+constexpr char lowered(char c) {
+  return isUpper(c) ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // A token's bytes as a message shows them: quoted, cut short, other than printable ASCII escaped.
 std::string quote(const char* start, const char* end);
 

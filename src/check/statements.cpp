@@ -152,13 +152,13 @@ void Checker::stray() {
     hint = "; write 'print' before a literal";
   } else if (*at() == ':') {
     hint = "; ':' separates no statements, so put each on a line of its own";
-  } else if (kind() == TokenKind::Invalid && *at() >= 'A' && *at() <= 'Z') {
+  } else if (kind() == TokenKind::Invalid && isUpper(*at())) {
     // The word in lower case may be one that other BASICs know.
     std::string word;
-    const char* end = at();
-    for (; (*end >= 'A' && *end <= 'Z') || (*end >= 'a' && *end <= 'z'); ++end)
-      word += static_cast<char>(*end | 0x20);
-    hint = "; variables and keywords are lower case" + std::string(wordHint(word, *end));
+    for (const char* c = at(); isLetter(*c); ++c)
+      word += lowered(*c);
+    hint =
+        "; variables and keywords are lower case" + std::string(wordHint(word, at()[word.size()]));
   } else if (at() == text_ && std::string_view(at()).starts_with("\xEF\xBB\xBF")) {
     hint = ", since it begins with a UTF-8 byte-order mark, which the run reads as part of a " +
            std::string("word: save the file without it");

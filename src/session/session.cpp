@@ -48,6 +48,12 @@ void say(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+// To standard error, after what standard output holds so far.
+void sayApart(std::string_view text) {
+  std::fflush(stdout);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
 std::string countOf(std::size_t count, const std::string& thing) {
   return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
 }
@@ -90,6 +96,14 @@ bool endsInsideLiteral(const std::string& text) {
     open =
         scan.token == TokenKind::String && !check::isClosedLiteral(scan.tokenStart, scan.tokenEnd);
   return open;
+}
+
+// Numbered lines as one text, each number before its line's text, in number order.
+std::string textOf(const std::map<int, std::string>& lines) {
+  std::string text;
+  for (const auto& [number, rest] : lines)
+    text += std::to_string(number) + rest + "\n";
+  return text;
 }
 
 // The line, counted from 1, where the first literal of `text` that holds a line-feed opens.
@@ -276,8 +290,11 @@ bool Session::isUnknownCommand(std::string_view text) {
       warned = true;
     }
   }
-  if (!warned) complain("unknown command '" + word + "': 'help' lists them\n");
-  failed_ = true;
+  if (warned) {
+    failed_ = true;
+  } else {
+    complain("unknown command '" + word + "': 'help' lists them\n");
+  }
   return true;
 }
 
@@ -286,9 +303,7 @@ bool Session::isUnknownCommand(std::string_view text) {
 void Session::warn(Diagnostic diagnostic, int line) const {
   if (!settings_.errorsApart) return say(warningText(diagnostic, line));
   diagnostic.line = static_cast<int>(linesRead_);
-  const std::string text = formatDiagnostic(diagnostic, "<stdin>") + "\n";
-  std::fflush(stdout);
-  std::fwrite(text.data(), 1, text.size(), stderr);
+  sayApart(formatDiagnostic(diagnostic, "<stdin>") + "\n");
 }
 
 // Errors go where the settings say, and are remembered for the exit status.
@@ -299,11 +314,7 @@ void Session::complain(const std::string& message) {
     return;
   }
   // A script's errors name its line, as compilers and database shells do.
-  const std::string where =
-      linesRead_ == 0 ? std::string() : "<stdin>:" + std::to_string(linesRead_) + ": ";
-  std::fflush(stdout);
-  std::fputs(where.c_str(), stderr);
-  std::fwrite(message.data(), 1, message.size(), stderr);
+  sayApart((linesRead_ == 0 ? "" : "<stdin>:" + std::to_string(linesRead_) + ": ") + message);
 }
 
 bool Session::stopRequested() const {
@@ -363,10 +374,7 @@ void Session::storeLine(std::string_view line) {
 }
 
 std::string Session::programText() const {
-  std::string text;
-  for (const auto& [number, rest] : lines_)
-    text += std::to_string(number) + rest + "\n";
-  return text;
+  return textOf(lines_);
 }
 
 // The checker's warnings on line `line` of `text` whose names pass `shown`, shown as on line
@@ -492,9 +500,6 @@ void Session::startRun(std::optional<int> from) {
 // the breakpoints' lines and at text line `leftAt`, where it leaves the program.
 void Session::setRun(std::string text, std::optional<int> leftAt) {
   runText_ = std::make_unique<const std::string>(std::move(text));
-  runNumbers_.clear();
-  for (const auto& entry : lines_)
-    runNumbers_.push_back(entry.first);
   control_.start(runText_->c_str());
   placeBreakpoints(leftAt);
   stopped_ = true;
@@ -589,17 +594,17 @@ StopReason Session::runOn(bool stepping, std::uint64_t bound, const char*& last)
 std::string Session::missedJump(const char* last) const {
   if (last == nullptr) return {};
   const auto textLine = static_cast<std::size_t>(std::count(runText_->c_str(), last, '\n')) + 1;
-  if (textLine > runNumbers_.size()) return {};
+  if (textLine > lines_.size()) return {};
   // On the last line, only a GOTO or GOSUB run as a statement of its own surely jumped.
   const std::string_view statement(last);
-  if (textLine == runNumbers_.size() && !statement.starts_with("goto") &&
+  if (textLine == lines_.size() && !statement.starts_with("goto") &&
       !statement.starts_with("gosub")) {
     return {};
   }
   for (const Diagnostic& diagnostic : checkProgram(programText())) {
     if (static_cast<std::size_t>(diagnostic.line) == textLine &&
         diagnostic.name == check::name::kMissingLine) {
-      return " at line " + std::to_string(runNumbers_[textLine - 1]) + ": " +
+      return " at line " + std::to_string(numberOfLine(textLine)) + ": " +
              diagnostic.message.substr(0, diagnostic.message.find(':'));
     }
   }
@@ -620,14 +625,19 @@ void Session::endStoppedRun() {
 std::optional<int> Session::stoppedAt() const {
   if (!stopped_) return {};
   const std::optional<int> line = control_.line();
-  if (!line || *line < 1 || static_cast<std::size_t>(*line) > runNumbers_.size()) return {};
-  return runNumbers_[static_cast<std::size_t>(*line) - 1];
+  if (!line || *line < 1 || static_cast<std::size_t>(*line) > lines_.size()) return {};
+  return numberOfLine(static_cast<std::size_t>(*line));
 }
 
 // Line `number` as a trace and a step show it: "[30] x=x+i".
 std::string Session::shownLine(int number) const {
   const auto line = lines_.find(number);
   return "[" + std::to_string(number) + "]" + (line == lines_.end() ? "" : line->second);
+}
+
+// The number of the program's text line `line`, counted from 1.
+int Session::numberOfLine(std::size_t line) const {
+  return std::next(lines_.begin(), static_cast<std::ptrdiff_t>(line) - 1)->first;
 }
 
 // The line of the program's text that holds line `number`, counted from 1.
@@ -838,9 +848,7 @@ void Session::loadFile(const std::string& path) {
     fileLineOf[number] = fileLine + 1;
     loaded.emplace_hint(loaded.end(), number, numbered->rest);
   }
-  std::string kept;
-  for (const auto& [number, rest] : loaded)
-    kept += std::to_string(number) + rest + "\n";
+  const std::string kept = textOf(loaded);
   // The session keeps the numbered lines, not the file's blanks and empty lines between them;
   // that changes what the run does only inside a literal that runs on over a line's end.
   std::optional<int> literal;

@@ -108,6 +108,7 @@ class Session {
   [[nodiscard]] std::optional<int> stoppedAt() const;
   [[nodiscard]] std::string shownLine(int number) const;
   [[nodiscard]] int textLine(int number) const;
+  [[nodiscard]] int numberOfLine(std::size_t line) const;
   void breakOutputLine();
   static void writeOutput(void* context, std::string_view text);
   void showWarnings(const std::string& text, int line, int shownAs,
@@ -128,16 +129,17 @@ class Session {
   SessionSettings settings_;
   Interpreter interpreter_;  // its variables live as long as the session
   RunControl control_{interpreter_};
-  std::unique_ptr<const std::string> runText_;  // the text of the last run, where it stays
+  // The text of the last run, where it stays. Its first lines are those of lines_, in order:
+  // editing the program ends a stopped run.
+  std::unique_ptr<const std::string> runText_;
   // Runs stopped when an immediate line started one, the last stopped last.
   struct WaitingRun {
     RunPoint point;
     std::unique_ptr<const std::string> text;
   };
   std::vector<WaitingRun> waiting_;
-  std::vector<int> runNumbers_;  // the line numbers of runText_'s lines, in order
-  bool stopped_ = false;         // the last run stopped and can go on
-  std::set<int> breakpoints_;    // by line number
+  bool stopped_ = false;       // the last run stopped and can go on
+  std::set<int> breakpoints_;  // by line number
   bool tracing_ = false;
   bool outputOpen_ = false;  // what the program printed last does not end a line
 };
