@@ -5,7 +5,6 @@
 // engine until the page takes it; between slices the page reads where the run stands and its
 // variables, and sets or clears breakpoints.
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,13 +20,6 @@
 
 namespace {
 
-// Where a slice began: enough to run it again up to the statement that ended the run.
-struct SliceStart {
-  linebasic::RunPoint point;
-  std::array<std::int8_t, linebasic::kVariableCount> variables;
-  std::uint64_t statements;
-};
-
 struct Engine {
   std::string input;    // the text the page wrote last
   std::string program;  // the text being run: alive as long as it is loaded
@@ -35,8 +27,6 @@ struct Engine {
   std::string answer;   // the last text handed back to the page
   linebasic::Interpreter interpreter;
   linebasic::RunControl control{interpreter};
-  SliceStart slice{};
-  const char* endingStatement = nullptr;  // of a run that has ended, once found
 
   Engine() {
     interpreter.output = {[](void* context, std::string_view text) {
@@ -57,28 +47,10 @@ const char* answer(std::string text) {
   return engine().answer.c_str();
 }
 
-// Runs one slice. When it ends the run, it runs the slice again from its start (printing
-// nothing the second time) to find the statement that ended it: the run does the same again,
-// as nothing outside the text steers it.
+// Runs one slice.
 std::int32_t goOn(std::uint32_t bound, bool stepping) {
-  Engine& state = engine();
-  linebasic::Interpreter& interpreter = state.interpreter;
-  linebasic::RunControl& control = state.control;
-  state.slice = {linebasic::saveRunPoint(interpreter), interpreter.variables, control.statements()};
-  const linebasic::StopReason reason = stepping ? control.step(bound) : control.resume(bound);
-  if (reason == linebasic::StopReason::Ended && state.endingStatement == nullptr) {
-    const std::uint64_t ran = control.statements() - state.slice.statements;
-    const linebasic::OutputSink sink = interpreter.output;
-    interpreter.output = {[](void*, std::string_view) {}, nullptr};
-    linebasic::restoreRunPoint(interpreter, state.slice.point);
-    interpreter.variables = state.slice.variables;
-    for (std::uint64_t i = 0; i < ran; ++i) {
-      state.endingStatement = interpreter.tokenStart;
-      interpreter.executeStatement();
-    }
-    interpreter.output = sink;
-  }
-  return static_cast<std::int32_t>(reason);
+  linebasic::RunControl& control = engine().control;
+  return static_cast<std::int32_t>(stepping ? control.step(bound) : control.resume(bound));
 }
 
 }  // namespace
@@ -97,7 +69,6 @@ LINEBASIC_EXPORT(loadProgram) void loadProgram() {
   state.interpreter.variables.fill(0);
   state.control.start(state.program.c_str());
   state.printed.clear();
-  state.endingStatement = nullptr;
 }
 
 // Breakpoints are on lines of the text, counted from 1.
@@ -127,11 +98,12 @@ LINEBASIC_EXPORT(statements) double statements() {
 // The text line (from 1) the run stands on; once it has ended, that of the statement that
 // ended it; -1 when none ran.
 LINEBASIC_EXPORT(runLine) std::int32_t runLine() {
-  const Engine& state = engine();
+  Engine& state = engine();
   if (const auto line = state.control.line()) return *line;
-  if (state.endingStatement == nullptr) return -1;
+  const char* const ending = state.control.endingStatement();
+  if (ending == nullptr) return -1;
   const char* const text = state.program.c_str();
-  return static_cast<std::int32_t>(1 + std::count(text, state.endingStatement, '\n'));
+  return static_cast<std::int32_t>(1 + std::count(text, ending, '\n'));
 }
 
 // The number of the line the run stands on; -1 when that line has none.

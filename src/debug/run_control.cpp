@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "check/lines.h"
 
@@ -37,6 +38,9 @@ void RunControl::start(const char* text) {
   lineStarts_.clear();
   findBreakpointSpans();
   statements_ = 0;
+  resumedAt_ = saveRunPoint(interpreter_);
+  statementsAtResume_ = 0;
+  endingStatement_ = nullptr;
   reason_ = StopReason::Ended;
   previousLine_.reset();
   changes_.clear();
@@ -97,6 +101,9 @@ StopReason RunControl::step(std::uint64_t bound) {
 StopReason RunControl::goOn(std::uint64_t bound, bool stepping) {
   previousLine_ = line();
   variablesAtResume_ = interpreter_.variables;
+  resumedAt_ = saveRunPoint(interpreter_);
+  statementsAtResume_ = statements_;
+  endingStatement_ = nullptr;
   if (stepping || !breakpointSpans_.empty() || trace_) return runUntilStop<true>(bound, stepping);
   const StopReason reason = runUntilStop<false>(bound, stepping);
   takePosition();  // the unwatched loop kept no track of lines: watch from here on
@@ -157,6 +164,22 @@ StopReason RunControl::stop(StopReason reason) {
     }
   }
   return reason;
+}
+
+const char* RunControl::endingStatement() {
+  if (reason_ != StopReason::Ended || endingStatement_ != nullptr) return endingStatement_;
+  const RunPoint end = saveRunPoint(interpreter_);
+  const OutputSink output = interpreter_.output;
+  interpreter_.output = {[](void* /*context*/, std::string_view /*text*/) {}, nullptr};
+  restoreRunPoint(interpreter_, resumedAt_);
+  interpreter_.variables = variablesAtResume_;
+  for (std::uint64_t i = statementsAtResume_; i < statements_; ++i) {
+    endingStatement_ = interpreter_.tokenStart;
+    interpreter_.executeStatement();
+  }
+  interpreter_.output = output;
+  restoreRunPoint(interpreter_, end);
+  return endingStatement_;
 }
 
 std::optional<int> RunControl::line() const {

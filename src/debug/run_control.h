@@ -102,6 +102,10 @@ class RunControl {
   [[nodiscard]] const std::vector<VariableChange>& changes() const { return changes_; }
   // Statements executed since start.
   [[nodiscard]] std::uint64_t statements() const { return statements_; }
+  // Where the statement that ended the run in the last resume or step began; null when that
+  // did not end it. Found by running it again from where it began, printing nothing (nothing
+  // outside the text steers a run), so a host that wants it bounds each resume.
+  const char* endingStatement();
 
  private:
   // The bytes of one line that has a breakpoint, its line-feed included.
@@ -129,6 +133,9 @@ class RunControl {
   std::optional<int> previousLine_;  // line() when the run last went on
   std::vector<VariableChange> changes_;
   std::array<std::int8_t, kVariableCount> variablesAtResume_{};
+  RunPoint resumedAt_{};  // where the run last went on
+  std::uint64_t statementsAtResume_ = 0;
+  const char* endingStatement_ = nullptr;  // once found
   std::uint64_t statements_ = 0;
   // Where the scan stood before the last statement, to see a line-feed passed or a jump.
   std::int32_t lastOrdinal_ = 0;

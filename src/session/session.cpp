@@ -560,33 +560,19 @@ void Session::runAndReport(bool stepping) {
   }
 }
 
-// Runs on for at most `bound` statements, in slices, noting where each slice began: when the
-// run ends, not at END, the last slice runs again from there, its output dropped, to find
-// `last`, the statement that ended it. A plain run loop with nothing added stays as fast.
+// Runs on for at most `bound` statements, in slices, so that when the run ends, not at END,
+// finding the statement that ended it (`last`) runs no more than a slice again.
 StopReason Session::runOn(bool stepping, std::uint64_t bound, const char*& last) {
   constexpr std::uint64_t kSlice = std::uint64_t{1} << 20;
   const std::uint64_t start = control_.statements();
-  while (true) {
-    const RunPoint point = saveRunPoint(interpreter_);
-    const auto variables = interpreter_.variables;
-    const std::uint64_t sliceStart = control_.statements();
-    const std::uint64_t slice = std::min(kSlice, bound - (sliceStart - start));
-    const StopReason reason = stepping ? control_.step(slice) : control_.resume(slice);
-    if (reason == StopReason::StepBound && control_.statements() - start < bound) continue;
-    if (reason != StopReason::Ended || interpreter_.endReached != 0) return reason;
-    const RunPoint end = saveRunPoint(interpreter_);
-    const OutputSink output = interpreter_.output;
-    interpreter_.output = {[](void* /*context*/, std::string_view /*text*/) {}, nullptr};
-    restoreRunPoint(interpreter_, point);
-    interpreter_.variables = variables;
-    for (std::uint64_t i = sliceStart; i < control_.statements() && !interpreter_.isDone(); ++i) {
-      last = interpreter_.tokenStart;
-      interpreter_.executeStatement();
-    }
-    interpreter_.output = output;
-    restoreRunPoint(interpreter_, end);
-    return reason;
+  StopReason reason = StopReason::StepBound;
+  while (reason == StopReason::StepBound && control_.statements() - start < bound) {
+    const std::uint64_t slice = std::min(kSlice, bound - (control_.statements() - start));
+    reason = stepping ? control_.step(slice) : control_.resume(slice);
   }
+  if (reason == StopReason::Ended && interpreter_.endReached == 0)
+    last = control_.endingStatement();
+  return reason;
 }
 
 // When a run ended, not at END, after a statement on a line with a jump to a line that is not
