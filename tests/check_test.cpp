@@ -211,6 +211,9 @@ TEST(CheckTest, SaysWhatTheRunDoes) {
        "IF needs 'then' after its condition: the run steps over the line-feed in its place; "
        "the line reads on into line 20: when the condition is false, the run skips it up to "
        "its ELSE"},
+      {"print \"" + repeat("\xE2\x9C\x93", 14) + "\"",
+       "PRINT writes only the first 40 bytes of a literal; this one has 42, and a character "
+       "other than ASCII takes 2 to 4 bytes, so the cut may split one"},
       {"DIM a(3)",
        "'DIM' starts no statement: the run skips it; variables and keywords are lower case; "
        "there are no arrays"},

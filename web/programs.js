@@ -6,7 +6,7 @@
 // made: editing one made by another tab, or before the browser was closed, makes a copy.
 const kProgramsKey = 'linebasic.programs';  // [{ id, tab, text, breakpoints, time }], newest first
 const kTabKey = 'linebasic.tab';            // this tab's { tabId, ownId, shown }
-const kKeptPrograms = 5;
+const kKeptPrograms = 20;
 const kNameChars = 28;
 const kOldKeys = ['linebasic.program', 'linebasic.breakpoints', 'linebasic.shown'];
 const kLinkPrefix = '#program=';

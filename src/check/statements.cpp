@@ -239,9 +239,15 @@ bool Checker::printItem() {
       const char* const end = scan_.tokenEnd;
       const auto length = (isClosedLiteral(at(), end) ? end - 1 : end) - (at() + 1);
       if (length > kLiteralMax) {
+        // Other than ASCII, a character takes several bytes, and the cut may split one.
+        const bool ascii = std::all_of(at() + 1, at() + 1 + length,
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         report(at(), name::kLongLiteral,
                "PRINT writes only the first " + number(kLiteralMax) +
-                   " characters of a literal; this one has " + std::to_string(length));
+                   " bytes of a literal; this one has " + std::to_string(length) +
+                   (ascii ? ""
+                          : ", and a character other than ASCII takes 2 to 4 bytes, so the "
+                            "cut may split one"));
       }
       step();
       return true;

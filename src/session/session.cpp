@@ -341,13 +341,16 @@ bool Session::confirmed(const std::string& key, const std::string& question) {
 }
 
 // Unsaved changes are given up only when the command comes twice in a row. `name` is the command
-// ("bye" for each way of leaving).
-bool Session::confirmDiscard(std::string_view name) {
+// ("bye" for each way of leaving); `again`, when given, is what must come again (by default the
+// command's word) and tells one question from another.
+bool Session::confirmDiscard(std::string_view name, std::string_view again) {
   if (!changed_) return true;
-  const std::string typed = typed_.substr(0, typed_.find_first_of(" \t"));
-  return confirmed(std::string(name), "the program has changes that are not saved: type '" + typed +
-                                          "' again to " + (name == "bye" ? "leave" : "go on") +
-                                          " without saving them, or 'save FILE'\n");
+  const std::string typed =
+      again.empty() ? typed_.substr(0, typed_.find_first_of(" \t")) : std::string(again);
+  return confirmed(std::string(name) + "\n" + std::string(again),
+                   "the program has changes that are not saved: type '" + typed + "' again to " +
+                       (name == "bye" ? "leave" : "go on") +
+                       " without saving them, or 'save FILE'\n");
 }
 
 // NUMBER [text]: stores the text typed after the number, or deletes the line.
@@ -786,13 +789,14 @@ std::optional<std::string> Session::fileName(std::string_view command, std::stri
 void Session::load(std::string_view argument) {
   if (argument.empty()) return complain("load: which file? type 'load FILE'\n");
   const std::optional<std::string> path = fileName("load", argument);
-  if (path && confirmDiscard("load")) loadFile(*path);
+  if (path) loadFile(*path, true);
 }
 
 // Replaces the program with the numbered lines of a file. Any line without a number, with too
 // long a number, or with a number not above the one before keeps the program as it is: the
 // session keeps its lines in number order, and a file in another order would run otherwise.
-void Session::loadFile(const std::string& path) {
+// With `asking`, unsaved changes are given up only once the file is found fit to load.
+void Session::loadFile(const std::string& path, bool asking) {
   std::string bytes;
   if (const auto error = loadProgramFile(path, bytes, settings_.interrupted)) {
     if (settings_.interrupted != nullptr) *settings_.interrupted = 0;
@@ -849,6 +853,7 @@ void Session::loadFile(const std::string& path) {
                     "session would not keep the blanks or empty lines the file has inside it; " +
                     "nothing was loaded (linebasic-run runs the file as it is)\n");
   }
+  if (asking && !confirmDiscard("load", typed_)) return;
   lines_ = std::move(loaded);
   std::erase_if(breakpoints_, [this](int number) { return lines_.count(number) == 0; });
   endStoppedRun();

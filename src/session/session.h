@@ -47,7 +47,7 @@ class Session {
   bool endOfInput();
 
   // Replaces the program with the one in the file at `path`, taken as it stands.
-  void loadFile(const std::string& path);
+  void loadFile(const std::string& path, bool asking = false);
 
   // The program as `list` shows it and `save` writes it.
   [[nodiscard]] std::string programText() const;
@@ -72,7 +72,7 @@ class Session {
   bool stopRequested() const;
   void sayStopped(const std::string& where);
   bool confirmed(const std::string& key, const std::string& question);
-  bool confirmDiscard(std::string_view name);
+  bool confirmDiscard(std::string_view name, std::string_view again = {});
   bool isUnknownCommand(std::string_view text);
 
   void run(std::string_view argument);
