@@ -31,7 +31,7 @@ const runLine = StateField.define({
           : Decoration.set([runLineMark.range(transaction.state.doc.lineAt(at).from)]);
       }
     }
-    return marks.map(transaction.changes);
+    return transaction.docChanged ? Decoration.none : marks;  // an edited text is another run's
   },
   provide: (field) => EditorView.decorations.from(field),
 });
