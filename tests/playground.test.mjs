@@ -474,18 +474,26 @@ test('the page stays small; a breakpoint never reached costs no speed', async ()
   const page = await openPage();
   await setProgram(page, '10 for i = 1 to 100\n20 for j = 1 to 100\n30 for k = 1 to 100\n40 s = s + 1\n' +
                          '50 next k\n60 next j\n70 next i\n80 end\n90 print s\n');
-  // The best of ten runs each way, taken in turns after one of each to warm up (others' work
-  // on the machine only slows a run down): the breakpoint is on line 90.
-  const best = [0, 0];
-  for (let run = -2; run < 20; ++run) {
-    await clickGutter(page, 9);
-    await runToEnd(page);
-    if (run < 0) continue;
-    const status = await statusOf(page);
-    console.log(`# ${run % 2 === 0 ? 'with' : 'without'} a breakpoint: ${status}`);
-    const [, statements, ms] = /after ([\d,]+) steps in (\d+) ms/.exec(status);
-    const rate = (Number(statements.replaceAll(',', '')) / Number(ms)) * 1000;
-    best[run % 2] = Math.max(best[run % 2], rate);
-  }
-  assert.ok(best[0] >= 0.9 * best[1], `${best[0]} statements/s with a breakpoint, ${best[1]} without`);
+  // Ten runs each way, taken in turns after one of each to warm up; the breakpoint is on line
+  // 90. Others' work on the machine only slows a run down, so each way counts by its three
+  // fastest runs, and a machine busy through a whole round gets two more rounds.
+  const rates = async () => {
+    const runs = [[], []];
+    for (let run = -2; run < 20; ++run) {
+      await clickGutter(page, 9);
+      await runToEnd(page);
+      if (run < 0) continue;
+      const status = await statusOf(page);
+      console.log(`# ${run % 2 === 0 ? 'with' : 'without'} a breakpoint: ${status}`);
+      const [, statements, ms] = /after ([\d,]+) steps in (\d+) ms/.exec(status);
+      runs[run % 2].push((Number(statements.replaceAll(',', '')) / Number(ms)) * 1000);
+    }
+    const fastest = (list) => list.sort((a, b) => b - a).slice(0, 3).reduce((a, b) => a + b) / 3;
+    return runs.map(fastest);
+  };
+  let [withBreakpoint, without] = [0, 1];
+  for (let round = 0; round < 3 && withBreakpoint < 0.9 * without; ++round)
+    [withBreakpoint, without] = await rates();
+  assert.ok(withBreakpoint >= 0.9 * without,
+            `${withBreakpoint} statements/s with a breakpoint, ${without} without`);
 });

@@ -104,8 +104,9 @@ StopReason RunControl::goOn(std::uint64_t bound, bool stepping) {
   resumedAt_ = saveRunPoint(interpreter_);
   statementsAtResume_ = statements_;
   endingStatement_ = nullptr;
-  if (stepping || !breakpointSpans_.empty() || trace_) return runUntilStop<true>(bound, stepping);
-  const StopReason reason = runUntilStop<false>(bound, stepping);
+  if (trace_) return runUntilStop<true, true>(bound, stepping);
+  if (stepping || !breakpointSpans_.empty()) return runUntilStop<true, false>(bound, stepping);
+  const StopReason reason = runUntilStop<false, false>(bound, stepping);
   takePosition();  // the unwatched loop kept no track of lines: watch from here on
   return reason;
 }
@@ -116,41 +117,76 @@ void RunControl::takePosition() {
   lineAhead_ = interpreter_.token == TokenKind::Newline;
 }
 
-// Between two statements, a watching loop notes a line-feed passed or a jump taken since the
-// last one; at the first token that is not a line-feed after that, the run reaches a line,
-// and stops there when the line has a breakpoint or a step has run a statement.
-template <bool kWatch>
+// A watching loop sees the run reach a line at a token that is not a line-feed, when the
+// statement before was a line-feed, passed one (the count of line-feeds moved) or jumped back,
+// or when the run starts there; it stops there when the line has a breakpoint or a step has
+// run a statement. Only tokens from the line-feed before the first breakpoint's line to the
+// end of the last one's are looked at, or all of them when stepping, and the trace has a loop
+// of its own: a breakpoint never reached costs little more than the plain loop. What the loop
+// keeps from one statement to the next stays in locals: as far as the compiler knows, a
+// statement may change any member.
+template <bool kWatch, bool kTrace>
 StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
   Interpreter& in = interpreter_;
+  const char* watchFrom = text_;
+  auto watchSize = std::numeric_limits<std::uintptr_t>::max();
+  if (!stepping) {
+    watchFrom = breakpointSpans_.empty() ? text_ : breakpointSpans_.front().begin;
+    if (watchFrom != text_) --watchFrom;  // the line-feed before the first line
+    watchSize = breakpointSpans_.empty()
+                    ? 0
+                    : static_cast<std::uintptr_t>(breakpointSpans_.back().end - watchFrom);
+  }
+  std::int32_t lastOrdinal = lastOrdinal_;
+  const char* lastStart = lastStart_;
+  bool lineAhead = lineAhead_;
   std::uint64_t count = 0;
-  const auto stopWith = [&](StopReason reason) {
-    statements_ += count;
-    return stop(reason);
-  };
+  StopReason reason = StopReason::Ended;
   for (;; ++count) {
-    if (in.isDone()) return stopWith(StopReason::Ended);
+    if (in.isDone()) break;
     if constexpr (kWatch) {
-      if (in.lineOrdinal != lastOrdinal_ || in.tokenStart < lastStart_) lineAhead_ = true;
-      lastOrdinal_ = in.lineOrdinal;
-      lastStart_ = in.tokenStart;
-      if (lineAhead_ && in.token != TokenKind::Newline) {
-        lineAhead_ = false;
-        if (atBreakpoint(in.tokenStart)) return stopWith(StopReason::Breakpoint);
-        if (stepping && count > 0) return stopWith(StopReason::Stepped);
+      const char* const start = in.tokenStart;
+      const std::int32_t ordinal = in.lineOrdinal;
+      if (static_cast<std::uintptr_t>(start - watchFrom) < watchSize) [[unlikely]] {
+        const bool lineFeed = in.token == TokenKind::Newline;
+        const bool reached =
+            !lineFeed && (lineAhead || ordinal != lastOrdinal || start < lastStart);
+        lastOrdinal = ordinal;
+        lastStart = start;
+        lineAhead = lineFeed;
+        if (reached && atBreakpoint(start)) {
+          reason = StopReason::Breakpoint;
+          break;
+        }
+        if (reached && stepping && count > 0) {
+          reason = StopReason::Stepped;
+          break;
+        }
+      } else {
+        lastOrdinal = ordinal;
+        lastStart = start;
+        lineAhead = false;
       }
     }
-    if (count == bound) return stopWith(StopReason::StepBound);
+    if (count == bound) {
+      reason = StopReason::StepBound;
+      break;
+    }
     if (stopRequest_ != nullptr && *stopRequest_ != 0) {
       *stopRequest_ = 0;
-      return stopWith(StopReason::Interrupted);
+      reason = StopReason::Interrupted;
+      break;
     }
-    if constexpr (kWatch) {
-      if (trace_) {
-        if (const auto number = lineNumberAt(in)) trace_(*number);
-      }
+    if constexpr (kTrace) {
+      if (const auto number = lineNumberAt(in)) trace_(*number);
     }
     in.executeStatement();
   }
+  statements_ += count;
+  lastOrdinal_ = lastOrdinal;
+  lastStart_ = lastStart;
+  lineAhead_ = lineAhead;
+  return stop(reason);
 }
 
 StopReason RunControl::stop(StopReason reason) {

@@ -115,7 +115,7 @@ class RunControl {
   };
 
   StopReason goOn(std::uint64_t bound, bool stepping);
-  template <bool kWatch>
+  template <bool kWatch, bool kTrace>
   StopReason runUntilStop(std::uint64_t bound, bool stepping);
   [[nodiscard]] bool atBreakpoint(const char* at) const;
   void findBreakpointSpans();
