@@ -105,6 +105,30 @@ TEST(RunControlTest, StoppingNeverChangesWhatARunPrints) {
   }
 }
 
+// Breakpoints set or cleared while a run is stopped take effect when it goes on; a run
+// standing on a line-feed stands on the line that follows it.
+TEST(RunControlTest, BreakpointsChangeBetweenStops) {
+  CapturedRun run;
+  run.control.start(kLoop);
+  run.control.setBreakpoint(3);
+  run.control.setBreakpoint(4);
+  EXPECT_EQ(run.control.resume(), StopReason::Breakpoint);
+  EXPECT_TRUE(run.control.clearBreakpoint(4));
+  EXPECT_FALSE(run.control.clearBreakpoint(4));
+  EXPECT_EQ(run.control.resume(), StopReason::Breakpoint);
+  EXPECT_EQ(run.control.line(), 3);
+  EXPECT_EQ(run.control.resume(4), StopReason::StepBound);  // at the line-feed NEXT went back to
+  EXPECT_EQ(run.control.line(), 3);
+  run.control.clearBreakpoints();
+  EXPECT_EQ(run.control.resume(), StopReason::Ended);
+  run.control.start("10 print 1\n20 print 2");  // a last line with no line-feed
+  run.control.setBreakpoint(1);
+  run.control.setBreakpoint(2);
+  run.control.clearBreakpoint(1);
+  EXPECT_EQ(run.control.resume(), StopReason::Breakpoint);
+  EXPECT_EQ(run.printed, "6\n1\n");
+}
+
 TEST(RunControlTest, TheStopRequestStopsTheRunAndIsCleared) {
   CapturedRun run;
   volatile std::sig_atomic_t request = 1;
@@ -134,8 +158,10 @@ TEST(RunControlTest, AnImmediateLineRunsBesideAStoppedRun) {
   run.control.setBreakpoint(5);
   ASSERT_EQ(run.control.resume(), StopReason::Breakpoint);
   const RunPoint point = saveRunPoint(run.interpreter);
-  run.interpreter.load("x = x * 2\n");
-  testing::runSteps(run.interpreter, 100);
+  for (const char* line : {"x = x * 2\n", "for q = 1 to 2\n", "end\n"}) {
+    run.interpreter.load(line);
+    testing::runSteps(run.interpreter, 100);
+  }
   restoreRunPoint(run.interpreter, point);
   EXPECT_EQ(run.control.line(), 5);
   EXPECT_EQ(run.control.resume(), StopReason::Ended);
