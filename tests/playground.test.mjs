@@ -426,8 +426,18 @@ test('tabs: a link opened and edited in one tab leaves what another tab typed', 
   assert.equal(await programOf(page), 'print "tab one"');
 });
 
-test("storage full: the status says so plainly", async () => {
+test('storage full, or its twenty programs: the status says so plainly', async () => {
   const page = await openPage();
+  const programs = Array.from({ length: 20 }, (_, i) => ({ id: `p${i}`, tab: 't', text: `print ${i}`, time: 1e12 - i }));
+  await page.evaluate((kept) => localStorage.setItem('linebasic.programs', kept), JSON.stringify(programs));
+  await page.reload();
+  await waitForStatus(page, 'Ready');
+  await page.selectOption('#examples', 'fizzbuzz.bas');
+  await setProgram(page, 'print "new"');
+  await waitForStatus(page, new RegExp('^You are editing a new program of yours: your earlier program is kept ' +
+                                       'under Programs\\. It takes the place of your oldest program, "print 19, ' +
+                                       '[^"]+": the page keeps your newest 20\\.$'));
+  assert.equal((await ownProgramsOf(page)).length, 20);
   await page.evaluate(() => {
     Storage.prototype.setItem = () => { throw new DOMException('exceeded the quota', 'QuotaExceededError'); };
   });

@@ -7,8 +7,8 @@ import { breakpointLines, closeWarningTooltip, createEditor, markRunLine, moveCu
          textOf } from './editor.js';
 import { lineName } from './language.js';
 import { OutputPane } from './output.js';
-import { Programs, asRunReads, download, exampleNames, exampleText, forgetLink, linkTo, programNames,
-         readableName, storageErrorMessage } from './programs.js';
+import { Programs, asRunReads, download, exampleNames, exampleText, forgetLink, kKeptPrograms, linkTo,
+         programNames, readableName, storageErrorMessage } from './programs.js';
 import { Run } from './runner.js';
 import { showVariables } from './variables.js';
 
@@ -60,7 +60,10 @@ function programChanged(typed) {
   } else if (kept !== '') {
     say({ new: 'You are editing a new program of yours, kept in this browser under Programs.',
           earlier: 'You are editing a new program of yours: your earlier program is kept under Programs.',
-          copy: 'You are editing a copy: the program as it was is kept under Programs.' }[kept]);
+          copy: 'You are editing a copy: the program as it was is kept under Programs.' }[kept] +
+        (page.programs.dropped === null ? ''
+          : ` It takes the place of your oldest program, "${page.programs.dropped}": the page keeps ` +
+            `your newest ${kKeptPrograms}.`));
   } else if (!page.run?.running && status.dataset.about === 'link') {
     say('');
   }

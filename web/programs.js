@@ -6,7 +6,7 @@
 // made: editing one made by another tab, or before the browser was closed, makes a copy.
 const kProgramsKey = 'linebasic.programs';  // [{ id, tab, text, breakpoints, time }], newest first
 const kTabKey = 'linebasic.tab';            // this tab's { tabId, ownId, shown }
-const kKeptPrograms = 20;
+export const kKeptPrograms = 20;
 const kNameChars = 28;
 const kOldKeys = ['linebasic.program', 'linebasic.breakpoints', 'linebasic.shown'];
 const kLinkPrefix = '#program=';
@@ -97,6 +97,7 @@ export class Programs {
     this.breakpoints = [];   // of the program shown
     this.shownText = '';
     this.unsaved = false;    // typed since the last saveTyped
+    this.dropped = null;     // the name of the program the last new one took the place of
     this.takeOldProgram();
     window.addEventListener('storage', (event) => {
       if (event.key !== kProgramsKey) return;
@@ -153,6 +154,8 @@ export class Programs {
   // it becomes a new program of theirs, and the one it was made from stays as it was. Returns
   // what happened: '' (the program shown changed), 'new' (a new program), 'earlier' (a new one,
   // and the user's earlier program is kept) or 'copy' (a copy; the program as it was is kept).
+  // A new program takes the place of the oldest when kKeptPrograms are kept: `dropped` then
+  // names that one.
   typed(text) {
     this.unsaved = true;
     const shown = this.source === 'own' ? this.ownEntry() : undefined;
@@ -171,6 +174,8 @@ export class Programs {
     this.ownId = newId();
     this.savedText = null;
     const entry = { id: this.ownId, tab: this.tabId, text, breakpoints: this.breakpoints, time: Date.now() };
+    const oldest = this.entries.length >= kKeptPrograms ? this.entries[kKeptPrograms - 1] : undefined;
+    this.dropped = oldest === undefined ? null : programNames([oldest])[0];
     this.entries = [entry, ...this.entries].slice(0, kKeptPrograms);
     if (shown !== undefined) return 'copy';
     return replaced && this.entries.length > 1 ? 'earlier' : 'new';
