@@ -285,6 +285,11 @@ test('F9 sets a breakpoint, which follows its line and is kept with the program'
   assert.deepEqual(await breakpointLinesOf(page), []);
   await page.keyboard.press('Control+Z');
   assert.deepEqual(await breakpointLinesOf(page), ['30 next i']);
+  await setProgram(page, '10 print "a\n20 b"\n30 end\n');  // line 20 runs on from line 10
+  await clickGutter(page, 2);
+  await waitForStatus(page, 'Breakpoint set on line 20, but no run stops there: it is inside a literal');
+  await clickGutter(page, 3);
+  await waitForStatus(page, 'Breakpoint set on line 30: a run stops there');
 });
 
 test('a run stopped far down the program is scrolled to, at each stop and step', async () => {

@@ -158,7 +158,7 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "> break\na breakpoint at line 20\n"},
       // Stepping to the end of an immediate line's run comes back to the run stopped before.
       {"10 gosub 100\n20 end\n100 print 1\n110 return\nbreak 20\nrun\nbreak 100\ngosub 100\nstep\n"
-       "step\ngosub 100\n10 print \"a\nprint 1\ncont\n20 b\"\nrun 20",
+       "step\ngosub 100\n10 print \"a\nprint 1\ncont\n20 b\"\nrun 20\nbreak 20",
        "> 10 gosub 100\n> 20 end\n> 100 print 1\n> 110 return\n> break 20\n> run\n1\nbreak at "
        "[20] end\n> break 100\n> gosub 100\nbreak at [100] print 1\n> step\n[100] print 1\n1\n"
        "> step\n[110] return\nthe run has ended\nback to the run stopped at line 20\n"
@@ -166,8 +166,9 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "> 10 print \"a\nthe run stopped at line 100 is over, since the program changed\n"
        "10:10: warning: [unclosed-literal]\n> print 1\n1\n> cont\nno run is stopped: type 'run', "
        "or 'step' to run one line\n> 20 b\"\n> run 20\nrun: no jump finds line 20: it is "
-       "inside a literal that runs on "
-       "from a line above (type 'check')\n"},
+       "inside a literal that runs on from a line above (type 'check')\n> break 20\nbreak: a "
+       "run never stops at line 20: it is inside a literal that runs on from a line above "
+       "(type 'check')\n"},
       // A run stopped by the bound goes on with cont, for as many statements again.
       {"10 goto 10\nrun\ncont",
        "> 10 goto 10\n> run\nstopped after 10000 statements at line 10 (--max-steps)\n> cont\n"

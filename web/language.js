@@ -1,6 +1,6 @@
 // linebasic's text as the run reads it: a stream highlighter that colours a token the way the
 // scanner classifies it, and the program's own line numbers, which the page names lines by.
-import { HighlightStyle, StreamLanguage, syntaxHighlighting } from '@codemirror/language';
+import { HighlightStyle, StreamLanguage, StringStream, syntaxHighlighting } from '@codemirror/language';
 import { tags } from '@lezer/highlight';
 
 const kKeywords = new Set(['let', 'print', 'if', 'then', 'else', 'for', 'to', 'next', 'goto',
@@ -82,4 +82,18 @@ export function programLineNumber(text) {
 export function lineName(doc, line) {
   const number = line <= doc.lines ? programLineNumber(doc.line(line).text) : null;
   return number === null ? `text line ${line}` : `line ${number}`;
+}
+
+// Whether line `line` (counted from 1) of `doc` starts inside a literal that runs on from a line
+// above: a run never reaches such a line.
+export function startsInLiteral(doc, line) {
+  const state = { inLiteral: false };
+  for (let n = 1; n < line && n <= doc.lines; ++n) {
+    const stream = new StringStream(doc.line(n).text, 4, 2);
+    while (!stream.eol()) {
+      stream.start = stream.pos;
+      token(stream, state);
+    }
+  }
+  return state.inLiteral;
 }

@@ -5,7 +5,7 @@
 import { startEngine } from './engine.js';
 import { breakpointLines, closeWarningTooltip, createEditor, markRunLine, moveCursorTo, replaceText, showWarnings,
          textOf } from './editor.js';
-import { lineName } from './language.js';
+import { lineName, startsInLiteral } from './language.js';
 import { OutputPane } from './output.js';
 import { Programs, asRunReads, download, exampleNames, exampleText, forgetLink, kKeptPrograms, linkTo,
          programNames, readableName, storageErrorMessage } from './programs.js';
@@ -116,9 +116,11 @@ function breakpointsChanged(lines, toggled) {
   page.programs.setBreakpoints(lines);
   if (toggled !== null) {
     keepTyped();
-    const name = lineName(page.editor.state.doc, toggled);
-    say(lines.includes(toggled) ? `Breakpoint set on ${name}: a run stops there, before the line runs.`
-      : `Breakpoint cleared on ${name}.`);
+    const doc = page.editor.state.doc;
+    const name = lineName(doc, toggled);
+    if (!lines.includes(toggled)) say(`Breakpoint cleared on ${name}.`);
+    else if (!startsInLiteral(doc, toggled)) say(`Breakpoint set on ${name}: a run stops there, before the line runs.`);
+    else say(`Breakpoint set on ${name}, but no run stops there: it is inside a literal that runs on from a line above.`);
   }
   if (page.run?.running && textOf(page.editor) === page.run.text) page.run.setBreakpoints(lines);
 }

@@ -21,6 +21,9 @@ namespace {
 
 constexpr int kLineNumberDigits = kNumberScanLimit - 1;  // as a Number token has
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// Why no run reaches a line that a literal running on from a line above holds.
+constexpr char kInsideLiteral[] =
+    ": it is inside a literal that runs on from a line above (type 'check')\n";
 
 constexpr std::string_view kHelp =
     "A line that starts with a number is stored in the program, in number order; the number\n"
@@ -483,8 +486,7 @@ void Session::run(std::string_view argument) {
     startRun(from);
     if (from && interpreter_.isDone()) {
       stopped_ = false;
-      return complain("run: no jump finds line " + std::to_string(*from) +
-                      ": it is inside a literal that runs on from a line above (type 'check')\n");
+      return complain("run: no jump finds line " + std::to_string(*from) + kInsideLiteral);
     }
     goOn(false);
   }
@@ -674,6 +676,13 @@ void Session::setBreakpoint(std::string_view argument) {
   const std::optional<int> number = lineNumber(argument);
   if (!number) return complain("break: type 'break N' to stop before line N runs\n");
   if (lines_.count(*number) == 0) return complain(noLines({*number, *number}));
+  const std::string text = programText();
+  Interpreter probe;
+  probe.load(text.c_str());
+  probe.jumpToLine(*number);
+  if (probe.isDone()) {
+    return complain("break: a run never stops at line " + std::to_string(*number) + kInsideLiteral);
+  }
   breakpoints_.insert(*number);
   if (stopped_) control_.setBreakpoint(textLine(*number));
 }
