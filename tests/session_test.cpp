@@ -169,6 +169,15 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "inside a literal that runs on from a line above (type 'check')\n> break 20\nbreak: a "
        "run never stops at line 20: it is inside a literal that runs on from a line above "
        "(type 'check')\n"},
+      // A variable typed alone is not run: it would be set to 0. A stopped run is named by its
+      // own line, whatever the edit that ends it; other debuggers' words get ours; a step is
+      // not traced twice.
+      {"10 x = 7\n20 print x\nbreak 20\nrun\nb 20\n5 y = 1\ncontinue\nvarsé\ntrace on\nstep\nstep",
+       "> 10 x = 7\n> 20 print x\n> break 20\n> run\nbreak at [20] print x\n> b 20\n1:3: warning: "
+       "[missing-equals]\nnot run: it would set b to 0; type 'print b' to show b, 'help' for the "
+       "commands\n> 5 y = 1\nthe run stopped at line 20 is over, since the program changed\n> "
+       "continue\nunknown command 'continue': type 'cont'\n> varsé\nunknown command 'varsé': "
+       "'help' lists them\n> trace on\n> step\n[5] y = 1\ny = 1\n> step\n[10] x = 7\nx = 7\n"},
       // A run stopped by the bound goes on with cont, for as many statements again.
       {"10 goto 10\nrun\ncont",
        "> 10 goto 10\n> run\nstopped after 10000 statements at line 10 (--max-steps)\n> cont\n"

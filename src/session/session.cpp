@@ -21,6 +21,7 @@ namespace {
 
 constexpr int kLineNumberDigits = kNumberScanLimit - 1;  // as a Number token has
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t kShownWordMax = 24;  // of an unknown command, in bytes
 // Why no run reaches a line that a literal running on from a line above holds.
 constexpr char kInsideLiteral[] =
     ": it is inside a literal that runs on from a line above (type 'check')\n";
@@ -296,7 +297,24 @@ bool Session::isUnknownCommand(std::string_view text) {
   if (warned) {
     failed_ = true;
   } else {
-    complain("unknown command '" + word + "': 'help' lists them\n");
+    // The word as typed, to the first blank, and no longer than a command could be: cut
+    // before a character's first byte, not inside it.
+    std::string_view typed = text.substr(0, text.find_first_of(" \t"));
+    const bool cut = typed.size() > kShownWordMax;
+    if (cut) {
+      std::size_t size = kShownWordMax;
+      while (size > 0 && (static_cast<unsigned char>(typed[size]) & 0xC0) == 0x80)
+        --size;
+      typed = typed.substr(0, size);
+    }
+    // What other debuggers and BASICs call some of the commands.
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kOtherNames = {
+        {{"continue", "cont"}, {"tron", "trace on"}, {"troff", "trace off"}}};
+    std::string hint = "'help' lists them";
+    for (const auto& [other, ours] : kOtherNames) {
+      if (word == other) hint = "type '" + std::string(ours) + "'";
+    }
+    complain("unknown command '" + std::string(typed) + (cut ? "...'" : "'") + ": " + hint + "\n");
   }
   return true;
 }
@@ -428,6 +446,18 @@ void Session::newProgram(std::string_view /*argument*/) {
 // program.
 void Session::runImmediate(std::string_view line) {
   showWarnings(std::string(line), 1, 1, isNoJump);
+  // A variable without '=' would be set to 0: `i`, typed to see i, or a debugger's `c` or
+  // `b 10`, would change what a stopped run goes on with.
+  for (const Diagnostic& diagnostic : checkProgram(line)) {
+    if (diagnostic.name != check::name::kMissingEquals) continue;
+    // The variable is the last letter before what stands in place of the '='.
+    std::size_t at = std::min(line.size(), static_cast<std::size_t>(diagnostic.column - 1));
+    while (at > 0 && isBlank(line[at - 1]))
+      --at;
+    const std::string name(1, at > 0 && isLower(line[at - 1]) ? line[at - 1] : 'x');
+    return complain("not run: it would set " + name + " to 0; type 'print " + name + "' to show " +
+                    name + ", 'help' for the commands\n");
+  }
   // Empty lines keep a broken last line of the program from reading the immediate line.
   const std::string jumps = programText() + "\n\n\n" + std::string(line);
   const auto immediateLine = static_cast<int>(std::count(jumps.begin(), jumps.end(), '\n')) + 1;
@@ -530,7 +560,9 @@ void Session::runAndReport(bool stepping) {
   const std::uint64_t bound = settings_.maxSteps.value_or(RunControl::kNoBound);
   if (const std::optional<int> line = stoppedAt(); stepping && line) say(shownLine(*line) + "\n");
   const char* lastStatement = nullptr;
+  stepping_ = stepping;
   StopReason reason = runOn(stepping, bound, lastStatement);
+  stepping_ = false;
   stopped_ = reason != StopReason::Ended;
   const std::optional<int> line = stoppedAt();
   if (stopped_ && !line) {
@@ -612,12 +644,18 @@ void Session::endStoppedRun() {
       " is over, since the program changed\n");
 }
 
-// The number of the line a stopped run stands on.
+// The number of the line a stopped run stands on, read from the run's own text: the program
+// may have changed since the run started.
 std::optional<int> Session::stoppedAt() const {
   if (!stopped_) return {};
   const std::optional<int> line = control_.line();
-  if (!line || *line < 1 || static_cast<std::size_t>(*line) > lines_.size()) return {};
-  return numberOfLine(static_cast<std::size_t>(*line));
+  if (!line || *line < 1) return {};
+  std::string_view text = *runText_;
+  for (int i = 1; i < *line; ++i)
+    text.remove_prefix(std::min(text.size(), text.find('\n') + 1));
+  const std::optional<NumberedLine> numbered = splitNumber(text);
+  if (!numbered || numbered->rest.size() == text.size()) return {};
+  return numbered->number;
 }
 
 // Line `number` as a trace and a step show it: "[30] x=x+i".
@@ -712,8 +750,9 @@ void Session::trace(std::string_view argument) {
   }
   tracing_ = argument == "on";
   if (!tracing_) return control_.setLineTrace({});
-  control_.setLineTrace(
-      [this](std::int32_t number) { writeOutput(this, "[" + std::to_string(number) + "]"); });
+  control_.setLineTrace([this](std::int32_t number) {
+    if (!stepping_) writeOutput(this, "[" + std::to_string(number) + "]");
+  });
 }
 
 // At a terminal, the prompt after a run starts a line of its own, even after "print x;".

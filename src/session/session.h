@@ -141,6 +141,7 @@ class Session {
   bool stopped_ = false;       // the last run stopped and can go on
   std::set<int> breakpoints_;  // by line number
   bool tracing_ = false;
+  bool stepping_ = false;    // a step runs: it shows its line, so the trace does not
   bool outputOpen_ = false;  // what the program printed last does not end a line
 };
 
