@@ -386,10 +386,17 @@ test('nothing typed is lost, nor its breakpoints: examples, an edited example, u
   assert.equal(await page.locator('#examples option:checked').textContent(), 'Subroutine in loop');
   await page.click('#restore');
   assert.deepEqual(await mine(), ['print "mine"', ['print "mine"']]);
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+Z');  // Undo takes the switch back: the example is shown
+  await waitForStatus(page, 'Subroutine in loop is back: Run runs it.');
+  assert.deepEqual((await ownProgramsOf(page)).map((name) => name.replace(/, [\d:]+$/, '')), ['print "mine"']);
+  await page.keyboard.press('Control+Shift+Z');
+  await waitForStatus(page, 'Your program is back.');
   await page.selectOption('#examples', 'fizzbuzz.bas');
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+Z');  // loading is one change, which Undo takes back
   assert.deepEqual(await mine(), ['print "mine"', ['print "mine"']]);
+  await waitForStatus(page, 'Your program is back.');
   await page.selectOption('#examples', 'fizzbuzz.bas');
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+End');

@@ -57,6 +57,9 @@ function programChanged(typed) {
     page.editedDuringRun = true;
     say('Running the program as it was when Run was pressed, without breakpoints; ' +
         'your changes count from the next run.');
+  } else if (kept === 'back') {
+    const { source, label } = page.programs;
+    say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} is back: Run runs it.`);
   } else if (kept !== '') {
     say({ new: 'You are editing a new program of yours, kept in this browser under Programs.',
           earlier: 'You are editing a new program of yours: your earlier program is kept under Programs.',
@@ -426,10 +429,10 @@ function wire() {
 async function start() {
   wire();
   const names = await exampleNames();
-  for (const name of names) $('examples').add(new Option(readableName(name), name));
+  for (const name of names) $('example-programs').append(new Option(readableName(name), name));
   const demo = (await checker).demoProgram();
   const first = page.programs.startingProgram(demo);
-  page.programs.shown(first.text, first.source, first);
+  page.programs.shown(first.text, first.source, { ...first, undoable: false });
   page.editor = createEditor($('program'), {
     text: first.text,
     breakpoints: first.breakpoints,
