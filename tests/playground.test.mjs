@@ -260,6 +260,12 @@ test('Step starts a run and runs a line at a time; an edit ends a stopped run', 
   assert.equal(await variablesOf(page), 'i = 1, x = 1');  // no change marked once the run ends
   assert.equal(await page.locator('#continue').isDisabled(), true);
   assert.equal(await page.locator('#stop').isDisabled(), true);
+  await setProgram(page, 'print 1\nprint 2\n');
+  await page.click('#step');
+  await waitForStatus(page, 'Stepped');
+  await page.click('#step');
+  await waitForStatus(page, 'Done');
+  assert.deepEqual(await runLineOf(page), []);  // the run that ended stands on no line
 });
 
 test('F9 sets a breakpoint, which follows its line and is kept with the program', async () => {
@@ -290,6 +296,8 @@ test('F9 sets a breakpoint, which follows its line and is kept with the program'
   await waitForStatus(page, 'Breakpoint set on line 20, but no run stops there: it is inside a literal');
   await clickGutter(page, 3);
   await waitForStatus(page, 'Breakpoint set on line 30: a run stops there');
+  await clickGutter(page, 4);
+  await waitForStatus(page, 'Breakpoint set on text line 4, but no run stops there: it has nothing to run.');
 });
 
 test('a run stopped far down the program is scrolled to, at each stop and step', async () => {

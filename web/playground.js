@@ -121,9 +121,11 @@ function breakpointsChanged(lines, toggled) {
     keepTyped();
     const doc = page.editor.state.doc;
     const name = lineName(doc, toggled);
+    const never = doc.line(toggled).text.trim() === '' ? 'it has nothing to run'
+      : startsInLiteral(doc, toggled) ? 'it is inside a literal that runs on from a line above' : null;
     if (!lines.includes(toggled)) say(`Breakpoint cleared on ${name}.`);
-    else if (!startsInLiteral(doc, toggled)) say(`Breakpoint set on ${name}: a run stops there, before the line runs.`);
-    else say(`Breakpoint set on ${name}, but no run stops there: it is inside a literal that runs on from a line above.`);
+    else if (never === null) say(`Breakpoint set on ${name}: a run stops there, before the line runs.`);
+    else say(`Breakpoint set on ${name}, but no run stops there: ${never}.`);
   }
   if (page.run?.running && textOf(page.editor) === page.run.text) page.run.setBreakpoints(lines);
 }
@@ -258,7 +260,7 @@ function reportRun(report) {
   revealOutput();
   const line = runTextLine(report.line);
   const ending = endOfRun(line);
-  if (ending !== '') markLine(line);
+  markLine(ending !== '' ? line : null);  // where a jump missed; no mark left from a stop
   const quiet = page.output.lineCount() === 0 && page.output.dropped === 0 ? ', printing nothing' : '';
   say(describeRun('Done', report) + quiet + ending);
   setRunning();
