@@ -131,6 +131,7 @@ const breakpointGutter = (lines) => [
     class: 'cm-breakpoints',
     markers: (view) => view.state.field(breakpoints),
     initialSpacer: () => breakpointMarker,
+    renderEmptyElements: true,  // for the faint disc a pointer over a line shows
     domEventHandlers: {
       mousedown(view, line, event) {
         if (event.clientY - view.documentTop > line.bottom) return false;  // below the last line
