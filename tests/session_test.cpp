@@ -208,7 +208,8 @@ TEST(SessionTest, LoadsOnlyWhatRunsAsItWould) {
   const std::string typed =
       "load @bom.bas\nlist\nload @down.bas\nload @bare.bas\nload @twice.bas\nload "
       "@literal.bas\nload @none.bas\n"
-      "load @dir\nload @fifo\nload @big.bas\nload @warn.bas\nlist\n30 end\nload @none.bas\n"
+      "load @dir\nload @fifo\nload @big.bas\nload @warn.bas\nlist\n30 end\nbreak 30\nload "
+      "@none.bas\n"
       "load @bom.bas\nload @bom.bas";
   const std::string shown =
       "> load @bom.bas\nloaded 2 lines from @bom.bas; no warnings\n> list\n10 print 1\n20 print "
@@ -224,11 +225,12 @@ TEST(SessionTest, LoadsOnlyWhatRunsAsItWould) {
       "directory, not a file; nothing was loaded\n> load @fifo\nload: @fifo: is a FIFO (a named "
       "pipe), not a file; nothing was loaded\n> load @big.bas\nload: @big.bas: is larger than "
       "16 MiB, which no program needs; nothing was loaded\n> load @warn.bas\nloaded 2 lines "
-      "from @warn.bas; 2 warnings: type 'check'\n> list\n10 PRINT 1\n20 goto 99\n> 30 end\n"
+      "from @warn.bas; 2 warnings: type 'check'\n> list\n10 PRINT 1\n20 goto 99\n> 30 end\n> break "
+      "30\n"
       "> load @none.bas\nload: @none.bas: No such file or directory; nothing was loaded\n"
       "> load @bom.bas\nthe program has changes that are not saved: type 'load @bom.bas' "
       "again to go on without saving them, or 'save FILE'\n> load @bom.bas\nloaded 2 lines "
-      "from @bom.bas; no warnings\n";
+      "from @bom.bas; no warnings\nthe program has no line 30: its breakpoint is gone\n";
   const std::string at = folder.path().string() + "/";
   EXPECT_EQ(transcript(std::regex_replace(typed, std::regex("@"), at)),
             std::regex_replace(shown, std::regex("@"), at));

@@ -903,7 +903,14 @@ void Session::loadFile(const std::string& path, bool asking) {
   }
   if (asking && !confirmDiscard("load", typed_)) return;
   lines_ = std::move(loaded);
-  std::erase_if(breakpoints_, [this](int number) { return lines_.count(number) == 0; });
+  std::string cleared;
+  const std::size_t breakpointCount = breakpoints_.size();
+  std::erase_if(breakpoints_, [&](int number) {
+    if (lines_.count(number) != 0) return false;
+    cleared += (cleared.empty() ? "" : ", ") + std::to_string(number);
+    return true;
+  });
+  const bool several = breakpointCount - breakpoints_.size() > 1;
   endStoppedRun();
   changed_ = false;
   fileName_ = path;
@@ -911,6 +918,10 @@ void Session::loadFile(const std::string& path, bool asking) {
   const std::size_t warnings = checkProgram(programText()).size();
   say("loaded " + countOf(lines_.size(), "line") + " from " + path + "; " +
       (warnings == 0 ? "no warnings" : countOf(warnings, "warning") + ": type 'check'") + "\n");
+  if (!cleared.empty()) {
+    say(several ? "the program has no lines " + cleared + ": their breakpoints are gone\n"
+                : "the program has no line " + cleared + ": its breakpoint is gone\n");
+  }
 }
 
 // save [FILE]: writes the program; a file this session did not load or save, or one that
