@@ -454,9 +454,10 @@ void Session::runImmediate(std::string_view line) {
     std::size_t at = std::min(line.size(), static_cast<std::size_t>(diagnostic.column - 1));
     while (at > 0 && isBlank(line[at - 1]))
       --at;
-    const std::string name(1, at > 0 && isLower(line[at - 1]) ? line[at - 1] : 'x');
-    return complain("not run: it would set " + name + " to 0; type 'print " + name + "' to show " +
-                    name + ", 'help' for the commands\n");
+    const char name = at > 0 && isLower(line[at - 1]) ? line[at - 1] : 'x';
+    std::string message = "not run: it would set ";
+    message.append(1, name).append(" to 0; type 'print ").append(1, name).append("' to show ");
+    return complain(message.append(1, name).append(", 'help' for the commands\n"));
   }
   // Empty lines keep a broken last line of the program from reading the immediate line.
   const std::string jumps = programText() + "\n\n\n" + std::string(line);
