@@ -193,6 +193,7 @@ const kRuns = [
   ['PRINT\n', /^Done after \d+ steps in \d+ ms, printing nothing$/, '', []],
   ['10 print 1\n20 goto 75\n', /^Done after \d+ steps in \d+ ms: ended at line 20: no line is numbered 75$/, '1\n', ['20 goto 75']],
   ['print "open\nx = 1', /^Done after 1 step in \d+ ms$/, 'open\nx = 1\n', []],
+  ['10 print 1\n10 goto 75\n', /: ended at line 10 \(text line 2\): no line is numbered 75$/, '1\n', ['10 goto 75']],
 ];
 
 test('the status says how a run ended, naming program line numbers', async () => {

@@ -78,10 +78,15 @@ export function programLineNumber(text) {
   return match ? Number(match[1]) : null;
 }
 
-// How the page names line `line` (counted from 1) of `doc`: by its own number when it has one.
+// How the page names line `line` (counted from 1) of `doc`: by its own number when it has one,
+// and by its place too when another line has the same number.
 export function lineName(doc, line) {
   const number = line <= doc.lines ? programLineNumber(doc.line(line).text) : null;
-  return number === null ? `text line ${line}` : `line ${number}`;
+  if (number === null) return `text line ${line}`;
+  for (let other = 1; other <= doc.lines; ++other) {
+    if (other !== line && programLineNumber(doc.line(other).text) === number) return `line ${number} (text line ${line})`;
+  }
+  return `line ${number}`;
 }
 
 // Whether line `line` (counted from 1) of `doc` starts inside a literal that runs on from a line
