@@ -126,6 +126,7 @@ TEST(RunControlTest, BreakpointsChangeBetweenStops) {
   run.control.setBreakpoint(2);
   run.control.clearBreakpoint(1);
   EXPECT_EQ(run.control.resume(), StopReason::Breakpoint);
+  EXPECT_EQ(run.control.statements(), 2U);  // counted from the start
   EXPECT_EQ(run.printed, "6\n1\n");
 }
 

@@ -73,10 +73,10 @@ TEST(SessionTest, AnswersEachTypedLine) {
        "[keyword-glued]\n> x = 3\n> ab = 4\nunknown command 'ab': 'help' lists them\n"
        "> print a; x\n03\n"},
       // Extra words are an error; commands are lower case.
-      {"10 end\nnew please\ncheck 10\nhelp me\nbye now\nRUN\nlist\n12345 print",
+      {"10 end\nnew please\ncheck 10\nhelp me\nbye now\nBREAK\nlist\n12345 print",
        "> 10 end\n> new please\n'new' takes no argument\n> check 10\n'check' takes no argument\n"
-       "> help me\n'help' takes no argument\n> bye now\n'bye' takes no argument\n> RUN\n"
-       "commands are lower case: type 'run'\n> list\n10 end\n> 12345 print\nline numbers have at "
+       "> help me\n'help' takes no argument\n> bye now\n'bye' takes no argument\n> BREAK\n"
+       "commands are lower case: type 'break'\n> list\n10 end\n> 12345 print\nline numbers have at "
        "most four digits: 0 to 9999\n"},
       // delete N and delete N-M; edit N, with no reader to put the line at the prompt, shows it.
       {"10 end\n20 end\n30 end\ndelete 20\ndelete 20\ndelete 5-25\ndelete\nlist\nedit 30\nedit 10",
