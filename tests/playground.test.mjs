@@ -194,6 +194,7 @@ const kRuns = [
   ['10 print 1\n20 goto 75\n', /^Done after \d+ steps in \d+ ms: ended at line 20: no line is numbered 75$/, '1\n', ['20 goto 75']],
   ['print "open\nx = 1', /^Done after 1 step in \d+ ms$/, 'open\nx = 1\n', []],
   ['10 print 1\n10 goto 75\n', /: ended at line 10 \(text line 2\): no line is numbered 75$/, '1\n', ['10 goto 75']],
+  ['10 x = 0\n20 if x then goto 75\n', /^Done after \d+ steps in \d+ ms, printing nothing$/, '', []],  // no jump
 ];
 
 test('the status says how a run ended, naming program line numbers', async () => {

@@ -232,12 +232,19 @@ function runLineName({ line, number }) {
   return number >= 0 ? `line ${number}` : null;
 }
 
-// Why a run ended, when its last line tells: a jump to a line that does not exist.
+// Why a run ended, when its last line tells: a jump to a line that does not exist. After the
+// program's last line a run ends whether a jump on it was taken or not: there only a GOTO or
+// GOSUB of its own surely jumped (`if x then goto 75` may have found x 0).
 function endOfRun(line) {
   if (line === null) return '';
+  const doc = page.editor.state.doc;
   const missing = page.runWarnings.find((warning) => warning.line === line && warning.name === 'missing-line');
   const what = missing && /^no line is numbered \d+/.exec(missing.message);
-  return what ? `: ended at ${lineName(page.editor.state.doc, line)}: ${what[0]}` : '';
+  if (!what) return '';
+  let last = true;
+  for (let next = line + 1; last && next <= doc.lines; ++next) last = doc.line(next).text.trim() === '';
+  if (last && !/^[ \t]*\d*[ \t]*go(to|sub)\b/.test(doc.line(line).text)) return '';
+  return `: ended at ${lineName(doc, line)}: ${what[0]}`;
 }
 
 function reportRun(report) {
