@@ -425,6 +425,28 @@ test('nothing typed is lost, nor its breakpoints: examples, an edited example, u
   assert.deepEqual(await mine(), ['print "mine"', ['print "mine"']]);
 });
 
+test('Undo and Redo across switches of program never put one program in the place of another', async () => {
+  const page = await openPage();
+  await setProgram(page, '10 print "A"');
+  await page.selectOption('#examples', 'fizzbuzz.bas');
+  await page.click('#program .cm-content');
+  for (const key of ['Control+Z', 'Control+Z', 'Control+Shift+Z', 'Control+Shift+Z']) await page.keyboard.press(key);
+  await waitForStatus(page, 'Fizzbuzz is back: Run runs it.');
+  await page.evaluate(() => navigator.clipboard.writeText('\n99 end'));
+  await page.keyboard.press('Control+End');
+  await page.keyboard.press('Control+V');  // the example edited: a program of its own
+  await page.keyboard.press('Control+Z');
+  await page.keyboard.press('Control+Z');
+  await waitForStatus(page, 'Your program is back.');
+  await page.keyboard.press('Control+End');
+  await page.keyboard.type('!');
+  await page.reload();
+  await waitForStatus(page, 'Ready');
+  assert.equal(await programOf(page), '10 print "A"!');
+  assert.deepEqual((await ownProgramsOf(page)).map((name) => name.replace(/, [\d:]+$/, '')),
+                   ['10 print "A"!', '10 for i = 1 to 15']);
+});
+
 test('tabs: a link opened and edited in one tab leaves what another tab typed', async () => {
   const page = await openPage();
   const program = '10 print "linked"\n20 x = 1 + 2 ; é';

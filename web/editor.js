@@ -1,7 +1,7 @@
 // The editor: CodeMirror with linebasic's colours, undo history, the checker's warnings
 // (underlined, marked in the gutter, and shown in a tooltip wherever the cursor stands in one),
 // breakpoints (a gutter of their own) and a mark on the line where a run stands or stopped.
-import { EditorState, MapMode, Prec, RangeSet, StateEffect, StateField } from '@codemirror/state';
+import { EditorState, MapMode, Prec, RangeSet, StateEffect, StateField, Transaction } from '@codemirror/state';
 import { Decoration, EditorView, GutterMarker, WidgetType, gutter, highlightSpecialChars, keymap,
          showTooltip, tooltips } from '@codemirror/view';
 import { defaultKeymap, history, historyKeymap, invertedEffects } from '@codemirror/commands';
@@ -85,6 +85,25 @@ function withoutDeletedLines(marks, transaction) {
 }
 
 export const breakpointLines = (state) => linesOf(state.field(breakpoints), state.doc);
+
+// Which program the editor shows, as the page names it: set with a program's text, and taken
+// back and done again with that text by Undo and Redo, so that Undo after a switch to another
+// program shows the one before it, rather than typing its text over the other.
+const setShownProgram = StateEffect.define();
+const shownProgram = StateField.define({
+  create: () => null,
+  update: (shown, transaction) => transaction.effects
+    .reduce((value, effect) => (effect.is(setShownProgram) ? effect.value : value), shown),
+});
+const shownProgramHistory = invertedEffects.of((transaction) =>
+  (transaction.effects.some((effect) => effect.is(setShownProgram))
+    ? [setShownProgram.of(transaction.startState.field(shownProgram))] : []));
+
+// The text now belongs to another program (an edited example became the user's own): no
+// change that Undo takes back.
+export function nameShownProgram(view, shown) {
+  view.dispatch({ effects: setShownProgram.of(shown), annotations: Transaction.addToHistory.of(false) });
+}
 
 const breakpoints = StateField.define({
   create: () => RangeSet.empty,
@@ -216,7 +235,7 @@ export function closeWarningTooltip(view) {
 // replaced the text whole (replaceText). `onBreakpoints(lines, toggled)` hears of every change
 // of the breakpoints' lines; `toggled` is the line a click or F9 set or cleared, else null.
 // `onRun` is Ctrl-Enter (Cmd-Enter).
-export function createEditor(parent, { text, breakpoints: lines = [], onChange, onBreakpoints, onRun }) {
+export function createEditor(parent, { text, breakpoints: lines = [], shown, onChange, onBreakpoints, onRun }) {
   const toggleAtCursor = (view) => {
     view.dispatch({ effects: toggleBreakpoint.of(view.state.selection.main.head) });
     return true;
@@ -236,13 +255,16 @@ export function createEditor(parent, { text, breakpoints: lines = [], onChange, 
         linebasicLanguage,
         linebasicHighlighting,
         breakpointGutter(lines),
+        shownProgram.init(() => shown),
+        shownProgramHistory,
         lintGutter(),
         runLine,
         warningTooltips,
         EditorView.contentAttributes.of({ 'aria-label': 'Program', 'aria-describedby': 'warning-count' }),
         EditorView.updateListener.of((update) => {
           if (update.docChanged) {
-            onChange(!update.transactions.some((transaction) => transaction.isUserEvent('load')));
+            onChange(!update.transactions.some((transaction) => transaction.isUserEvent('load')),
+                     update.state.field(shownProgram));
           }
           const before = breakpointLines(update.startState);
           const after = breakpointLines(update.state);
@@ -258,11 +280,12 @@ export function createEditor(parent, { text, breakpoints: lines = [], onChange, 
 
 export const textOf = (view) => view.state.doc.toString();
 
-// Replaces the whole text as one change, which Undo takes back, with breakpoints on `lines`.
-export function replaceText(view, text, lines = []) {
+// Replaces the whole text, that of program `shown`, as one change, which Undo takes back, with
+// breakpoints on `lines`.
+export function replaceText(view, text, lines, shown) {
   view.dispatch({
     changes: { from: 0, to: view.state.doc.length, insert: text },
-    effects: setBreakpoints.of(lines),
+    effects: [setBreakpoints.of(lines), setShownProgram.of(shown)],
     selection: { anchor: 0 },
     scrollIntoView: true,
     userEvent: 'load',

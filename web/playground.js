@@ -3,8 +3,8 @@
 // typed, runs in a worker so that the page never freezes, stops at breakpoints and steps a
 // line at a time, is kept in the browser's storage and can be shared.
 import { startEngine } from './engine.js';
-import { breakpointLines, closeWarningTooltip, createEditor, markRunLine, moveCursorTo, replaceText, showWarnings,
-         textOf } from './editor.js';
+import { breakpointLines, closeWarningTooltip, createEditor, markRunLine, moveCursorTo, nameShownProgram, replaceText,
+         showWarnings, textOf } from './editor.js';
 import { lineName, startsInLiteral } from './language.js';
 import { OutputPane } from './output.js';
 import { Programs, asRunReads, download, exampleNames, exampleText, forgetLink, kKeptPrograms, linkTo,
@@ -45,9 +45,12 @@ const page = {
 
 // ---- The program changes: typed, or replaced whole by another.
 
-function programChanged(typed) {
+// `shown` is the program the editor says it shows: after Undo or Redo of a switch to another
+// program, that one.
+function programChanged(typed, shown) {
   const text = textOf(page.editor);
-  const kept = typed ? page.programs.typed(text) : '';
+  const kept = typed ? page.programs.typed(text, shown) : '';
+  if (kept !== '' && kept !== 'back') nameShownProgram(page.editor, page.programs.identity());
   forgetLink();
   $('share-link').hidden = true;
   if (page.run?.paused) {
@@ -59,7 +62,7 @@ function programChanged(typed) {
         'your changes count from the next run.');
   } else if (kept === 'back') {
     const { source, label } = page.programs;
-    say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} is back: Run runs it.`);
+    say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} is back: Run runs it.`, 'back');
   } else if (kept !== '') {
     say({ new: 'You are editing a new program of yours, kept in this browser under Programs.',
           earlier: 'You are editing a new program of yours: your earlier program is kept under Programs.',
@@ -67,7 +70,7 @@ function programChanged(typed) {
         (page.programs.dropped === null ? ''
           : ` It takes the place of your oldest program, "${page.programs.dropped}": the page keeps ` +
             `your newest ${kKeptPrograms}.`));
-  } else if (!page.run?.running && status.dataset.about === 'link') {
+  } else if (!page.run?.running && ['link', 'back'].includes(status.dataset.about)) {
     say('');
   }
   showSource();
@@ -82,9 +85,10 @@ function showProgram(text, source, { label = '', breakpoints = [], id = null } =
   markRunLine(page.editor, null);
   keepTyped();
   page.programs.shown(text, source, { label, breakpoints, id });
-  replaceText(page.editor, text, breakpoints);
+  replaceText(page.editor, text, breakpoints, page.programs.identity());
   showSource();
-  say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} loaded: Run runs it.`);
+  say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} loaded: Run runs it.`,
+      source === 'own' ? 'back' : '');
 }
 
 // The Programs menu lists the user's programs and names what the editor holds.
@@ -110,7 +114,10 @@ function showOwnProgram(entry = page.programs.restorable()) {
 
 // Keeps what was typed, and says so when another tab had changed the same program.
 function keepTyped() {
-  if (page.programs.saveTyped()) say('Another tab changed this program too: both versions are kept under Programs.');
+  if (page.programs.saveTyped()) {
+    if (page.editor !== null) nameShownProgram(page.editor, page.programs.identity());  // a copy now
+    say('Another tab changed this program too: both versions are kept under Programs.');
+  }
   if (page.editor !== null) showSource();
 }
 
@@ -441,10 +448,11 @@ async function start() {
   for (const name of names) $('example-programs').append(new Option(readableName(name), name));
   const demo = (await checker).demoProgram();
   const first = page.programs.startingProgram(demo);
-  page.programs.shown(first.text, first.source, { ...first, undoable: false });
+  page.programs.shown(first.text, first.source, first);
   page.editor = createEditor($('program'), {
     text: first.text,
     breakpoints: first.breakpoints,
+    shown: page.programs.identity(),
     onChange: programChanged,
     onBreakpoints: breakpointsChanged,
     onRun: () => $('run').click(),

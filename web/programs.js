@@ -7,7 +7,6 @@
 const kProgramsKey = 'linebasic.programs';  // [{ id, tab, text, breakpoints, time }], newest first
 const kTabKey = 'linebasic.tab';            // this tab's { tabId, ownId, shown }
 export const kKeptPrograms = 20;
-const kSwitchesKept = 100;  // switches to another program that Undo can take back
 const kNameChars = 28;
 const kOldKeys = ['linebasic.program', 'linebasic.breakpoints', 'linebasic.shown'];
 const kLinkPrefix = '#program=';
@@ -99,8 +98,6 @@ export class Programs {
     this.shownText = '';
     this.unsaved = false;    // typed since the last saveTyped
     this.dropped = null;     // the name of the program the last new one took the place of
-    this.switches = [];      // { from, to } of each switch to another program, as showing() says
-    this.undoneSwitches = [];  // switches that Undo took back, the last first to be done again
     this.takeOldProgram();
     window.addEventListener('storage', (event) => {
       if (event.key !== kProgramsKey) return;
@@ -157,12 +154,15 @@ export class Programs {
   // it becomes a new program of theirs, and the one it was made from stays as it was. Returns
   // what happened: '' (the program shown changed), 'new' (a new program), 'earlier' (a new one,
   // and the user's earlier program is kept), 'copy' (a copy; the program as it was is kept) or
-  // 'back' (Undo or Redo took back a switch to another program, or did it again).
+  // 'back' (Undo or Redo took back a switch to another program, or did it again: the editor
+  // says it shows program `named`, as identity() named it).
   // A new program takes the place of the oldest when kKeptPrograms are kept: `dropped` then
   // names that one.
-  typed(text) {
-    if (this.tookBackSwitch(text)) return 'back';
-    this.undoneSwitches = [];
+  typed(text, named) {
+    if (named && !this.shows(named)) {
+      this.takeShown(named);
+      return 'back';
+    }
     this.unsaved = true;
     const shown = this.source === 'own' ? this.ownEntry() : undefined;
     if (shown?.tab === this.tabId) {
@@ -171,12 +171,6 @@ export class Programs {
     }
     const replaced = this.source !== 'own';
     this.source = 'own';
-    const same = replaced && this.entries.find((entry) => entry.text === text);  // an undone load
-    if (same) {
-      this.ownId = same.id;
-      this.savedText = same.text;
-      return 'back';
-    }
     this.ownId = newId();
     this.savedText = null;
     const entry = { id: this.ownId, tab: this.tabId, text, breakpoints: this.breakpoints, time: Date.now() };
@@ -207,49 +201,34 @@ export class Programs {
   }
 
   // The editor now holds `text`, from `source`, with breakpoints on `breakpoints`; for one of
-  // the user's programs, `id` names it. The editor's Undo can take the switch back, unless it
-  // is not `undoable` (the editor starts with the text).
-  shown(text, source, { label = '', breakpoints = [], id = null, undoable = true } = {}) {
+  // the user's programs, `id` names it.
+  shown(text, source, { label = '', breakpoints = [], id = null } = {}) {
     this.saveTyped();
-    const from = this.showing();
     Object.assign(this, { source, label, breakpoints, shownText: text });
     if (source === 'own') {
       this.ownId = id;
       this.savedText = this.ownEntry()?.text ?? null;
     }
-    if (undoable) this.switches = [...this.switches.slice(1 - kSwitchesKept), { from, to: { ...this.showing(), text } }];
-    this.undoneSwitches = [];
     this.saveTab();
   }
 
-  // What the editor shows: the program, where it comes from, and its text.
-  showing() {
-    const text = this.source === 'own' ? this.ownEntry()?.text ?? '' : this.shownText;
-    const { source, label, breakpoints, ownId } = this;
-    return { text, source, label, breakpoints, ownId };
+  // The program shown, as the editor keeps its name with the text.
+  identity() {
+    const { source, label, ownId, shownText } = this;
+    return { source, label, ownId, text: source === 'own' ? null : shownText };
   }
 
-  // When Undo brings back the text the editor showed before the last switch (or Redo the text
-  // it switched to), that program is shown again: the text is not typed into the other one.
-  tookBackSwitch(text) {
-    const isShown = ({ source, ownId }) => this.source === source && (source !== 'own' || this.ownId === ownId);
-    const last = this.switches.at(-1);
-    const undone = this.undoneSwitches.at(-1);
-    let state = null;
-    if (last !== undefined && isShown(last.to) && text === last.from.text) {
-      this.undoneSwitches.push(this.switches.pop());
-      state = last.from;
-    } else if (undone !== undefined && isShown(undone.from) && text === undone.to.text) {
-      this.switches.push(this.undoneSwitches.pop());
-      state = undone.to;
-    } else {
-      return false;
-    }
-    const { source, label, breakpoints, ownId } = state;
-    Object.assign(this, { source, label, breakpoints, ownId, shownText: state.text, unsaved: false });
+  shows({ source, label, ownId, text }) {
+    return source === this.source &&
+      (source === 'own' ? ownId === this.ownId : label === this.label && text === this.shownText);
+  }
+
+  // Shows the program that Undo or Redo brought back, as it is kept; the one left is kept first.
+  takeShown({ source, label, ownId, text }) {
+    this.saveTyped();
+    Object.assign(this, { source, label, ownId, shownText: text ?? '' });
     this.savedText = this.ownEntry()?.text ?? null;
     this.saveTab();
-    return true;
   }
 
   // The breakpoints of the program shown changed; the user's own are kept with its text.
