@@ -472,6 +472,9 @@ test('tabs: a link opened and edited in one tab leaves what another tab typed', 
   await page.reload();
   await waitForStatus(page, 'Ready');
   assert.equal(await programOf(page), 'print "tab one"');
+  await page.goto(link);  // followed in the same tab: the address changes, the page stays
+  await waitForStatus(page, 'Linked program loaded');
+  assert.equal(await programOf(page), program);
 });
 
 test('storage full, or its twenty programs: the status says so plainly', async () => {

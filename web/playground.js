@@ -8,7 +8,7 @@ import { breakpointLines, closeWarningTooltip, createEditor, markRunLine, moveCu
 import { lineName, startsInLiteral } from './language.js';
 import { OutputPane } from './output.js';
 import { Programs, asRunReads, download, exampleNames, exampleText, forgetLink, kKeptPrograms, linkTo,
-         programNames, readableName, storageErrorMessage } from './programs.js';
+         programFromLink, programNames, readableName, storageErrorMessage } from './programs.js';
 import { Run } from './runner.js';
 import { showVariables } from './variables.js';
 
@@ -440,6 +440,11 @@ function wire() {
   });
   $('help-button').addEventListener('click', () => $('help').showModal());
   window.addEventListener('pagehide', keepTyped);
+  // A link followed in this tab: the address changed, not the page.
+  window.addEventListener('hashchange', () => {
+    const linked = programFromLink();
+    if (linked !== null && linked !== textOf(page.editor)) showProgram(linked, 'link', { label: 'Linked program' });
+  });
 }
 
 async function start() {

@@ -266,7 +266,8 @@ export class Programs {
   }
 }
 
-function programFromLink() {
+// The program in the page's address, or null.
+export function programFromLink() {
   if (!location.hash.startsWith(kLinkPrefix)) return null;
   try {
     return decodeURIComponent(location.hash.slice(kLinkPrefix.length));
