@@ -407,11 +407,13 @@ test('nothing typed is lost, nor its breakpoints: examples, an edited example, u
   await page.keyboard.press('Control+Shift+Z');
   await waitForStatus(page, 'Your program is back.');
   await page.selectOption('#examples', 'fizzbuzz.bas');
+  await waitForStatus(page, 'Fizzbuzz loaded');
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+Z');  // loading is one change, which Undo takes back
   assert.deepEqual(await mine(), ['print "mine"', ['print "mine"']]);
   await waitForStatus(page, 'Your program is back.');
   await page.selectOption('#examples', 'fizzbuzz.bas');
+  await waitForStatus(page, 'Fizzbuzz loaded');
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+End');
   await page.keyboard.type('40 end');  // the example edited is a new program; the typed one stays
@@ -422,6 +424,7 @@ test('nothing typed is lost, nor its breakpoints: examples, an edited example, u
   const programs = await ownProgramsOf(page);
   assert.deepEqual(programs.map((name) => name.replace(/, \d\d:\d\d$/, '')), ['10 for i = 1 to 15', 'print "mine"']);
   await page.selectOption('#examples', { label: programs[1] });
+  await waitForStatus(page, 'Your program is back.');
   assert.deepEqual(await mine(), ['print "mine"', ['print "mine"']]);
 });
 
@@ -429,6 +432,7 @@ test('Undo and Redo across switches of program never put one program in the plac
   const page = await openPage();
   await setProgram(page, '10 print "A"');
   await page.selectOption('#examples', 'fizzbuzz.bas');
+  await waitForStatus(page, 'Fizzbuzz loaded');
   await page.click('#program .cm-content');
   for (const key of ['Control+Z', 'Control+Z', 'Control+Shift+Z', 'Control+Shift+Z']) await page.keyboard.press(key);
   await waitForStatus(page, 'Fizzbuzz is back: Run runs it.');
@@ -484,6 +488,7 @@ test('storage full, or its twenty programs: the status says so plainly', async (
   await page.reload();
   await waitForStatus(page, 'Ready');
   await page.selectOption('#examples', 'fizzbuzz.bas');
+  await waitForStatus(page, 'Fizzbuzz loaded');
   await setProgram(page, 'print "new"');
   await waitForStatus(page, new RegExp('^You are editing a new program of yours: your earlier program is kept ' +
                                        'under Programs\\. It takes the place of your oldest program, "print 19, ' +
