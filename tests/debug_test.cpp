@@ -2,6 +2,7 @@
 // stopping never changes what a run prints.
 #include <csignal>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/demo_program.h"
@@ -122,8 +123,8 @@ TEST(RunControlTest, BreakpointsChangeBetweenStops) {
   run.control.clearBreakpoints();
   EXPECT_EQ(run.control.resume(), StopReason::Ended);
   run.control.start("10 print 1\n20 print 2");  // a last line with no line-feed
-  run.control.setBreakpoint(1);
-  run.control.setBreakpoint(2);
+  for (const int line : {0, 1, 2, 3})           // lines 0 and 3 are none of the text's
+    run.control.setBreakpoint(line);
   run.control.clearBreakpoint(1);
   EXPECT_EQ(run.control.resume(), StopReason::Breakpoint);
   EXPECT_EQ(run.control.statements(), 2U);  // counted from the start
@@ -158,12 +159,18 @@ TEST(RunControlTest, AnImmediateLineRunsBesideAStoppedRun) {
   run.control.start(kLoop);
   run.control.setBreakpoint(5);
   ASSERT_EQ(run.control.resume(), StopReason::Breakpoint);
+  const auto where = [&in = run.interpreter] {
+    return std::tuple(in.tokenStart, in.lineOrdinal, in.gosubDepth, in.forDepth, in.endReached,
+                      in.nestingDepth);
+  };
+  const auto stoppedAt = where();
   const RunPoint point = saveRunPoint(run.interpreter);
-  for (const char* line : {"x = x * 2\n", "for q = 1 to 2\n", "end\n"}) {
+  for (const char* line : {"x = x * 2\n", "gosub 9\n9 for q = 1 to 2\nend\n"}) {
     run.interpreter.load(line);
     testing::runSteps(run.interpreter, 100);
   }
   restoreRunPoint(run.interpreter, point);
+  EXPECT_EQ(where(), stoppedAt);
   EXPECT_EQ(run.control.line(), 5);
   EXPECT_EQ(run.control.resume(), StopReason::Ended);
   EXPECT_EQ(run.printed, "12\n");
