@@ -70,10 +70,6 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-constexpr bool isLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 // A line that starts with a line number: the number, and what was typed after its digits.
 struct NumberedLine {
   int number;
@@ -264,12 +260,10 @@ void Session::handle(std::string_view line) {
     (this->*command->action)(argument);
     return;
   }
-  std::string lowered(word);
-  std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  if (named(lowered) != commandList.end()) {
-    complain("commands are lower case: type '" + lowered + "'\n");
+  std::string lower(word);
+  std::transform(lower.begin(), lower.end(), lower.begin(), check::lowered);
+  if (named(lower) != commandList.end()) {
+    complain("commands are lower case: type '" + lower + "'\n");
     return;
   }
   if (!isUnknownCommand(text)) runImmediate(text);
@@ -279,10 +273,10 @@ void Session::handle(std::string_view line) {
 // with the checker's warning about it when it has one that says more than "unknown word", and
 // not run.
 bool Session::isUnknownCommand(std::string_view text) {
-  const auto* const end =
-      std::find_if(text.begin(), text.end(), [](char c) { return !isLetter(c) && !isDigit(c); });
+  const auto* const end = std::find_if(text.begin(), text.end(),
+                                       [](char c) { return !check::isLetter(c) && !isDigit(c); });
   const std::string word(text.begin(), end);
-  if (std::count_if(word.begin(), word.end(), isLetter) < 2 ||
+  if (std::count_if(word.begin(), word.end(), check::isLetter) < 2 ||
       interpreter_.keywords.count(word) != 0) {
     return false;
   }
