@@ -147,25 +147,24 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
     if constexpr (kWatch) {
       const char* const start = in.tokenStart;
       const std::int32_t ordinal = in.lineOrdinal;
+      bool lineFeed = false;
+      bool reached = false;
       if (static_cast<std::uintptr_t>(start - watchFrom) < watchSize) [[unlikely]] {
-        const bool lineFeed = in.token == TokenKind::Newline;
-        const bool reached =
-            !lineFeed && (lineAhead || ordinal != lastOrdinal || start < lastStart);
-        lastOrdinal = ordinal;
-        lastStart = start;
-        lineAhead = lineFeed;
-        if (reached && atBreakpoint(start)) {
+        lineFeed = in.token == TokenKind::Newline;
+        reached = !lineFeed && (lineAhead || ordinal != lastOrdinal || start < lastStart);
+      }
+      lastOrdinal = ordinal;
+      lastStart = start;
+      lineAhead = lineFeed;
+      if (reached) [[unlikely]] {
+        if (atBreakpoint(start)) {
           reason = StopReason::Breakpoint;
           break;
         }
-        if (reached && stepping && count > 0) {
+        if (stepping && count > 0) {
           reason = StopReason::Stepped;
           break;
         }
-      } else {
-        lastOrdinal = ordinal;
-        lastStart = start;
-        lineAhead = false;
       }
     }
     if (count == bound) {
