@@ -47,6 +47,8 @@ export async function startEngine(module) {
     runLine: () => engine.runLine(),
     // The number of the line the run stands on, or -1 when it has none.
     currentLine: () => engine.currentLine(),
+    // Once the run has ended: "no line is numbered 75" when it ended at a jump to that line.
+    missedJump: () => answer(engine.missedJump()),
     // The variables a to z.
     variables: () => Array.from(new Int8Array(engine.memory.buffer, engine.variables(), 26)),
     // What the run printed since the last call, as bytes.

@@ -106,6 +106,16 @@ LINEBASIC_EXPORT(runLine) std::int32_t runLine() {
   return static_cast<std::int32_t>(1 + std::count(text, ending, '\n'));
 }
 
+// Once the run has ended, not at END: "no line is numbered 75" when the line of the statement
+// that ended it jumps to a line that is not there and the jump surely ran; otherwise empty
+// (its length through answerLength).
+LINEBASIC_EXPORT(missedJump) const char* missedJump() {
+  Engine& state = engine();
+  const char* const ending = state.control.endingStatement();
+  if (ending == nullptr || state.interpreter.endReached != 0) return answer({});
+  return answer(linebasic::missedJump(state.program.c_str(), ending));
+}
+
 // The number of the line the run stands on; -1 when that line has none.
 LINEBASIC_EXPORT(currentLine) std::int32_t currentLine() {
   return linebasic::lineNumberOfLine(engine().interpreter).value_or(-1);

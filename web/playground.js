@@ -38,7 +38,6 @@ const page = {
   pausedDuringRun: false,  // the run stopped at a breakpoint or a step on its way
   outputRevealed: false,   // the run scrolled its output into view
   continueFocus: false,    // the focus went from Continue to Stop while the run goes on
-  runWarnings: [],      // the checker's warnings on the text the run runs
   checkTimer: 0,
   fileName: 'program.bas',
 };
@@ -239,19 +238,9 @@ function runLineName({ line, number }) {
   return number >= 0 ? `line ${number}` : null;
 }
 
-// Why a run ended, when its last line tells: a jump to a line that does not exist. After the
-// program's last line a run ends whether a jump on it was taken or not: there only a GOTO or
-// GOSUB of its own surely jumped (`if x then goto 75` may have found x 0).
-function endOfRun(line) {
-  if (line === null) return '';
-  const doc = page.editor.state.doc;
-  const missing = page.runWarnings.find((warning) => warning.line === line && warning.name === 'missing-line');
-  const what = missing && /^no line is numbered \d+/.exec(missing.message);
-  if (!what) return '';
-  let last = true;
-  for (let next = line + 1; last && next <= doc.lines; ++next) last = doc.line(next).text.trim() === '';
-  if (last && !/^[ \t]*\d*[ \t]*go(to|sub)\b/.test(doc.line(line).text)) return '';
-  return `: ended at ${lineName(doc, line)}: ${what[0]}`;
+// Why a run ended, when the engine tells: at a jump to a line that does not exist (`missed`).
+function endOfRun(line, missed) {
+  return line === null || !missed ? '' : `: ended at ${lineName(page.editor.state.doc, line)}: ${missed}`;
 }
 
 function reportRun(report) {
@@ -273,7 +262,7 @@ function reportRun(report) {
   }
   revealOutput();
   const line = runTextLine(report.line);
-  const ending = endOfRun(line);
+  const ending = endOfRun(line, report.missed);
   markLine(ending !== '' ? line : null);  // where a jump missed; no mark left from a stop
   const quiet = page.output.lineCount() === 0 && page.output.dropped === 0 ? ', printing nothing' : '';
   say(describeRun('Done', report) + quiet + ending);
@@ -330,7 +319,6 @@ async function startRun(stepping = false) {
   page.pausedDuringRun = false;
   page.outputRevealed = false;
   const text = textOf(page.editor);
-  page.runWarnings = (await checker).check(text);
   const module = await engineModule;
   stopRun(false);  // a second Run pressed while this one waited
   const breakpoints = breakpointLines(page.editor.state);

@@ -100,7 +100,7 @@ async function goOn(stepping, fresh = false) {
     const paused = reason !== kEnded;
     report(paused ? 'paused' : 'ended', {
       reason: reason === kBreakpoint ? 'breakpoint' : paused ? 'step' : null,
-      ran: stepAsked ? -1 : ran, before,
+      ran: stepAsked ? -1 : ran, before, missed: paused ? '' : engine.missedJump(),
     });
     return;
   }

@@ -1,5 +1,11 @@
 #include "check/lines.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "check/check.h"
+#include "check/checker.h"
 #include "scanner/scanner.h"
 
 namespace linebasic {
@@ -27,6 +33,20 @@ std::optional<std::int32_t> lineNumberOfLine(const Interpreter& interpreter) {
   const char* const number = skipBlanks(lineStart(interpreter.programText, interpreter.tokenStart));
   if (!isDigit(*number)) return {};
   return decimalValue(number);
+}
+
+std::string missedJump(const char* text, const char* ending) {
+  const auto line = static_cast<int>(std::count(text, ending, '\n')) + 1;
+  const char* const lineEnd = std::strchr(ending, '\n');
+  const bool last = lineEnd == nullptr || std::string_view(lineEnd).find_first_not_of(" \t\r\n") ==
+                                              std::string_view::npos;
+  const std::string_view statement(ending);
+  if (last && !statement.starts_with("goto") && !statement.starts_with("gosub")) return {};
+  for (const Diagnostic& diagnostic : checkProgram(text)) {
+    if (diagnostic.line == line && diagnostic.name == check::name::kMissingLine)
+      return diagnostic.message.substr(0, diagnostic.message.find(':'));
+  }
+  return {};
 }
 
 }  // namespace linebasic

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "interpreter/interpreter.h"
 
@@ -15,5 +16,12 @@ std::optional<std::int32_t> lineNumberAt(const Interpreter& interpreter);
 
 // The number of the line that holds the current token, when that line starts with one.
 std::optional<std::int32_t> lineNumberOfLine(const Interpreter& interpreter);
+
+// Why a run of `text` ended, not at END, right after the statement that begins at `ending`:
+// the checker's "no line is numbered 75" when that statement's line jumps to a line that is
+// not there and the jump surely ran. A run may end after the last line whether a jump there
+// ran or not (`if x then goto 75` may have found x 0), so on that line only a GOTO or GOSUB of
+// its own counts. Empty otherwise.
+std::string missedJump(const char* text, const char* ending);
 
 }  // namespace linebasic

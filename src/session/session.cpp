@@ -13,6 +13,7 @@
 
 #include "check/check.h"
 #include "check/checker.h"
+#include "check/lines.h"
 #include "scanner/scanner.h"
 #include "session/program_file.h"
 
@@ -608,25 +609,17 @@ StopReason Session::runOn(bool stepping, std::uint64_t bound, const char*& last)
 }
 
 // When a run ended, not at END, after a statement on a line with a jump to a line that is not
-// there: " at line 20: no line is numbered 75", as the checker puts it; otherwise empty.
+// there: " at line 20: no line is numbered 75", as the checker puts it; otherwise empty. The
+// run's text starts with the program's, which no edit has changed since: a run stops then.
 std::string Session::missedJump(const char* last) const {
   if (last == nullptr) return {};
   const auto textLine = static_cast<std::size_t>(std::count(runText_->c_str(), last, '\n')) + 1;
   if (textLine > lines_.size()) return {};
-  // On the last line, only a GOTO or GOSUB run as a statement of its own surely jumped.
-  const std::string_view statement(last);
-  if (textLine == lines_.size() && !statement.starts_with("goto") &&
-      !statement.starts_with("gosub")) {
-    return {};
-  }
-  for (const Diagnostic& diagnostic : checkProgram(programText())) {
-    if (static_cast<std::size_t>(diagnostic.line) == textLine &&
-        diagnostic.name == check::name::kMissingLine) {
-      return " at line " + std::to_string(numberOfLine(textLine)) + ": " +
-             diagnostic.message.substr(0, diagnostic.message.find(':'));
-    }
-  }
-  return {};
+  const std::string program = programText();
+  const std::string missed =
+      linebasic::missedJump(program.c_str(), program.c_str() + (last - runText_->c_str()));
+  if (missed.empty()) return {};
+  return " at line " + std::to_string(numberOfLine(textLine)) + ": " + missed;
 }
 
 // Editing the program ends a stopped run: it could not go on in a text that changed.
