@@ -40,6 +40,8 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
        "3|1\n|linebasic-run: stopped after 5 statements at line 10\n|"},
       {kRun + " /no/such.bas", "1||linebasic-run: /no/such.bas: No such file or directory\n|"},
       {kRun + " /", "1||linebasic-run: /: Is a directory\n|"},
+      {kRun + " --check /dev/zero",  // endless: read only so far
+       "1||linebasic-run: /dev/zero: is larger than 16 MiB, which no program needs\n|"},
       {kRun + " </dev/null",
        "2||linebasic-run: no FILE, and standard input is not a terminal to hold a session on: "
        "give\nFILE, '-' to run the program on standard input, or -i to read session lines from "

@@ -150,11 +150,15 @@ std::optional<std::string> readProgramFile(const std::string& path, std::string&
   if (in == nullptr) return reason(errno);
   std::vector<char> buffer(1 << 16);
   std::size_t count = 0;
-  while ((count = std::fread(buffer.data(), 1, buffer.size(), in)) > 0)
-    text.append(buffer.data(), count);
+  bool tooLarge = false;  // an endless file (a device, a pipe) stops here too
+  while (!tooLarge && (count = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+    tooLarge = text.size() + count > kProgramFileMax;
+    if (!tooLarge) text.append(buffer.data(), count);
+  }
   const bool failed = std::ferror(in) != 0;
   const int readError = errno;
   if (in != stdin) std::fclose(in);
+  if (tooLarge) return kTooLarge;
   if (failed) return reason(readError);
   return {};
 }

@@ -9,11 +9,12 @@
 
 namespace linebasic {
 
-// Reads all of `path` ("-": standard input) as bytes into `text`. On failure, the reason.
-std::optional<std::string> readProgramFile(const std::string& path, std::string& text);
-
-// No program needs more than this; a larger file is refused before it is read.
+// No program needs more than this; a larger file is refused.
 inline constexpr std::size_t kProgramFileMax = std::size_t{16} << 20;
+
+// Reads all of `path` ("-": standard input) as bytes into `text`, up to kProgramFileMax. On
+// failure, the reason.
+std::optional<std::string> readProgramFile(const std::string& path, std::string& text);
 
 // Reads the regular file at `path` into `text`, for the session: a device, FIFO, socket or
 // directory is refused without waiting on it, and so is a file beyond kProgramFileMax. Stops
