@@ -172,11 +172,14 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
       // A variable typed alone is not run: it would be set to 0. A stopped run is named by its
       // own line, whatever the edit that ends it; other debuggers' words get ours; a step is
       // not traced twice.
-      {"10 x = 7\n20 print x\nbreak 20\nrun\nb 20\n5 y = 1\ncontinue\nvarsé\ntrace on\nstep\nstep",
+      {"10 x = 7\n20 print x\nbreak 20\nrun\nb 20\n5 y = 1\nc\ncontinue\nvarsé\ntrace "
+       "on\nstep\nstep",
        "> 10 x = 7\n> 20 print x\n> break 20\n> run\nbreak at [20] print x\n> b 20\n1:3: warning: "
-       "[missing-equals]\nnot run: it would set b to 0; type 'print b' to show b, 'help' for the "
-       "commands\n> 5 y = 1\nthe run stopped at line 20 is over, since the program changed\n> "
-       "continue\nunknown command 'continue': type 'cont'\n> varsé\nunknown command 'varsé': "
+       "[missing-equals]\nnot run: it would set b to 0; type 'print b' to show b, 'cont' or 'step' "
+       "to go on\n> 5 y = 1\nthe run stopped at line 20 is over, since the program changed\n> c\n"
+       "1:2: warning: [missing-equals]\nnot run: it would set c to 0; type 'print c' to show c, "
+       "'help' for the commands\n> continue\nunknown command 'continue': type 'cont'\n> "
+       "varsé\nunknown command 'varsé': "
        "'help' lists them\n> trace on\n> step\n[5] y = 1\ny = 1\n> step\n[10] x = 7\nx = 7\n"},
       // A run stopped by the bound goes on with cont, for as many statements again.
       {"10 goto 10\nrun\ncont",

@@ -452,7 +452,9 @@ void Session::runImmediate(std::string_view line) {
     const char name = at > 0 && isLower(line[at - 1]) ? line[at - 1] : 'x';
     std::string message = "not run: it would set ";
     message.append(1, name).append(" to 0; type 'print ").append(1, name).append("' to show ");
-    return complain(message.append(1, name).append(", 'help' for the commands\n"));
+    // Debuggers' one-letter commands (`c`, `s`, `n`) are likely meant while a run is stopped.
+    return complain(message.append(1, name).append(stopped_ ? ", 'cont' or 'step' to go on\n"
+                                                            : ", 'help' for the commands\n"));
   }
   // Empty lines keep a broken last line of the program from reading the immediate line.
   const std::string jumps = programText() + "\n\n\n" + std::string(line);
