@@ -394,7 +394,7 @@ test('nothing typed is lost, nor its breakpoints: examples, an edited example, u
   const mine = async () => [await programOf(page), await breakpointLinesOf(page)];
   await page.selectOption('#examples', 'fizzbuzz.bas');
   await waitForStatus(page, 'Fizzbuzz loaded');
-  assert.equal(await outputOf(page), '');  // a new program clears the old output
+  assert.deepEqual([await outputOf(page), await variablesOf(page)], ['', '']);  // the old run's go
   await page.selectOption('#examples', 'subroutine_in_loop.bas');
   await waitForStatus(page, 'Subroutine in loop loaded');
   assert.equal(await page.locator('#examples option:checked').textContent(), 'Subroutine in loop');

@@ -15,6 +15,7 @@ import { showVariables } from './variables.js';
 const kWarningsListed = 200;
 const kCheckDelayMs = 150;
 const kRateAfterMs = 100;  // a shorter run says little about speed
+const kNoVariables = new Array(26).fill(0);  // every variable 0, before any run
 
 const $ = (id) => document.getElementById(id);
 const status = $('status');
@@ -81,6 +82,7 @@ function programChanged(typed, shown) {
 function showProgram(text, source, { label = '', breakpoints = [], id = null } = {}) {
   stopRun(false);
   page.output.clear();
+  showVariables($('variables'), kNoVariables);  // the last run's are not this program's
   markRunLine(page.editor, null);
   keepTyped();
   page.programs.shown(text, source, { label, breakpoints, id });
@@ -450,7 +452,7 @@ async function start() {
     onBreakpoints: breakpointsChanged,
     onRun: () => $('run').click(),
   });
-  showVariables($('variables'), new Array(26).fill(0));
+  showVariables($('variables'), kNoVariables);
   showSource();
   const from = first.source === 'link' ? 'the program from the link is loaded. ' : '';
   say(`Ready: ${from}Run (or Ctrl-Enter) runs the program; Help tells the language.`);
