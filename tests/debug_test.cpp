@@ -1,6 +1,6 @@
 // Run control and the output sink: where a run stops, what it has changed there, and that
 // stopping never changes what a run prints.
-#include <csignal>
+#include <atomic>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -133,7 +133,7 @@ TEST(RunControlTest, BreakpointsChangeBetweenStops) {
 
 TEST(RunControlTest, TheStopRequestStopsTheRunAndIsCleared) {
   CapturedRun run;
-  volatile std::sig_atomic_t request = 1;
+  std::atomic<int> request{1};
   run.control.setStopRequest(&request);
   run.control.start("10 goto 10\n");
   EXPECT_EQ(run.control.resume(), StopReason::Interrupted);

@@ -3,7 +3,7 @@
 // the bytes typed: UTF-8 text, and a pasted tab, come through as they were.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <string>
 
 namespace linebasic {
@@ -39,7 +39,7 @@ class LineReader {
 };
 
 // Set by the SIGINT handler that the session installs; cleared by whoever acts on it.
-extern volatile std::sig_atomic_t interruptRequested;
+extern std::atomic<int> interruptRequested;
 
 // Makes Ctrl-C set interruptRequested instead of ending the process, and interrupt a read.
 void catchInterrupts();

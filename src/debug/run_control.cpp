@@ -171,8 +171,8 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
       reason = StopReason::StepBound;
       break;
     }
-    if (stopRequest_ != nullptr && *stopRequest_ != 0) {
-      *stopRequest_ = 0;
+    if (stopRequest_ != nullptr && stopRequest_->load(std::memory_order_relaxed) != 0) {
+      stopRequest_->store(0);
       reason = StopReason::Interrupted;
       break;
     }
@@ -205,6 +205,7 @@ const char* RunControl::endingStatement() {
   if (reason_ != StopReason::Ended || endingStatement_ != nullptr) return endingStatement_;
   const RunPoint end = saveRunPoint(interpreter_);
   const OutputSink output = interpreter_.output;
+  const std::uint64_t statementCount = interpreter_.statementCount;
   interpreter_.output = {[](void* /*context*/, std::string_view /*text*/) {}, nullptr};
   restoreRunPoint(interpreter_, resumedAt_);
   interpreter_.variables = variablesAtResume_;
@@ -213,6 +214,7 @@ const char* RunControl::endingStatement() {
     interpreter_.executeStatement();
   }
   interpreter_.output = output;
+  interpreter_.statementCount = statementCount;
   restoreRunPoint(interpreter_, end);
   return endingStatement_;
 }

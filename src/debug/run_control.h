@@ -5,7 +5,7 @@
 #pragma once
 
 #include <array>
-#include <csignal>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -75,9 +75,9 @@ class RunControl {
   void clearBreakpoints();
   [[nodiscard]] const std::set<int>& breakpoints() const { return breakpoints_; }
 
-  // The flag a signal handler sets to stop the run; it is checked before each statement and
-  // cleared when it stops the run.
-  void setStopRequest(volatile std::sig_atomic_t* request) { stopRequest_ = request; }
+  // The flag another thread or a signal handler sets to stop the run (lock-free, so a handler
+  // may set it); it is checked before each statement and cleared when it stops the run.
+  void setStopRequest(std::atomic<int>* request) { stopRequest_ = request; }
 
   // Called with N before each statement whose token is the number that starts a line N: the
   // [N] trace of the lines a run reaches. Empty: no trace, and no cost.
@@ -126,7 +126,7 @@ class RunControl {
   Interpreter& interpreter_;
   std::set<int> breakpoints_;
   std::vector<LineSpan> breakpointSpans_;  // of the lines in breakpoints_, in text order
-  volatile std::sig_atomic_t* stopRequest_ = nullptr;
+  std::atomic<int>* stopRequest_ = nullptr;
   std::function<void(std::int32_t)> trace_;
   const char* text_ = "";  // the text started
   StopReason reason_ = StopReason::Ended;

@@ -64,11 +64,11 @@ bool writeAll(int fd, const std::string& text, off_t offset) {
 // Reads the open regular file `fd` into `text`, up to kProgramFileMax bytes; the reason when it
 // cannot. Stops when `interrupted` is set.
 std::optional<std::string> readAll(int fd, std::string& text,
-                                   const volatile std::sig_atomic_t* interrupted) {
+                                   const std::atomic<int>* interrupted) {
   std::vector<char> buffer(std::size_t{1} << 16);
   text.clear();
   while (true) {
-    if (interrupted != nullptr && *interrupted != 0) return "stopped by Ctrl-C";
+    if (interrupted != nullptr && interrupted->load() != 0) return "stopped by Ctrl-C";
     const ssize_t count = ::read(fd, buffer.data(), buffer.size());
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) return reason(errno);
@@ -164,7 +164,7 @@ std::optional<std::string> readProgramFile(const std::string& path, std::string&
 }
 
 std::optional<std::string> loadProgramFile(const std::string& path, std::string& text,
-                                           const volatile std::sig_atomic_t* interrupted) {
+                                           const std::atomic<int>* interrupted) {
   // O_NONBLOCK: opening a FIFO does not wait for a writer, so it can be refused at once.
   Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat info {};

@@ -2,7 +2,7 @@
 // nothing but the regular file it means, and a failed write leaves the old file as it was.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -20,7 +20,7 @@ std::optional<std::string> readProgramFile(const std::string& path, std::string&
 // directory is refused without waiting on it, and so is a file beyond kProgramFileMax. Stops
 // when `interrupted` is set. On failure, the reason; `text` then holds nothing useful.
 std::optional<std::string> loadProgramFile(const std::string& path, std::string& text,
-                                           const volatile std::sig_atomic_t* interrupted);
+                                           const std::atomic<int>* interrupted);
 
 // The dialect ends lines with a line-feed alone: a carriage return in front of it would hide a
 // keyword that ends its line, so CR-LF line ends become LF.

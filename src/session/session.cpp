@@ -334,8 +334,7 @@ void Session::complain(const std::string& message) {
 }
 
 bool Session::stopRequested() const {
-  if (settings_.interrupted == nullptr || *settings_.interrupted == 0) return false;
-  *settings_.interrupted = 0;
+  if (settings_.interrupted == nullptr || settings_.interrupted->exchange(0) == 0) return false;
   return true;
 }
 
@@ -837,7 +836,7 @@ void Session::load(std::string_view argument) {
 void Session::loadFile(const std::string& path, bool asking) {
   std::string bytes;
   if (const auto error = loadProgramFile(path, bytes, settings_.interrupted)) {
-    if (settings_.interrupted != nullptr) *settings_.interrupted = 0;
+    if (settings_.interrupted != nullptr) settings_.interrupted->store(0);
     return complain("load: " + path + ": " + *error + "; nothing was loaded\n");
   }
   if (bytes.rfind(kByteOrderMark, 0) == 0) bytes.erase(0, kByteOrderMark.size());

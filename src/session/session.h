@@ -4,7 +4,7 @@
 // to standard error when the lines come from a script.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -26,7 +26,7 @@ struct SessionSettings {
   std::optional<unsigned long long> maxSteps;  // bounds every run
   // Set from outside (by a signal handler) to stop the command in progress; cleared by the
   // session.
-  volatile std::sig_atomic_t* interrupted = nullptr;
+  std::atomic<int>* interrupted = nullptr;
   bool onTerminal = false;   // a terminal echoes Ctrl-C as "^C": "stopped" starts a new line
   bool errorsApart = false;  // errors go to standard error, as a script's should
   bool canEdit = false;      // the reader can put a line at the prompt for `edit` to change
