@@ -25,6 +25,7 @@ void Interpreter::load(const char* text) {
 
 // Routes a token that starts a statement to its handler.
 void Interpreter::runStatement() {
+  ++statementCount;
   switch (token) {
     case TokenKind::Variable:
       execLet();

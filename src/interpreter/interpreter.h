@@ -109,6 +109,7 @@ class Interpreter {
   std::int32_t endReached = 0;                             // 1 once END has run
   std::int32_t nestingDepth = 0;  // open parentheses and running IF statements, together
   OutputSink output;              // where PRINT writes; standard output by default
+  std::uint64_t statementCount = 0;  // statements begun (skipped tokens are none), ever
 
  private:
   void runStatement();  // the dispatcher's rows for the kinds that start a statement
