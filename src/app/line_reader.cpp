@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,17 +18,107 @@
 
 namespace linebasic {
 
-volatile std::sig_atomic_t interruptRequested = 0;
+std::atomic<int> interruptRequested{0};
 
 namespace {
-
-constexpr int kHistoryLines = 1000;
 
 void onInterrupt(int /*signal*/) {
   interruptRequested = 1;
 }
 
 #ifdef LINEBASIC_LIBEDIT
+constexpr int kHistoryLines = 1000;
+
+// Signals that come while a line is edited, noted by their handler and acted on between two
+// reads of a character. libedit catches none of them itself: its handlers undo themselves after
+// the first signal of a line, and a read its signal cut short would end the input.
+std::atomic<int> resized{0};       // SIGWINCH: the window changed size
+std::atomic<int> suspended{0};     // SIGTSTP: Ctrl-Z
+std::atomic<int> continued{0};     // SIGCONT: fg, or any other continue
+std::atomic<int> endingSignal{0};  // SIGHUP, SIGTERM or SIGQUIT: the process ends
+
+void onEditSignal(int signal) {
+  if (signal == SIGWINCH) {
+    resized = 1;
+  } else if (signal == SIGTSTP) {
+    suspended = 1;
+  } else if (signal == SIGCONT) {
+    continued = 1;
+  } else {
+    endingSignal = signal;
+  }
+}
+
+constexpr std::array kEditSignals = {SIGWINCH, SIGTSTP, SIGCONT, SIGHUP, SIGTERM, SIGQUIT};
+
+// No SA_RESTART: a read in progress returns, so that the reader acts at once.
+void catchEditSignal(int signal, struct sigaction* before) {
+  struct sigaction action {};
+  action.sa_handler = onEditSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, before);
+}
+
+// Catches the signals above for as long as it lives, and puts back what was there before.
+class EditSignals {
+ public:
+  EditSignals() {
+    for (std::size_t i = 0; i < kEditSignals.size(); ++i)
+      catchEditSignal(kEditSignals[i], &before_[i]);
+  }
+  ~EditSignals() {
+    for (std::size_t i = 0; i < kEditSignals.size(); ++i)
+      sigaction(kEditSignals[i], &before_[i], nullptr);
+  }
+  EditSignals(const EditSignals&) = delete;
+  EditSignals& operator=(const EditSignals&) = delete;
+
+ private:
+  std::array<struct sigaction, kEditSignals.size()> before_{};
+};
+
+// Gives the terminal back as it was before the line, for the shell or for the process's end.
+void leaveTerminal() {
+  rl_deprep_terminal();
+  std::fflush(stdout);
+}
+
+// Takes the terminal for editing again, whatever the shell did with it meanwhile, and shows the
+// prompt and the line as they stand, over the line the cursor is on.
+void retakeTerminal() {
+  rl_deprep_terminal();
+  rl_prep_terminal(1);
+  std::fputc('\r', stdout);
+  std::fflush(stdout);
+  rl_forced_update_display();
+}
+
+// A resize, a stop or a continue changes nothing of what is typed: the line is kept and shown
+// again. A hangup or terminate signal ends the process as it would have, the terminal given back.
+void actOnEditSignals() {
+  if (const int signal = endingSignal; signal != 0) {
+    leaveTerminal();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+  }
+  if (resized != 0) {
+    resized = 0;
+    rl_resize_terminal();
+  }
+  if (suspended != 0) {
+    suspended = 0;
+    leaveTerminal();
+    std::signal(SIGTSTP, SIG_DFL);
+    std::raise(SIGTSTP);  // the process stands here until it is continued
+    catchEditSignal(SIGTSTP, nullptr);
+    continued = 1;
+  }
+  if (continued != 0) {
+    continued = 0;
+    retakeTerminal();
+  }
+}
+
 // libedit reads characters, not bytes, in the encoding of LC_CTYPE, and drops what that encoding
 // cannot hold: so the terminal's locale is taken from the environment. Where the environment
 // names none, UTF-8 keeps the bytes of any UTF-8 text as they were typed.
@@ -40,7 +133,8 @@ void useTerminalEncoding() {
 std::string typedAhead;
 
 // libedit's character reader: one character of the text typed ahead, then of standard input,
-// decoded in the terminal's encoding. -1 at the end of the input, or when Ctrl-C interrupts.
+// decoded in the terminal's encoding. -1 at the end of the input, or when Ctrl-C interrupts;
+// any other signal lets it read on.
 int readCharacter(std::FILE* /*in*/) {
   std::mbstate_t state{};
   while (true) {
@@ -48,8 +142,12 @@ int readCharacter(std::FILE* /*in*/) {
     if (!typedAhead.empty()) {
       byte = typedAhead.front();
       typedAhead.erase(0, 1);
-    } else if (::read(STDIN_FILENO, &byte, 1) != 1) {
-      return -1;
+    } else {
+      actOnEditSignals();
+      if (interruptRequested != 0) return -1;
+      const ssize_t count = ::read(STDIN_FILENO, &byte, 1);
+      if (count < 0 && errno == EINTR && interruptRequested == 0) continue;  // acted on above
+      if (count != 1) return -1;
     }
     wchar_t character = 0;
     const std::size_t used = std::mbrtowc(&character, &byte, 1, &state);
@@ -79,6 +177,7 @@ LineReader::LineReader(std::string prompt)
 #ifdef LINEBASIC_LIBEDIT
   if (!terminal_) return;
   editing_ = true;
+  rl_catch_signals = 0;  // the reader catches them, while it reads a line
   useTerminalEncoding();
   rl_getc_function = readCharacter;
   rl_bind_key('\t', rl_insert);  // a tab is text, as typed or pasted: there is nothing to complete
@@ -99,11 +198,15 @@ LineReader::Status LineReader::read(std::string& line, const std::string& initia
   if (editing_) {
     interruptRequested = 0;
     typedAhead = initial;
-    char* const typed = readline(prompt_.c_str());
+    char* typed = nullptr;
+    {
+      const EditSignals signals;
+      typed = readline(prompt_.c_str());
+    }
     if (interruptRequested != 0) {
       std::free(typed);
       interruptRequested = 0;
-      std::fputc('\n', stdout);
+      std::fputs("^C\n", stdout);  // as a terminal shows it: the line is dropped, not entered
       return Status::Interrupted;
     }
     if (typed == nullptr) {
@@ -141,7 +244,12 @@ LineReader::Status LineReader::readPlain(std::string& line) {
   line.clear();
   interruptRequested = 0;
   for (int c = 0; (c = std::fgetc(stdin)) != EOF;) {
-    if (c == '\n') return Status::Line;
+    if (c == '\n') {
+      // A script's CR-LF line ends are LF, as in a program file: a carriage return would hide
+      // a command, end a line number's line and stay in a file name.
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return Status::Line;
+    }
     line += static_cast<char>(c);
   }
   const bool interrupted = std::ferror(stdin) != 0 && errno == EINTR;
