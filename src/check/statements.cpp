@@ -85,8 +85,8 @@ void Checker::startLine() {
   const std::int32_t n = decimalValue(at());
   if (lineAt_[n] != at()) {
     report(at(), name::kDuplicateLine,
-           "line number " + number(n) + " is used already on line " + number(lineOfNumber_[n]) +
-               ": jumps reach only that one");
+           "line number " + number(n) + " is used already on text line " +
+               number(lineOfNumber_[n]) + ": jumps reach only that one");
   }
   step();
 }
