@@ -1,5 +1,7 @@
-# Installs the build in BUILD_DIR under WORK_DIR/prefix, then configures, builds and runs the
-# consumer project in SOURCE_DIR against that installed tree and checks what it prints.
+# Installs the build in BUILD_DIR under WORK_DIR/prefix, then builds the hosts in SOURCE_DIR
+# against the installed tree (with CMake, and the C host with pkg-config and the C compiler
+# alone), runs them and the installed programs, and checks what each prints. The README shows
+# host.c and host.cpp as they are.
 file(REMOVE_RECURSE ${WORK_DIR})
 
 function(run_step)
@@ -10,17 +12,71 @@ function(run_step)
   set(out "${out}" PARENT_SCOPE)
 endfunction()
 
+function(expect_output expected)
+  run_step(${ARGN})
+  if(NOT out STREQUAL expected)
+    message(FATAL_ERROR "${ARGN} printed\n${out}\ninstead of\n${expected}")
+  endif()
+endfunction()
+
 set(prefix ${WORK_DIR}/prefix)
 run_step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(installed bin/linebasic bin/linebasic-run include/linebasic/interpreter/interpreter.h)
-  if(NOT EXISTS ${prefix}/${installed})
-    message(FATAL_ERROR "not installed: ${installed}")
+file(GLOB_RECURSE installed_headers RELATIVE ${prefix}/include ${prefix}/include/*)
+if(NOT installed_headers STREQUAL "linebasic/linebasic.h;linebasic/linebasic.hpp")
+  message(FATAL_ERROR "installed headers: ${installed_headers}")
+endif()
+expect_output("subroutine\n1\n3\n6\n10\n15\n21\n28\n36\n45\n55\nend\n" ${prefix}/bin/linebasic)
+file(GLOB shared_library ${prefix}/lib*/liblinebasic.so)
+if(shared_library)
+  # Only the C API is exported, under a versioned name.
+  run_step(nm -D --defined-only ${shared_library})
+  string(REGEX MATCHALL "[A-Za-z] [A-Za-z_][A-Za-z0-9_]*" symbols "${out}")
+  list(FILTER symbols EXCLUDE REGEX " linebasic_")
+  if(symbols)
+    message(FATAL_ERROR "exported beside the C API: ${symbols}")
+  endif()
+  run_step(readelf -d ${shared_library})
+  if(NOT out MATCHES "SONAME.*liblinebasic\\.so\\.[0-9]+\\.[0-9]+")
+    message(FATAL_ERROR "no versioned SONAME:\n${out}")
+  endif()
+endif()
+
+file(READ ${SOURCE_DIR}/../../README.md readme)
+foreach(example host.c host.cpp)
+  file(READ ${SOURCE_DIR}/${example} code)
+  if(example MATCHES "\\.c$")
+    set(fence "```c\n")
+  else()
+    set(fence "```cpp\n")
+  endif()
+  string(FIND "${readme}" "${fence}${code}```" found)
+  if(found EQUAL -1)
+    message(FATAL_ERROR "the README does not show ${example} as it is")
   endif()
 endforeach()
+
 run_step(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
-         -DCMAKE_PREFIX_PATH=${prefix})
+         -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_RPATH=${prefix}/lib)
 run_step(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-run_step(${WORK_DIR}/build/consumer)
-if(NOT out STREQUAL "3\n")
-  message(FATAL_ERROR "the consumer printed \"${out}\" instead of \"3\\n\"")
+set(c_output "line 1\nline 2\nline 3\ni = 4\nstopped after 1000 steps\nstopped by another thread\n")
+set(cpp_output "42\n42\nstopped at line 20\n40\nx = 20\n")
+expect_output("${c_output}" ${WORK_DIR}/build/c_host)
+expect_output("${cpp_output}" ${WORK_DIR}/build/cpp_host)
+expect_output("${cpp_output}" ${WORK_DIR}/build/cpp_host_checked)
+expect_output("55\n" ${WORK_DIR}/build/plugin_host ${WORK_DIR}/build/libplugin.so)
+
+# Without CMake: the C compiler and pkg-config's flags alone.
+find_program(PKG_CONFIG NAMES pkgconf pkg-config)
+if(PKG_CONFIG)
+  file(GLOB pc_dirs ${prefix}/lib*/*/pkgconfig ${prefix}/lib*/pkgconfig)
+  string(REPLACE ";" ":" pc_path "${pc_dirs}")
+  set(ENV{PKG_CONFIG_PATH} "${pc_path}")
+  run_step(${PKG_CONFIG} --cflags --libs linebasic)
+  separate_arguments(flags UNIX_COMMAND "${out}")
+  run_step(cc -std=c99 -D_POSIX_C_SOURCE=200809L -Wall -Wextra -Wpedantic -Werror
+           ${SOURCE_DIR}/host.c -o ${WORK_DIR}/c_host_pkg ${flags} -pthread
+           -Wl,-rpath,${prefix}/lib)
+  expect_output("${c_output}" ${WORK_DIR}/c_host_pkg)
+else()
+  message(WARNING "pkg-config not found: the host built with its flags was not tried")
 endif()

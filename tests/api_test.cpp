@@ -1,0 +1,241 @@
+// The public C API and its C++ header, used as a host uses them: through include/linebasic/
+// alone.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "linebasic/linebasic.h"
+#include "linebasic/linebasic.hpp"
+
+namespace {
+
+void appendTo(void* context, const char* text, size_t length) {
+  static_cast<std::string*>(context)->append(text, length);
+}
+
+// A machine whose output collects in `printed`.
+struct Host {
+  linebasic_machine* machine = linebasic_new();
+  std::string printed;
+  Host() { linebasic_set_output(machine, appendTo, &printed); }
+  ~Host() { linebasic_delete(machine); }
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+  linebasic_status load(const std::string& text) {
+    return linebasic_load(machine, text.data(), text.size());
+  }
+};
+
+// Drives `text` by a script of words and tells what each run or step did: "b20" sets a
+// breakpoint at line 20, "t2" one at text line 2, "u20" clears it, "r" runs, "r5" runs at most
+// 5 steps, "s" steps, "x=7" sets x. A run or step is told as its status's letter, where the run
+// stands ("20/2": number and text line) and what it printed, in brackets.
+std::string drive(const std::string& text, const std::string& script) {
+  Host host;
+  EXPECT_EQ(host.load(text), LINEBASIC_OK);
+  std::string told;
+  std::size_t at = 0;
+  while (at < script.size()) {
+    const std::size_t end = std::min(script.find(' ', at), script.size());
+    const std::string word = script.substr(at, end - at);
+    at = end + 1;
+    const int number = word.size() > 1 && word[1] != '=' ? std::stoi(word.substr(1)) : 0;
+    linebasic_status status = LINEBASIC_OK;
+    if (word[0] == 'b') status = linebasic_set_breakpoint(host.machine, number);
+    if (word[0] == 't') status = linebasic_set_text_breakpoint(host.machine, number);
+    if (word[0] == 'u') status = linebasic_clear_breakpoint(host.machine, number);
+    if (word[1] == '=')
+      status = linebasic_set_variable(host.machine, word[0], std::stoi(word.substr(2)));
+    if (status != LINEBASIC_OK)
+      told += std::string("!") + linebasic_error_message(host.machine) + " ";
+    if (word[0] != 'r' && word[0] != 's') continue;
+    host.printed.clear();
+    const uint64_t bound = number == 0 ? LINEBASIC_UNBOUNDED : static_cast<uint64_t>(number);
+    status =
+        word[0] == 'r' ? linebasic_run(host.machine, bound) : linebasic_step(host.machine, bound);
+    linebasic_place place{};
+    linebasic_where(host.machine, &place);
+    told += std::string(1, "EBSLIT"[status]) + std::to_string(place.number) + "/" +
+            std::to_string(place.text_line) + "[" + host.printed + "] ";
+  }
+  return told.substr(0, told.size() - 1);
+}
+
+TEST(ApiTest, RunsStopsAndTellsWhere) {
+  const std::string loop = "10 for i = 1 to 3\n20 print i\n30 next i\n40 print \"done\"\n";
+  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+      {loop, "r", "E40/4[1\n2\n3\ndone\n]"},
+      {loop, "b20 r r u20 r", "B20/2[] B20/2[1\n] E40/4[2\n3\ndone\n]"},
+      {loop, "s s s", "S20/2[] S30/3[1\n] S20/2[]"},
+      {loop, "r3", "L20/2[]"},
+      {loop, "b20 r i=3 r", "B20/2[] E40/4[3\ndone\n]"},
+      {loop, "b25 b20 u30",
+       "!no line is numbered 25: no run stops there !no breakpoint is set at line 30"},
+      // Numbers that repeat: a breakpoint by number stops at each, the text line says which.
+      {"10 print 1\n10 print 2\n", "b10 r r r", "B10/1[] B10/2[1\n] E10/2[2\n]"},
+      {"10 print 1\n20 print 2\n", "t2 t3 r", "!the program has no text line 3 B20/2[1\n]"},
+      // A line a literal runs on over starts no line: no run stops there.
+      {"10 print \"a\n20 print 2\n30 print \"b\n", "b20",
+       "!no line is numbered 20: no run stops there"},
+      // Once ended, a run stays ended; where names the statement that ended it.
+      {"10 print 1\n20 goto 75\n30 print 3\n", "r r", "E20/2[1\n] E20/2[]"},
+      {"10 end\n20 print 2\n", "r", "E10/1[]"},
+      {"", "r", "E-1/0[]"},
+  };
+  for (const auto& [text, script, expected] : cases)
+    EXPECT_EQ(drive(text, script), expected) << text << " | " << script;
+}
+
+TEST(ApiTest, LoadCopiesTheTextAndStartsAfresh) {
+  Host host;
+  std::string text = "10 x = x + 1\n20 print x\n";
+  ASSERT_EQ(host.load(text), LINEBASIC_OK);
+  text.assign(text.size(), '?');  // the host's copy may change at once
+  EXPECT_EQ(linebasic_run(host.machine, LINEBASIC_UNBOUNDED), LINEBASIC_ENDED);
+  ASSERT_EQ(linebasic_restart(host.machine), LINEBASIC_OK);
+  EXPECT_EQ(linebasic_run(host.machine, LINEBASIC_UNBOUNDED), LINEBASIC_ENDED);
+  ASSERT_EQ(host.load("10 x = x + 1\n20 print x\n"), LINEBASIC_OK);
+  EXPECT_EQ(linebasic_run(host.machine, LINEBASIC_UNBOUNDED), LINEBASIC_ENDED);
+  const std::string again = "20 print x\n";
+  linebasic_load_keeping_variables(host.machine, again.data(), again.size());
+  EXPECT_EQ(linebasic_run(host.machine, LINEBASIC_UNBOUNDED), LINEBASIC_ENDED);
+  EXPECT_EQ(host.printed, "1\n1\n1\n1\n");
+  // A NUL byte ends the text, as it ends a run.
+  ASSERT_EQ(linebasic_load(host.machine, "10 print 5\n\0 20 print 6\n", 22), LINEBASIC_OK);
+  linebasic_run(host.machine, LINEBASIC_UNBOUNDED);
+  EXPECT_EQ(host.printed, "1\n1\n1\n1\n5\n");
+}
+
+TEST(ApiTest, FailuresAreStatusesWithAMessage) {
+  Host host;
+  EXPECT_EQ(linebasic_run(host.machine, 10), LINEBASIC_NO_PROGRAM);
+  EXPECT_STREQ(linebasic_error_message(host.machine),
+               "no program is loaded: call linebasic_load first");
+  EXPECT_EQ(linebasic_set_variable(host.machine, 'A', 1), LINEBASIC_BAD_ARGUMENT);
+  EXPECT_EQ(linebasic_load(host.machine, nullptr, 3), LINEBASIC_BAD_ARGUMENT);
+  ASSERT_EQ(host.load("10 print 1\n"), LINEBASIC_OK);
+  linebasic_set_text_limit(host.machine, 8);
+  EXPECT_EQ(host.load("10 print 2\n"), LINEBASIC_TOO_LARGE);
+  EXPECT_STREQ(linebasic_error_message(host.machine),
+               "linebasic_load: the text is 11 bytes, more than the limit of 8");
+  EXPECT_EQ(linebasic_run(host.machine, LINEBASIC_UNBOUNDED), LINEBASIC_ENDED);
+  EXPECT_EQ(host.printed, "1\n");  // the program loaded before stays
+  EXPECT_STREQ(linebasic_error_message(nullptr), "the machine is NULL");
+  EXPECT_EQ(linebasic_run(nullptr, 1), LINEBASIC_BAD_ARGUMENT);
+}
+
+TEST(ApiTest, VariablesAndCounts) {
+  Host host;
+  ASSERT_EQ(host.load("10 print 1\n20 x = 200\n"), LINEBASIC_OK);
+  EXPECT_EQ(linebasic_run(host.machine, LINEBASIC_UNBOUNDED), LINEBASIC_ENDED);
+  EXPECT_EQ(linebasic_get_variable(host.machine, 'x'), -56);
+  EXPECT_EQ(linebasic_get_variable(host.machine, '?'), 0);
+  EXPECT_EQ(linebasic_set_variable(host.machine, 'z', 300), LINEBASIC_OK);
+  EXPECT_EQ(linebasic_get_variable(host.machine, 'z'), 44);
+  EXPECT_EQ(linebasic_statements(host.machine), 2U);  // PRINT and the assignment
+  EXPECT_EQ(linebasic_steps(host.machine), 4U);       // and the two line numbers
+  ASSERT_EQ(linebasic_restart(host.machine), LINEBASIC_OK);
+  EXPECT_EQ(linebasic_statements(host.machine), 0U);
+  EXPECT_EQ(linebasic_get_variable(host.machine, 'z'), 0);
+}
+
+TEST(ApiTest, BoundsAndStopRequests) {
+  Host host;
+  ASSERT_EQ(host.load("10 goto 10\n"), LINEBASIC_OK);
+  EXPECT_EQ(linebasic_run(host.machine, 5'000'000), LINEBASIC_STEP_BOUND);
+  EXPECT_EQ(linebasic_steps(host.machine), 5'000'000U);
+  // A request made between runs stops the next one before its first step; a load drops it.
+  linebasic_request_stop(host.machine);
+  EXPECT_EQ(linebasic_run(host.machine, LINEBASIC_UNBOUNDED), LINEBASIC_INTERRUPTED);
+  EXPECT_EQ(linebasic_steps(host.machine), 5'000'000U);
+  linebasic_request_stop(host.machine);
+  ASSERT_EQ(host.load("10 goto 10\n"), LINEBASIC_OK);
+  EXPECT_EQ(linebasic_run(host.machine, 10), LINEBASIC_STEP_BOUND);
+  // From another thread, while the run goes on.
+  std::thread watchdog([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    linebasic_request_stop(host.machine);
+  });
+  EXPECT_EQ(linebasic_run(host.machine, LINEBASIC_UNBOUNDED), LINEBASIC_INTERRUPTED);
+  watchdog.join();
+  // By time, on a large text where a step bound says little of time.
+  std::string large;
+  for (int line = 1; line <= 9000; ++line)
+    large += std::to_string(line) + " rem " + std::string(100, 'x') + "\n";
+  large += "9999 goto 9000\n";
+  ASSERT_EQ(host.load(large), LINEBASIC_OK);
+  linebasic_set_time_limit(host.machine, 50);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(linebasic_run(host.machine, LINEBASIC_UNBOUNDED), LINEBASIC_TIME_BOUND);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+}
+
+TEST(ApiTest, TheCheckerReportsThroughACallback) {
+  std::vector<std::string> seen;
+  const std::string text = "10 PRINT 1\n20 goto 75\n";
+  const long count = linebasic_check(
+      text.data(), text.size(),
+      [](void* context, const linebasic_warning* warning) {
+        static_cast<std::vector<std::string>*>(context)->push_back(
+            std::to_string(warning->text_line) + ":" + std::to_string(warning->column) + " " +
+            warning->name);
+      },
+      &seen);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(seen, (std::vector<std::string>{"1:4 keyword-case", "2:9 missing-line"}));
+}
+
+TEST(ApiTest, TheVersionIsTheProjects) {
+  EXPECT_STREQ(linebasic_version(), LINEBASIC_VERSION);
+  EXPECT_EQ(std::to_string(LINEBASIC_VERSION_MAJOR) + "." +
+                std::to_string(LINEBASIC_VERSION_MINOR) + "." +
+                std::to_string(LINEBASIC_VERSION_PATCH),
+            LINEBASIC_PROJECT_VERSION);
+}
+
+TEST(CppApiTest, OneCallRunsAndAMachineMoves) {
+  const linebasic::Outcome done = linebasic::run("10 print 2\n20 goto 75\n");
+  EXPECT_EQ(done.output, "2\n");
+  EXPECT_EQ(done.status, linebasic::Status::Ended);
+  EXPECT_EQ(done.place.number, 20);
+  const linebasic::Outcome bounded = linebasic::run("10 goto 10\n", {.maxSteps = 7});
+  EXPECT_EQ(bounded.status, linebasic::Status::StepBound);
+  EXPECT_EQ(bounded.steps, 7U);
+
+  linebasic::Machine first;
+  std::string printed;
+  first.setOutput([&printed](std::string_view text) { printed.append(text); });
+  first.load("10 print 1\n20 print 2\n");
+  first.setBreakpoint(20);
+  EXPECT_EQ(first.run(), linebasic::Status::Breakpoint);
+  linebasic::Machine moved = std::move(first);
+  EXPECT_EQ(moved.run(), linebasic::Status::Ended);
+  EXPECT_EQ(printed, "1\n2\n");
+  EXPECT_TRUE(moved.ended());
+  try {
+    moved.setBreakpoint(30);
+    ADD_FAILURE() << "a breakpoint on no line was set";
+  } catch (const linebasic::Error& error) {
+    EXPECT_EQ(error.status(), LINEBASIC_BAD_ARGUMENT);
+    EXPECT_STREQ(error.what(), "no line is numbered 30: no run stops there");
+  }
+}
+
+TEST(CppApiTest, AnOutputFunctionThatThrowsStopsTheRun) {
+  linebasic::Machine machine;
+  int calls = 0;
+  machine.setOutput([&calls](std::string_view) {
+    ++calls;
+    throw std::runtime_error("the window is closed");
+  });
+  machine.load("10 print 1\n20 goto 10\n");
+  EXPECT_THROW(machine.run(), std::runtime_error);
+  EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
