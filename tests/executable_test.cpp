@@ -51,6 +51,12 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {kRun + " --max-steps 5x -",
        "2||linebasic-run: --max-steps needs a count of statements, such as --max-steps 1000\n" +
            kUsage + "|"},
+      {kRun + " --max-steps 0 -",
+       "2||linebasic-run: --max-steps needs a count of at least 1: a run of 0 statements does "
+       "nothing\n" +
+           kUsage + "|"},
+      {kRun + " --max-steps 18446744073709551616 -",
+       "2||linebasic-run: --max-steps takes a count up to 18446744073709551615\n" + kUsage + "|"},
       {kRun + " --quiet a.bas", "2||linebasic-run: unknown option '--quiet'\n" + kUsage + "|"},
       {kRun + " a.bas b.bas",
        "2||linebasic-run: one FILE only, not 'a.bas' and 'b.bas'\n" + kUsage + "|"},
@@ -59,6 +65,9 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
        "4|<stdin>:2:9: warning: no line is numbered 75: the run ends here [missing-line]\n|"
        "1 warning generated.\n|"},
       {"printf '10 print 1\\r\\n' | " + kRun + " --check -", "0|||"},
+      {"printf '10 print\\n10 end\\n' | " + kRun + " --check -",
+       "4|<stdin>:2:1: warning: line number 10 is used already on text line 1: jumps reach only "
+       "that one [duplicate-line]\n|1 warning generated.\n|"},
       {kRun + " --check /no/such.bas",
        "1||linebasic-run: /no/such.bas: No such file or directory\n|"},
       {kRun + " --check --trace -",
@@ -77,6 +86,10 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {kRun + " --version x", "2||linebasic-run: --version stands alone\n" + kUsage + "|"},
       {"{ printf '10 print 1\\nsave a.bas\\nrun\\n' | " + kRun + " -i && cat a.bas; }",
        "0|saved 1 line to a.bas\n1\n10 print 1\n||"},
+      // A script's CR-LF line ends are LF, for commands, program lines and file names alike.
+      {"{ printf '10 print 2\\r\\nrun\\r\\nlist\\r\\nsave crs.bas\\r\\n' | " + kRun +
+           " -i && cat crs.bas; }",
+       "0|2\n10 print 2\nsaved 1 line to crs.bas\n10 print 2\n||"},
       {"printf '10 goto 10\\nrun\\nsave .\\nbye\\n' | " + kRun + " --max-steps 9 -i",
        "1||<stdin>:2: stopped after 9 statements at line 10 (--max-steps)\n<stdin>:3: save: .: is "
        "a directory, not a file; the program is still in the session, and nothing was written\n|"},

@@ -23,22 +23,35 @@ namespace {
 using testing::readFile;
 using testing::ScratchFolder;
 
+// A session that writes everything, its errors too, into `written`.
+struct Typed {
+  explicit Typed(SessionSettings settings = {.maxSteps = 10'000}) : session(into(settings)) {}
+  SessionSettings into(SessionSettings settings) {
+    settings.output = settings.errors = {[](void* context, std::string_view text) {
+                                           static_cast<std::string*>(context)->append(text);
+                                         },
+                                         &written};
+    return settings;
+  }
+  std::string written;
+  Session session;
+};
+
 // Warnings are shown by position and name only: their messages are the checker's to test.
-std::string transcript(Session& session, const std::string& typed) {
+std::string transcript(Typed& typed, const std::string& lines) {
   std::string shown;
-  std::istringstream lines(typed);
-  for (std::string line; std::getline(lines, line);) {
-    ::testing::internal::CaptureStdout();
-    const bool goOn = session.handleLine(line);
-    std::fflush(stdout);
-    shown += "> " + line + "\n" + ::testing::internal::GetCapturedStdout();
+  std::istringstream input(lines);
+  for (std::string line; std::getline(input, line);) {
+    typed.written.clear();
+    const bool goOn = typed.session.handleLine(line);
+    shown += "> " + line + "\n" + typed.written;
     if (!goOn) return shown + "(bye)\n";
   }
   return std::regex_replace(shown, std::regex("warning: .*? \\["), "warning: [");
 }
-std::string transcript(const std::string& typed) {
-  Session session({.maxSteps = 10'000});
-  return transcript(session, typed);
+std::string transcript(const std::string& lines) {
+  Typed typed;
+  return transcript(typed, lines);
 }
 
 TEST(SessionTest, AnswersEachTypedLine) {
@@ -123,21 +136,25 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"10 for i = 1 to 3\n20 x = x + i\n30 print x;\n40 next i\nbreak 30\nbreak 40\nbreak\nrun\n"
        "vars\ni = 3\nprint i\nlist 20-30\ncont\nunbreak 30\nunbreak 30\ncont\nstep\nstep\ncont",
-       "> 10 for i = 1 to 3\n> 20 x = x + i\n> 30 print x;\n> 40 next i\n> break 30\n> break 40\n"
+       "> 10 for i = 1 to 3\n> 20 x = x + i\n> 30 print x;\n> 40 next i\n> break 30\na run stops "
+       "before line 30 runs\n> break 40\na run stops before line 40 runs\n"
        "> break\nbreakpoints at lines 30, 40\n> run\nbreak at [30] print x;\n> vars\ni = 1  x = 1\n"
        "> i = 3\n> print i\n3\n> list 20-30\n   20 x = x + i\n-> 30 print x;\n> cont\n1\n"
-       "break at [40] next i\n> unbreak 30\n> unbreak 30\nno breakpoint at line 30\n> cont\n"
-       "> step\n[10] for i = 1 to 3\ni = 1\n> step\n[20] x = x + i\nx = 1\n> cont\n1\n"
+       "break at [40] next i\n> unbreak 30\ncleared the breakpoint at line 30\n> unbreak 30\nno "
+       "breakpoint at line 30\n> cont\n> step\na new run starts, with every variable 0\n"
+       "[10] for i = 1 to 3\ni = 1\n> step\n[20] x = x + i\nx = 1\n> cont\n1\n"
        "break at [40] next i\n"},
       {"10 x = 7\n20 print x\nstep\nstep\ncont\nstep\n10 x = 8\ncont\ntrace on\nrun\ntrace off\n"
        "run\nbreak 15\nbreak x\nbreak 20\nrun\nunbreak\nunbreak\nrun\nvars x\nnew\nnew\nvars",
-       "> 10 x = 7\n> 20 print x\n> step\n[10] x = 7\nx = 7\n> step\n[20] print x\n7\n"
-       "the run has ended\n> cont\nno run is stopped: type 'run', or 'step' to run one line\n"
-       "> step\n[10] x = 7\nx = 7\n> 10 x = 8\nthe run stopped at line 20 is over, since the "
+       "> 10 x = 7\n> 20 print x\n> step\na new run starts, with every variable 0\n[10] x = 7\n"
+       "x = 7\n> step\n[20] print x\n7\nthe run has ended\n> cont\nno run is stopped: type 'run', "
+       "or 'step' to run one line\n> step\na new run starts, with every variable 0\n[10] x = 7\n"
+       "x = 7\n> 10 x = 8\nthe run stopped at line 20 is over, since the "
        "program changed\n> cont\nno run is stopped: type 'run', or 'step' to run one line\n> trace "
        "on\n"
        "> run\n[10][20]8\n> trace off\n> run\n8\n> break 15\nno line 15\n> break x\nbreak: type "
-       "'break N' to stop before line N runs\n> break 20\n> run\nbreak at [20] print x\n"
+       "'break N' to stop before line N runs\n> break 20\na run stops before line 20 runs\n"
+       "> run\nbreak at [20] print x\n"
        "> unbreak\ncleared 1 breakpoint\n> unbreak\nthere were no breakpoints\n> run\n8\n"
        "> vars x\n'vars' takes no argument\n> new\nthe program has changes that are not "
        "saved: type 'new' again to go on without saving them, or 'save FILE'\n> new\n> vars\n"
@@ -147,24 +164,29 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
       {"10 x = 1\n20 if x then goto 75\n30 end\nrun\n20 goto 75\n30\nrun\nstep\n10 x = 0\nrun",
        "> 10 x = 1\n> 20 if x then goto 75\n> 30 end\n> run\nthe run ended at line 20: no line is "
        "numbered 75\n> 20 goto 75\n> 30\n> run\nthe run ended at line 20: no line is numbered "
-       "75\n> step\n[10] x = 1\nx = 1\n> 10 x = 0\nthe run stopped at line 20 is over, since the "
+       "75\n> step\na new run starts, with every variable 0\n[10] x = 1\nx = 1\n> 10 x = 0\nthe "
+       "run stopped at line 20 is over, since the "
        "program changed\n> run\nthe run ended at line 20: no line is numbered 75\n"},
       // An immediate line's run stops at breakpoints too; a run stopped before waits beside it.
       {"10 x = x + 1\n20 print x\n30 end\n100 y = 5\n110 return\nbreak 110\nrun\nbreak 20\n"
        "goto 10\ngosub 100\nvars\ncont\ncont\n110\nbreak",
-       "> 10 x = x + 1\n> 20 print x\n> 30 end\n> 100 y = 5\n> 110 return\n> break 110\n> run\n1\n"
-       "> break 20\n> goto 10\nbreak at [20] print x\n> gosub 100\nbreak at [110] return\n"
+       "> 10 x = x + 1\n> 20 print x\n> 30 end\n> 100 y = 5\n> 110 return\n> break 110\na run "
+       "stops before line 110 runs\n> run\n1\n> break 20\na run stops before line 20 runs\n"
+       "> goto 10\nbreak at [20] print x\n> gosub 100\nbreak at [110] return\n"
        "> vars\nx = 2  y = 5\n> cont\nback to the run stopped at line 20\n> cont\n2\n> 110\n"
-       "> break\na breakpoint at line 20\n"},
+       "the breakpoint at line 110 went with its line\n> break\na breakpoint at line 20\n"},
       // Stepping to the end of an immediate line's run comes back to the run stopped before.
       {"10 gosub 100\n20 end\n100 print 1\n110 return\nbreak 20\nrun\nbreak 100\ngosub 100\nstep\n"
        "step\ngosub 100\n10 print \"a\nprint 1\ncont\n20 b\"\nrun 20\nbreak 20",
-       "> 10 gosub 100\n> 20 end\n> 100 print 1\n> 110 return\n> break 20\n> run\n1\nbreak at "
-       "[20] end\n> break 100\n> gosub 100\nbreak at [100] print 1\n> step\n[100] print 1\n1\n"
+       "> 10 gosub 100\n> 20 end\n> 100 print 1\n> 110 return\n> break 20\na run stops before "
+       "line 20 runs\n> run\n1\nbreak at [20] end\n> break 100\na run stops before line 100 runs\n"
+       "> gosub 100\nbreak at [100] print 1\n> step\n[100] print 1\n1\n"
        "> step\n[110] return\nthe run has ended\nback to the run stopped at line 20\n"
        "> gosub 100\nbreak at [100] print 1\n"
        "> 10 print \"a\nthe run stopped at line 100 is over, since the program changed\n"
-       "10:10: warning: [unclosed-literal]\n> print 1\n1\n> cont\nno run is stopped: type 'run', "
+       "10:10: warning: [unclosed-literal]\nline 20 is inside a literal now: no run stops there\n"
+       "line 100 is inside a literal now: no run stops there\n> print 1\n1\n> cont\nno run is "
+       "stopped: type 'run', "
        "or 'step' to run one line\n> 20 b\"\n> run 20\nrun: no jump finds line 20: it is "
        "inside a literal that runs on from a line above (type 'check')\n> break 20\nbreak: a "
        "run never stops at line 20: it is inside a literal that runs on from a line above "
@@ -174,13 +196,30 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
       // not traced twice.
       {"10 x = 7\n20 print x\nbreak 20\nrun\nb 20\n5 y = 1\nc\ncontinue\nvarsé\ntrace "
        "on\nstep\nstep",
-       "> 10 x = 7\n> 20 print x\n> break 20\n> run\nbreak at [20] print x\n> b 20\n1:3: warning: "
+       "> 10 x = 7\n> 20 print x\n> break 20\na run stops before line 20 runs\n> run\nbreak at "
+       "[20] print x\n> b 20\n1:3: warning: "
        "[missing-equals]\nnot run: it would set b to 0; type 'print b' to show b, 'cont' or 'step' "
        "to go on\n> 5 y = 1\nthe run stopped at line 20 is over, since the program changed\n> c\n"
        "1:2: warning: [missing-equals]\nnot run: it would set c to 0; type 'print c' to show c, "
        "'help' for the commands\n> continue\nunknown command 'continue': type 'cont'\n> "
        "varsé\nunknown command 'varsé': "
-       "'help' lists them\n> trace on\n> step\n[5] y = 1\ny = 1\n> step\n[10] x = 7\nx = 7\n"},
+       "'help' lists them\n> trace on\n> step\na new run starts, with every variable 0\n[5] y = 1\n"
+       "y = 1\n> step\n[10] x = 7\nx = 7\n"},
+      // Breakpoints belong to their program: a literal that takes in a breakpoint's line is
+      // named, a deleted line takes its breakpoint along, and new clears them.
+      {"10 print 1\n30 print 3\nbreak 30\nbreak 30\n20 print \"oops\nbreak\n20 print 2\nbreak\n"
+       "delete 20-30\nbreak 10\nnew\nnew\nbreak",
+       "> 10 print 1\n> 30 print 3\n> break 30\na run stops before line 30 runs\n> break 30\nline "
+       "30 has a breakpoint already\n> 20 print \"oops\n20:10: warning: [unclosed-literal]\nline "
+       "30 is inside a literal now: no run stops there\n> break\na breakpoint at line 30 (no run "
+       "stops at 30: inside a literal)\n> 20 print 2\n> break\na breakpoint at line 30\n> delete "
+       "20-30\ndeleted 2 lines\nthe breakpoint at line 30 went with its line\n> break 10\na run "
+       "stops before line 10 runs\n> new\nthe program has changes that are not saved: type 'new' "
+       "again to go on without saving them, or 'save FILE'\n> new\ncleared 1 breakpoint of the "
+       "old program\n> break\nno breakpoints: type 'break N' to stop at line N\n"},
+      // Without a terminal, a trace's line still ends before what comes next.
+      {"10 x = 1\n20 end\ntrace on\nrun\nprint 1",
+       "> 10 x = 1\n> 20 end\n> trace on\n> run\n[10][20]\n> print 1\n1\n"},
       // A run stopped by the bound goes on with cont, for as many statements again.
       {"10 goto 10\nrun\ncont",
        "> 10 goto 10\n> run\nstopped after 10000 statements at line 10 (--max-steps)\n> cont\n"
@@ -211,7 +250,8 @@ TEST(SessionTest, LoadsOnlyWhatRunsAsItWould) {
   const std::string typed =
       "load @bom.bas\nlist\nload @down.bas\nload @bare.bas\nload @twice.bas\nload "
       "@literal.bas\nload @none.bas\n"
-      "load @dir\nload @fifo\nload @big.bas\nload @warn.bas\nlist\n30 end\nbreak 30\nload "
+      "load @dir\nload @fifo\nload @big.bas\nload @warn.bas\nlist\n30 end\nbreak 10\nbreak "
+      "30\nload "
       "@none.bas\n"
       "load @bom.bas\nload @bom.bas";
   const std::string shown =
@@ -220,7 +260,8 @@ TEST(SessionTest, LoadsOnlyWhatRunsAsItWould) {
       "keeps lines in number order, which would change what the program does; nothing was "
       "loaded\n> load @bare.bas\nload: @bare.bas:2: the line has no number, and the session "
       "keeps numbered lines only; nothing was loaded\n> load @twice.bas\nload: @twice.bas:2: "
-      "line number 10 is used already on line 1; nothing was loaded\n> load @literal.bas\nload: "
+      "line number 10 is used already on text line 1; nothing was loaded\n> load "
+      "@literal.bas\nload: "
       "@literal.bas:2: the literal that opens here runs on over the line's end, and the session "
       "would not keep the blanks or empty lines the file has inside it; nothing was loaded "
       "(linebasic-run runs the file as it is)\n> load @none.bas\nload: "
@@ -229,11 +270,11 @@ TEST(SessionTest, LoadsOnlyWhatRunsAsItWould) {
       "pipe), not a file; nothing was loaded\n> load @big.bas\nload: @big.bas: is larger than "
       "16 MiB, which no program needs; nothing was loaded\n> load @warn.bas\nloaded 2 lines "
       "from @warn.bas; 2 warnings: type 'check'\n> list\n10 PRINT 1\n20 goto 99\n> 30 end\n> break "
-      "30\n"
+      "10\na run stops before line 10 runs\n> break 30\na run stops before line 30 runs\n"
       "> load @none.bas\nload: @none.bas: No such file or directory; nothing was loaded\n"
       "> load @bom.bas\nthe program has changes that are not saved: type 'load @bom.bas' "
       "again to go on without saving them, or 'save FILE'\n> load @bom.bas\nloaded 2 lines "
-      "from @bom.bas; no warnings\nthe program has no line 30: its breakpoint is gone\n";
+      "from @bom.bas; no warnings\ncleared 2 breakpoints of the old program\n";
   const std::string at = folder.path().string() + "/";
   EXPECT_EQ(transcript(std::regex_replace(typed, std::regex("@"), at)),
             std::regex_replace(shown, std::regex("@"), at));
@@ -282,6 +323,10 @@ TEST(SessionTest, SavesOnlyWhereItShould) {
   EXPECT_EQ(readFile(folder / "other.bas"), "10 print 3\n");  // one file, two names
   EXPECT_EQ(std::filesystem::status(folder / "ro.bas").permissions(), std::filesystem::perms(0444));
   EXPECT_EQ(std::filesystem::status(folder / "fifo").type(), std::filesystem::file_type::fifo);
+  ASSERT_EQ(unsetenv("HOME"), 0);
+  EXPECT_EQ(transcript("save ~/x.bas"),
+            "> save ~/x.bas\nsave: ~ stands for the home folder, which HOME names, and HOME is not "
+            "set: give the whole path\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                           std::filesystem::directory_iterator()),
             8);  // no temporary file left behind
@@ -294,21 +339,21 @@ TEST(SessionTest, KeepsTheProgramAndTheFileWhenAWriteFails) {
   const std::string line = "10 print " + std::string(300, '1');
   for (const bool linked : {false, true}) {
     const std::string file = folder / (linked ? "linked.bas" : "alone.bas");
-    Session session;
-    transcript(session, "10 print 1\nsave " + file + "\n" + line);
+    Typed typed(SessionSettings{});
+    transcript(typed, "10 print 1\nsave " + file + "\n" + line);
     if (linked) std::filesystem::create_hard_link(file, folder / "other.bas");
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit small = old;
-    small.rlim_cur = 200;  // room for the captured answer, not for the program
+    small.rlim_cur = 200;  // no room for the program
     setrlimit(RLIMIT_FSIZE, &small);
-    const std::string shown = transcript(session, "save");
+    const std::string shown = transcript(typed, "save");
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(shown, "> save\nsave: " + file +
                          ": File too large; the program is still in the session, and the file "
                          "is as it was\n");
-    EXPECT_EQ(session.programText(), line + "\n");
+    EXPECT_EQ(typed.session.programText(), line + "\n");
     EXPECT_EQ(readFile(file), "10 print 1\n");
   }
 }

@@ -18,6 +18,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -71,12 +72,23 @@ struct Options {
   bool interactive = false;
 };
 
-// A count written as plain decimal digits; nothing for any other text.
-std::optional<unsigned long long> parseCount(std::string_view text) {
+// The bound of --max-steps: a count of at least 1, written as plain decimal digits; nothing,
+// after putting in `problem` what is wrong with it, for any other text.
+std::optional<unsigned long long> parseCount(std::string_view text, std::string& problem) {
   unsigned long long count = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return {};
-  return count;
+  if (text.empty() || end != text.data() + text.size() ||
+      (error != std::errc() && error != std::errc::result_out_of_range)) {
+    problem = "--max-steps needs a count of statements, such as --max-steps 1000";
+  } else if (error == std::errc::result_out_of_range) {
+    problem = "--max-steps takes a count up to " +
+              std::to_string(std::numeric_limits<unsigned long long>::max());
+  } else if (count == 0) {
+    problem = "--max-steps needs a count of at least 1: a run of 0 statements does nothing";
+  } else {
+    return count;
+  }
+  return {};
 }
 
 // The options and the one FILE; nothing when the command line has another form, after
@@ -92,9 +104,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& problem)
     const std::string_view argument = argv[i];
     if (argument == "--max-steps") {
       if (options.maxSteps) return wrong("--max-steps is given twice");
-      if (i + 1 < argc) options.maxSteps = parseCount(argv[++i]);
-      if (!options.maxSteps)
-        return wrong("--max-steps needs a count of statements, such as --max-steps 1000");
+      options.maxSteps = parseCount(i + 1 < argc ? argv[++i] : "", problem);
+      if (!options.maxSteps) return std::nullopt;
     } else if (argument == "--trace") {
       options.trace = true;
     } else if (argument == "--check") {

@@ -49,16 +49,6 @@ constexpr std::string_view kHelp =
     "  help            show this text\n"
     "  bye             leave, as do 'quit', 'exit' and Ctrl-D; Ctrl-C stops any command\n";
 
-void say(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
-// To standard error, after what standard output holds so far.
-void sayApart(std::string_view text) {
-  std::fflush(stdout);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-}
-
 std::string countOf(std::size_t count, const std::string& thing) {
   return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
 }
@@ -170,6 +160,14 @@ std::string noLines(std::pair<int, int> range) {
          "\n";
 }
 
+// True when a run can stop at line `number` of `text`: no literal above runs on over it.
+bool runsReach(int number, const std::string& text) {
+  Interpreter probe;
+  probe.load(text.c_str());
+  probe.jumpToLine(number);
+  return !probe.isDone();
+}
+
 // The same file for every name it goes by, as far as the names can tell.
 std::string identity(const std::string& path) {
   std::error_code error;
@@ -185,17 +183,34 @@ Session::Session(SessionSettings settings) : settings_(settings) {
   control_.setStopRequest(settings_.interrupted);
 }
 
-// What the program prints goes to standard output, as the session's answers do; the session
-// notes whether it ended its line, to start its next answer on a line of its own.
+// What the program prints goes where the session's answers go; the session notes whether it
+// ended its line, to start its next answer on a line of its own.
 void Session::writeOutput(void* context, std::string_view text) {
   if (text.empty()) return;
-  say(text);
-  static_cast<Session*>(context)->outputOpen_ = text.back() != '\n';
+  auto* const session = static_cast<Session*>(context);
+  session->say(text);
+  session->outputOpen_ = text.back() != '\n';
+  session->traceOpen_ = false;
 }
 
 void Session::breakOutputLine() {
   if (outputOpen_) say("\n");
   outputOpen_ = false;
+  traceOpen_ = false;
+}
+
+void Session::say(std::string_view text) const {
+  if (settings_.output.write != nullptr)
+    return settings_.output.write(settings_.output.context, text);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// Apart from the answers: to standard error, after what standard output holds so far.
+void Session::sayApart(std::string_view text) const {
+  if (settings_.errors.write != nullptr)
+    return settings_.errors.write(settings_.errors.context, text);
+  std::fflush(stdout);
+  std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 std::span<const Session::Command> Session::commands() {
@@ -377,9 +392,10 @@ void Session::storeLine(std::string_view line) {
   }
   if (trimmed(numbered->rest).empty()) {
     if (lines_.erase(numbered->number) == 0) return;
-    breakpoints_.erase(numbered->number);
     changed_ = true;
-    return endStoppedRun();
+    endStoppedRun();
+    dropBreakpoints(numbered->number, numbered->number);
+    return noteUnreachableBreakpoints();
   }
   std::string& stored = lines_[numbered->number];
   if (stored != numbered->rest || !stopped_) {
@@ -389,6 +405,7 @@ void Session::storeLine(std::string_view line) {
   }
   const auto position = std::distance(lines_.begin(), lines_.find(numbered->number));
   showWarnings(programText(), static_cast<int>(position) + 1, numbered->number, shownWhileTyping);
+  noteUnreachableBreakpoints();
 }
 
 std::string Session::programText() const {
@@ -429,8 +446,8 @@ void Session::bye(std::string_view /*argument*/) {
 void Session::newProgram(std::string_view /*argument*/) {
   if (!confirmDiscard("new")) return;
   lines_.clear();
-  breakpoints_.clear();
   endStoppedRun();
+  clearAllBreakpoints(" of the old program");
   interpreter_.variables.fill(0);
   changed_ = false;
   fileName_.clear();  // `save` alone must not write the new program over the old one's file
@@ -668,6 +685,7 @@ void Session::step(std::string_view /*argument*/) {
   if (!stopped_) {
     if (lines_.empty())
       return complain("there is no program yet: type numbered lines, such as 10 print \"hello\"\n");
+    say("a new run starts, with every variable 0\n");
     startRun({});
   }
   goOn(true);
@@ -697,31 +715,31 @@ void Session::setBreakpoint(std::string_view argument) {
     std::string shown;
     for (const int number : breakpoints_)
       shown += (shown.empty() ? "" : ", ") + std::to_string(number);
-    return say((breakpoints_.size() == 1 ? "a breakpoint at line " : "breakpoints at lines ") +
-               shown + "\n");
+    std::string unreachable;
+    for (const int number : unreachable_)
+      unreachable += (unreachable.empty() ? "" : ", ") + std::to_string(number);
+    return say(
+        (breakpoints_.size() == 1 ? "a breakpoint at line " : "breakpoints at lines ") + shown +
+        (unreachable.empty() ? "" : " (no run stops at " + unreachable + ": inside a literal)") +
+        "\n");
   }
   const std::optional<int> number = lineNumber(argument);
   if (!number) return complain("break: type 'break N' to stop before line N runs\n");
   if (lines_.count(*number) == 0) return complain(noLines({*number, *number}));
-  const std::string text = programText();
-  Interpreter probe;
-  probe.load(text.c_str());
-  probe.jumpToLine(*number);
-  if (probe.isDone()) {
+  if (!runsReach(*number, programText())) {
     return complain("break: a run never stops at line " + std::to_string(*number) + kInsideLiteral);
   }
-  breakpoints_.insert(*number);
+  if (!breakpoints_.insert(*number).second)
+    return say("line " + std::to_string(*number) + " has a breakpoint already\n");
   if (stopped_) control_.setBreakpoint(textLine(*number));
+  say("a run stops before line " + std::to_string(*number) + " runs\n");
 }
 
 // unbreak N: no more stops at line N; unbreak alone clears every breakpoint.
 void Session::clearBreakpoint(std::string_view argument) {
   if (argument.empty()) {
-    const std::size_t count = breakpoints_.size();
-    breakpoints_.clear();
-    control_.clearBreakpoints();
-    return say(count == 0 ? "there were no breakpoints\n"
-                          : "cleared " + countOf(count, "breakpoint") + "\n");
+    if (breakpoints_.empty()) return say("there were no breakpoints\n");
+    return clearAllBreakpoints();
   }
   const std::optional<int> number = lineNumber(argument);
   if (!number) return complain("unbreak: type 'unbreak N', or 'unbreak' to clear them all\n");
@@ -729,6 +747,46 @@ void Session::clearBreakpoint(std::string_view argument) {
     return complain("no breakpoint at line " + std::to_string(*number) + "\n");
   if (stopped_) control_.clearBreakpoint(textLine(*number));
   breakpoints_.erase(*number);
+  unreachable_.erase(*number);
+  say("cleared the breakpoint at line " + std::to_string(*number) + "\n");
+}
+
+// Every breakpoint goes, and the count is told: `unbreak`, and a program replaced or forgotten
+// (`whose`: " of the old program").
+void Session::clearAllBreakpoints(std::string_view whose) {
+  const std::size_t count = breakpoints_.size();
+  breakpoints_.clear();
+  unreachable_.clear();
+  control_.clearBreakpoints();
+  if (count != 0) say("cleared " + countOf(count, "breakpoint") + std::string(whose) + "\n");
+}
+
+// The breakpoints of lines `first` to `last`, which an edit deleted, go with them.
+void Session::dropBreakpoints(int first, int last) {
+  const auto from = breakpoints_.lower_bound(first);
+  const auto to = breakpoints_.upper_bound(last);
+  if (from == to) return;
+  std::string dropped;
+  for (auto number = from; number != to; ++number)
+    dropped += (dropped.empty() ? "" : ", ") + std::to_string(*number);
+  const bool several = std::next(from) != to;
+  breakpoints_.erase(from, to);
+  say(std::string(several ? "the breakpoints at lines " : "the breakpoint at line ") + dropped +
+      (several ? " went with their lines\n" : " went with its line\n"));
+}
+
+// After an edit: names each breakpoint that no run reaches any more, since a literal that runs
+// on from a line above now holds its line. It stays, for when the literal is closed.
+void Session::noteUnreachableBreakpoints() {
+  std::set<int> unreachable;
+  const std::string text = breakpoints_.empty() ? std::string() : programText();
+  for (const int number : breakpoints_) {
+    if (runsReach(number, text)) continue;
+    unreachable.insert(number);
+    if (unreachable_.count(number) == 0)
+      say("line " + std::to_string(number) + " is inside a literal now: no run stops there\n");
+  }
+  unreachable_ = std::move(unreachable);
 }
 
 // trace on, trace off: [N] before each line N a run reaches, as the program prints.
@@ -740,13 +798,16 @@ void Session::trace(std::string_view argument) {
   tracing_ = argument == "on";
   if (!tracing_) return control_.setLineTrace({});
   control_.setLineTrace([this](std::int32_t number) {
-    if (!stepping_) writeOutput(this, "[" + std::to_string(number) + "]");
+    if (stepping_) return;
+    writeOutput(this, "[" + std::to_string(number) + "]");
+    traceOpen_ = true;
   });
 }
 
-// At a terminal, the prompt after a run starts a line of its own, even after "print x;".
+// At a terminal, the prompt after a run starts a line of its own, even after "print x;"; in a
+// script, what comes next starts one after a trace, as the trace of linebasic-run ends.
 void Session::endRun() {
-  if (settings_.onTerminal) breakOutputLine();
+  if (settings_.onTerminal || traceOpen_) breakOutputLine();
 }
 
 void Session::list(std::string_view argument) {
@@ -776,11 +837,11 @@ void Session::deleteLines(std::string_view argument) {
   const auto count = static_cast<std::size_t>(std::distance(first, last));
   if (count == 0) return complain(noLines(*range));
   lines_.erase(first, last);
-  breakpoints_.erase(breakpoints_.lower_bound(range->first),
-                     breakpoints_.upper_bound(range->second));
   changed_ = true;
   say("deleted " + countOf(count, "line") + "\n");
   endStoppedRun();
+  dropBreakpoints(range->first, range->second);
+  noteUnreachableBreakpoints();
 }
 
 // edit N: line N at the next prompt to change; where the reader cannot do that, shown to retype.
@@ -817,9 +878,16 @@ std::optional<std::string> Session::fileName(std::string_view command, std::stri
              std::string(command) + " \"my program.bas\"\n");
     return {};
   }
-  const char* const home = std::getenv("HOME");
-  if ((name == "~" || name.rfind("~/", 0) == 0) && home != nullptr && *home != '\0')
+  if (name == "~" || name.rfind("~/", 0) == 0) {
+    const char* const home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+      complain(std::string(command) +
+               ": ~ stands for the home folder, which HOME names, and HOME is not set: give " +
+               "the whole path\n");
+      return {};
+    }
     name = std::string(home) + name.substr(1);
+  }
   return name;
 }
 
@@ -865,7 +933,7 @@ void Session::loadFile(const std::string& path, bool asking) {
     const int number = numbered->number;
     if (fileLineOf.count(number) != 0)
       return complain(where + "line number " + std::to_string(number) +
-                      " is used already on line " + std::to_string(fileLineOf[number]) +
+                      " is used already on text line " + std::to_string(fileLineOf[number]) +
                       "; nothing was loaded\n");
     if (!loaded.empty() && number < loaded.rbegin()->first)
       return complain(where + "line " + std::to_string(number) + " comes after line " +
@@ -892,14 +960,6 @@ void Session::loadFile(const std::string& path, bool asking) {
   }
   if (asking && !confirmDiscard("load", typed_)) return;
   lines_ = std::move(loaded);
-  std::string cleared;
-  const std::size_t breakpointCount = breakpoints_.size();
-  std::erase_if(breakpoints_, [&](int number) {
-    if (lines_.count(number) != 0) return false;
-    cleared += (cleared.empty() ? "" : ", ") + std::to_string(number);
-    return true;
-  });
-  const bool several = breakpointCount - breakpoints_.size() > 1;
   endStoppedRun();
   changed_ = false;
   fileName_ = path;
@@ -907,10 +967,7 @@ void Session::loadFile(const std::string& path, bool asking) {
   const std::size_t warnings = checkProgram(programText()).size();
   say("loaded " + countOf(lines_.size(), "line") + " from " + path + "; " +
       (warnings == 0 ? "no warnings" : countOf(warnings, "warning") + ": type 'check'") + "\n");
-  if (!cleared.empty()) {
-    say(several ? "the program has no lines " + cleared + ": their breakpoints are gone\n"
-                : "the program has no line " + cleared + ": its breakpoint is gone\n");
-  }
+  clearAllBreakpoints(" of the old program");  // they belong to their program
 }
 
 // save [FILE]: writes the program; a file this session did not load or save, or one that

@@ -1,7 +1,8 @@
 // An interactive session: the program is typed line by line, listed, run, checked, saved and
 // loaded. The session knows nothing of terminals: it takes one typed line at a time and writes
-// its answers, like everything a program prints, to standard output; errors go there too, or
-// to standard error when the lines come from a script.
+// its answers, like everything a program prints, to its output (standard output unless the
+// host sets another); errors go there too, or apart (standard error unless the host sets
+// another) when the lines come from a script.
 #pragma once
 
 #include <atomic>
@@ -28,8 +29,10 @@ struct SessionSettings {
   // session.
   std::atomic<int>* interrupted = nullptr;
   bool onTerminal = false;   // a terminal echoes Ctrl-C as "^C": "stopped" starts a new line
-  bool errorsApart = false;  // errors go to standard error, as a script's should
+  bool errorsApart = false;  // errors go apart (to `errors`), as a script's should
   bool canEdit = false;      // the reader can put a line at the prompt for `edit` to change
+  OutputSink output{};       // takes all the session writes; standard output when unset
+  OutputSink errors{};       // takes the errors kept apart; standard error when unset
 };
 
 class Session {
@@ -67,6 +70,8 @@ class Session {
   static std::span<const Command> commands();
 
   void handle(std::string_view line);
+  void say(std::string_view text) const;
+  void sayApart(std::string_view text) const;
   void complain(const std::string& message);
   void warn(Diagnostic diagnostic, int line) const;
   bool stopRequested() const;
@@ -98,6 +103,9 @@ class Session {
   void startRun(std::optional<int> from);
   void setRun(std::string text, std::optional<int> leftAt);
   void placeBreakpoints(std::optional<int> leftAt);
+  void noteUnreachableBreakpoints();
+  void dropBreakpoints(int first, int last);
+  void clearAllBreakpoints(std::string_view whose = {});
   void resumeWaitingRun(bool announce);
   void goOn(bool stepping, bool announceReturn = true);
   void runAndReport(bool stepping);
@@ -140,9 +148,11 @@ class Session {
   std::vector<WaitingRun> waiting_;
   bool stopped_ = false;       // the last run stopped and can go on
   std::set<int> breakpoints_;  // by line number
+  std::set<int> unreachable_;  // breakpoints on lines inside a literal: no run stops there
   bool tracing_ = false;
   bool stepping_ = false;    // a step runs: it shows its line, so the trace does not
   bool outputOpen_ = false;  // what the program printed last does not end a line
+  bool traceOpen_ = false;   // the trace wrote last, and the line goes on
 };
 
 }  // namespace linebasic
