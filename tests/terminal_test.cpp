@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,6 +51,14 @@ class Terminal {
   void type(const std::string& keys) const {
     ASSERT_EQ(write(fd_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
+
+  // The window takes `columns`, and the terminal sends SIGWINCH, as a window resized by hand.
+  void resize(unsigned short columns) const {
+    const winsize size{24, columns, 0, 0};
+    ASSERT_EQ(ioctl(fd_, TIOCSWINSZ, &size), 0);
+  }
+
+  void signal(int number) const { ASSERT_EQ(kill(pid_, number), 0); }
 
   // Reads the screen until `text` appears after what earlier waits found; false after 10 s.
   bool waitFor(const std::string& text) {
@@ -165,6 +174,56 @@ TEST(TerminalTest, StopsAListEditsAndRecalls) {
   ASSERT_TRUE(terminal.waitFor("\r\n1\r\n> ")) << terminal.screen();
   EXPECT_TRUE(terminal.waitFor("\r\n1\r\n> ")) << terminal.screen();
 #endif
+}
+
+// A resize, Ctrl-Z and a continue (the shell's fg) leave the line being typed, the program and
+// the session as they were, at the prompt and at the unsaved-changes question; Ctrl-C drops
+// the line, at the edit prompt too; Ctrl-D at an empty prompt is bye.
+TEST(TerminalTest, SignalsAtThePromptLoseNothing) {
+  const ScratchFolder home;
+  Terminal terminal(home.path());
+  const auto settle = [] { usleep(200'000); };  // the signal finds the session reading
+  ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+  terminal.type("10 print \"unsaved\"\r");
+  ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+  settle();
+  terminal.resize(110);
+  terminal.type("print 12");
+  settle();
+  terminal.resize(90);
+  terminal.type("\x1a");  // Ctrl-Z
+  settle();
+  terminal.signal(SIGCONT);
+  settle();
+  terminal.type("3\r");
+  ASSERT_TRUE(terminal.waitFor("\r\n123\r\n> ")) << terminal.screen();
+  terminal.type("bye\r");
+  ASSERT_TRUE(terminal.waitFor("type 'bye' again")) << terminal.screen();
+  ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+  settle();
+  terminal.resize(100);
+  terminal.type("\x1a");
+  settle();
+  terminal.signal(SIGCONT);
+  settle();
+  terminal.type("\x03");  // Ctrl-C
+  ASSERT_TRUE(terminal.waitFor("^C\r\n> ")) << terminal.screen();
+  terminal.type("list\r");
+  ASSERT_TRUE(terminal.waitFor("\r\n10 print \"unsaved\"\r\n> ")) << terminal.screen();
+#ifdef LINEBASIC_LIBEDIT
+  terminal.type("edit 10\r");
+  ASSERT_TRUE(terminal.waitFor("> 10 print \"unsaved\"")) << terminal.screen();
+  settle();
+  terminal.type("\x03");
+  ASSERT_TRUE(terminal.waitFor("^C\r\n> ")) << terminal.screen();
+  terminal.type("list\r");
+  ASSERT_TRUE(terminal.waitFor("\r\n10 print \"unsaved\"\r\n> ")) << terminal.screen();
+#endif
+  terminal.type("\x04");  // Ctrl-D
+  ASSERT_TRUE(terminal.waitFor("type 'bye' again")) << terminal.screen();
+  ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+  terminal.type("\x04");
+  EXPECT_EQ(terminal.exitStatus(), 0) << terminal.screen();
 }
 
 }  // namespace
