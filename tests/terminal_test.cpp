@@ -176,9 +176,11 @@ TEST(TerminalTest, StopsAListEditsAndRecalls) {
 #endif
 }
 
-// A resize, Ctrl-Z and a continue (the shell's fg) leave the line being typed, the program and
-// the session as they were, at the prompt and at the unsaved-changes question; Ctrl-C drops
-// the line, at the edit prompt too; Ctrl-D at an empty prompt is bye.
+// A resize, Ctrl-Z and a continue (the shell's fg) leave the program and the session as they
+// were, at the prompt and at the unsaved-changes question, and a resize the line being typed;
+// with line editing, so does Ctrl-Z (the plain reader's terminal drops a line's typed part on
+// Ctrl-Z itself). Ctrl-C drops the line, at the edit prompt too; Ctrl-D at an empty prompt is
+// bye.
 TEST(TerminalTest, SignalsAtThePromptLoseNothing) {
   const ScratchFolder home;
   Terminal terminal(home.path());
@@ -191,12 +193,26 @@ TEST(TerminalTest, SignalsAtThePromptLoseNothing) {
   terminal.type("print 12");
   settle();
   terminal.resize(90);
+  settle();
+  terminal.type("3\r");
+  ASSERT_TRUE(terminal.waitFor("\r\n123\r\n> ")) << terminal.screen();
+  settle();
   terminal.type("\x1a");  // Ctrl-Z
   settle();
   terminal.signal(SIGCONT);
   settle();
-  terminal.type("3\r");
-  ASSERT_TRUE(terminal.waitFor("\r\n123\r\n> ")) << terminal.screen();
+  terminal.type("list\r");
+  ASSERT_TRUE(terminal.waitFor("\r\n10 print \"unsaved\"\r\n> ")) << terminal.screen();
+#ifdef LINEBASIC_LIBEDIT
+  terminal.type("print 4");
+  settle();
+  terminal.type("\x1a");
+  settle();
+  terminal.signal(SIGCONT);
+  settle();
+  terminal.type("5\r");
+  ASSERT_TRUE(terminal.waitFor("\r\n45\r\n> ")) << terminal.screen();
+#endif
   terminal.type("bye\r");
   ASSERT_TRUE(terminal.waitFor("type 'bye' again")) << terminal.screen();
   ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
