@@ -1,5 +1,5 @@
-// The engine: linebasic's interpreter, run control and checker, compiled to WebAssembly,
-// behind a few JavaScript functions. It runs in the page (for the checker) and in the run's
+// The engine: linebasic's library, compiled to WebAssembly with the exports of playground.cpp
+// over its C API, behind a few JavaScript functions. It runs in the page (for the checker) and in the run's
 // worker.
 import { File, OpenFile, WASI } from '@bjorn3/browser_wasi_shim';
 
@@ -29,7 +29,7 @@ export async function startEngine(module) {
     bytesAt(engine.inputBuffer(bytes.length), bytes.length).set(bytes);
   };
   return {
-    // Loads `text` and sets a run at its top, with every variable 0.
+    // Loads `text` and sets a run at its top, with every variable 0 and no breakpoints.
     load(text) {
       setInput(text);
       engine.loadProgram();
@@ -42,6 +42,7 @@ export async function startEngine(module) {
     // Runs at most `bound` statements, on to a breakpoint (or the next line, when stepping);
     // returns why it stopped: kEnded, kBreakpoint, kStepped or kBound.
     goOn: (bound, stepping) => (stepping ? engine.step(bound) : engine.resume(bound)),
+    // Steps run since the load: a line's number counts one, as a statement does.
     statements: () => engine.statements(),
     // The text line the run stands on (or that of the statement that ended it), or -1.
     runLine: () => engine.runLine(),

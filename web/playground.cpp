@@ -1,38 +1,37 @@
-// The playground's engine: the interpreter, run control and the checker behind a small C
-// interface that the page calls through WebAssembly. The page writes a program text into the
-// input buffer, loads it and drives the run a slice of statements at a time: on to the next
-// breakpoint (resume) or to the next line (step). What the program prints collects in the
-// engine until the page takes it; between slices the page reads where the run stands and its
-// variables, and sets or clears breakpoints.
-#include <algorithm>
+// The playground's engine: the library's C API, as any host uses it, behind the few exports
+// the page calls through WebAssembly. WebAssembly passes only numbers, so texts cross through
+// two buffers here: the page writes a program text into the input buffer, and reads each text
+// handed back at its address with answerLength. What a run prints collects here until the page
+// takes it; between slices the page reads where the run stands and its variables, and sets
+// breakpoints.
+#include <array>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <utility>
 
 #include "app/demo_program.h"
-#include "check/check.h"
-#include "check/lines.h"
-#include "debug/run_control.h"
-#include "interpreter/interpreter.h"
+#include "linebasic/linebasic.h"
 
 #define LINEBASIC_EXPORT(name) extern "C" __attribute__((export_name(#name)))
 
 namespace {
 
 struct Engine {
+  linebasic_machine* machine = linebasic_new();
   std::string input;    // the text the page wrote last
-  std::string program;  // the text being run: alive as long as it is loaded
   std::string printed;  // what the run printed since the page last took it
   std::string answer;   // the last text handed back to the page
-  linebasic::Interpreter interpreter;
-  linebasic::RunControl control{interpreter};
+  std::array<std::int8_t, 26> variables{};
 
   Engine() {
-    interpreter.output = {[](void* context, std::string_view text) {
-                            static_cast<std::string*>(context)->append(text);
-                          },
-                          &printed};
+    linebasic_set_output(
+        machine,
+        [](void* context, const char* text, std::size_t length) {
+          static_cast<std::string*>(context)->append(text, length);
+        },
+        &printed);
+    // The page bounds what it keeps by its own rules; every text it runs is taken.
+    linebasic_set_text_limit(machine, SIZE_MAX);
   }
 };
 
@@ -47,10 +46,10 @@ const char* answer(std::string text) {
   return engine().answer.c_str();
 }
 
-// Runs one slice.
-std::int32_t goOn(std::uint32_t bound, bool stepping) {
-  linebasic::RunControl& control = engine().control;
-  return static_cast<std::int32_t>(stepping ? control.step(bound) : control.resume(bound));
+linebasic_place where() {
+  linebasic_place place{-1, 0};
+  linebasic_where(engine().machine, &place);
+  return place;
 }
 
 }  // namespace
@@ -61,69 +60,65 @@ LINEBASIC_EXPORT(inputBuffer) char* inputBuffer(std::uint32_t size) {
   return engine().input.data();
 }
 
-// Makes the input the program and sets a run at its top, with every variable 0; the
-// breakpoints stay. Like any run, it ends at a NUL byte.
+// Makes the input the program and sets a run at its top, with every variable 0 and no
+// breakpoints. Like any run, it ends at a NUL byte.
 LINEBASIC_EXPORT(loadProgram) void loadProgram() {
   Engine& state = engine();
-  state.program = state.input;
-  state.interpreter.variables.fill(0);
-  state.control.start(state.program.c_str());
+  linebasic_load(state.machine, state.input.data(), state.input.size());
   state.printed.clear();
 }
 
 // Breakpoints are on lines of the text, counted from 1.
 LINEBASIC_EXPORT(setBreakpoint) void setBreakpoint(std::int32_t line) {
-  engine().control.setBreakpoint(line);
+  linebasic_set_text_breakpoint(engine().machine, line);
 }
 
 LINEBASIC_EXPORT(clearBreakpoints) void clearBreakpoints() {
-  engine().control.clearBreakpoints();
+  linebasic_clear_breakpoints(engine().machine);
 }
 
-// Runs until a breakpoint, the end or `bound` statements (resume), or until the run reaches
-// the next line (step). Returns why it stopped: 0 ended, 1 breakpoint, 2 stepped, 3 bound.
+// Runs until a breakpoint, the end or `bound` steps (resume), or until the run reaches the
+// next line (step). Returns why it stopped: 0 ended, 1 breakpoint, 2 stepped, 3 bound.
 LINEBASIC_EXPORT(resume) std::int32_t resume(std::uint32_t bound) {
-  return goOn(bound, false);
+  return linebasic_run(engine().machine, bound);
 }
 
 LINEBASIC_EXPORT(step) std::int32_t step(std::uint32_t bound) {
-  return goOn(bound, true);
+  return linebasic_step(engine().machine, bound);
 }
 
-// Statements executed since the load.
+// Steps run since the load: a line's number counts one, as each statement does.
 LINEBASIC_EXPORT(statements) double statements() {
-  return static_cast<double>(engine().control.statements());
+  return static_cast<double>(linebasic_steps(engine().machine));
 }
 
 // The text line (from 1) the run stands on; once it has ended, that of the statement that
 // ended it; -1 when none ran.
 LINEBASIC_EXPORT(runLine) std::int32_t runLine() {
-  Engine& state = engine();
-  if (const auto line = state.control.line()) return *line;
-  const char* const ending = state.control.endingStatement();
-  if (ending == nullptr) return -1;
-  const char* const text = state.program.c_str();
-  return static_cast<std::int32_t>(1 + std::count(text, ending, '\n'));
+  const std::int32_t line = where().text_line;
+  return line > 0 ? line : -1;
 }
 
 // Once the run has ended, not at END: "no line is numbered 75" when the line of the statement
 // that ended it jumps to a line that is not there and the jump surely ran; otherwise empty
 // (its length through answerLength).
 LINEBASIC_EXPORT(missedJump) const char* missedJump() {
-  Engine& state = engine();
-  const char* const ending = state.control.endingStatement();
-  if (ending == nullptr || state.interpreter.endReached != 0) return answer({});
-  return answer(linebasic::missedJump(state.program.c_str(), ending));
+  return answer(linebasic_missed_jump(engine().machine));
 }
 
-// The number of the line the run stands on; -1 when that line has none.
+// The number of the line runLine names; -1 when that line has none.
 LINEBASIC_EXPORT(currentLine) std::int32_t currentLine() {
-  return linebasic::lineNumberOfLine(engine().interpreter).value_or(-1);
+  return where().number;
 }
 
 // The variables a to z, a byte each.
 LINEBASIC_EXPORT(variables) const std::int8_t* variables() {
-  return engine().interpreter.variables.data();
+  Engine& state = engine();
+  for (std::size_t i = 0; i < state.variables.size(); ++i) {
+    state.variables[i] =
+        static_cast<std::int8_t>(linebasic_get_variable(state.machine, static_cast<char>('a' + i)));
+  }
+  return state.variables.data();
 }
 
 // What the run printed since the last call (its length through answerLength).
@@ -138,10 +133,14 @@ LINEBASIC_EXPORT(takeOutput) const char* takeOutput() {
 // by tabs (a message shows no control character as it is).
 LINEBASIC_EXPORT(checkInput) const char* checkInput() {
   std::string warnings;
-  for (const linebasic::Diagnostic& diagnostic : linebasic::checkProgram(engine().input)) {
-    warnings += std::to_string(diagnostic.line) + "\t" + std::to_string(diagnostic.column) + "\t";
-    warnings.append(diagnostic.name).append("\t").append(diagnostic.message).append("\n");
-  }
+  linebasic_check(
+      engine().input.data(), engine().input.size(),
+      [](void* context, const linebasic_warning* warning) {
+        auto& text = *static_cast<std::string*>(context);
+        text += std::to_string(warning->text_line) + "\t" + std::to_string(warning->column) + "\t";
+        text.append(warning->name).append("\t").append(warning->message).append("\n");
+      },
+      &warnings);
   return answer(std::move(warnings));
 }
 

@@ -74,15 +74,27 @@ namespace {
 
 static_assert(std::atomic<int>::is_always_lock_free, "a stop request must be signal-safe");
 
-// Runs `call`, which may need memory (the line index of a first stop, a breakpoint's place):
-// no exception leaves the library.
-template <typename Call>
-linebasic_status guarded(linebasic_machine* machine, Call call) {
+// Runs `call`, which may need memory (a copy of a text, the line index of a first stop, a
+// breakpoint's place), and returns what `outOfMemory` returns when there is none: no exception
+// leaves the library. Built without exceptions (as for the playground), running out of memory
+// ends the process instead.
+template <typename Call, typename OutOfMemory>
+auto sheltered(Call call, OutOfMemory outOfMemory) -> decltype(call()) {
+#ifdef __cpp_exceptions
   try {
     return call();
   } catch (const std::bad_alloc&) {
-    return machine->fail(LINEBASIC_NO_MEMORY, "out of memory");
+    return outOfMemory();
   }
+#else
+  static_cast<void>(outOfMemory);
+  return call();
+#endif
+}
+
+template <typename Call>
+linebasic_status guarded(linebasic_machine* machine, Call call) {
+  return sheltered(call, [machine] { return machine->fail(LINEBASIC_NO_MEMORY, "out of memory"); });
 }
 
 // The number of each text line, as a run meets it: a Number token at the start of its line
@@ -131,18 +143,14 @@ linebasic_status load(linebasic_machine* machine, const char* text, std::size_t 
                                                   " bytes, more than the limit of " +
                                                   std::to_string(machine->textLimit));
   }
-  try {
+  return guarded(machine, [&] {
     std::string copy(text == nullptr ? "" : text, length);
     copy.resize(std::strlen(copy.c_str()));  // a run ends at a NUL byte
     std::vector<std::int32_t> numbers = lineNumbers(copy);
     machine->text = std::move(copy);
     machine->numberOf = std::move(numbers);
-  } catch (const std::bad_alloc&) {
-    return machine->fail(LINEBASIC_NO_MEMORY, "linebasic_load: out of memory");
-  }
-  machine->textBreakpoints.clear();
-  machine->loaded = true;
-  return guarded(machine, [&] {
+    machine->textBreakpoints.clear();
+    machine->loaded = true;
     startRun(*machine, zeroed);
     return LINEBASIC_OK;
   });
@@ -223,11 +231,8 @@ const char* linebasic_version(void) {
 }
 
 linebasic_machine* linebasic_new(void) {
-  try {
-    return new linebasic_machine;
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  return sheltered([] { return new linebasic_machine; },
+                   []() -> linebasic_machine* { return nullptr; });
 }
 
 void linebasic_delete(linebasic_machine* machine) {
@@ -314,11 +319,10 @@ const char* linebasic_missed_jump(linebasic_machine* machine) {
   }
   const char* const ending = machine->control.endingStatement();
   if (ending == nullptr) return "";
-  try {
+  guarded(machine, [&] {
     machine->answer = linebasic::missedJump(machine->text.c_str(), ending);
-  } catch (const std::bad_alloc&) {
-    machine->answer.clear();
-  }
+    return LINEBASIC_OK;
+  });
   return machine->answer.c_str();
 }
 
@@ -400,7 +404,7 @@ linebasic_status linebasic_set_variable(linebasic_machine* machine, char name, i
 }
 
 long linebasic_check(const char* text, size_t length, linebasic_warning_fn report, void* context) {
-  try {
+  const auto check = [&] {
     const std::vector<linebasic::Diagnostic> diagnostics = linebasic::checkProgram(
         text == nullptr ? std::string_view() : std::string_view(text, length));
     if (report != nullptr) {
@@ -412,9 +416,8 @@ long linebasic_check(const char* text, size_t length, linebasic_warning_fn repor
       }
     }
     return static_cast<long>(diagnostics.size());
-  } catch (const std::bad_alloc&) {
-    return -1;
-  }
+  };
+  return sheltered(check, [] { return -1L; });
 }
 
 }  // extern "C"
