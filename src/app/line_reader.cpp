@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <optional>
+#include <span>
 
 #ifdef LINEBASIC_LIBEDIT
 #include <editline/readline.h>
@@ -26,18 +28,15 @@ void onInterrupt(int /*signal*/) {
   interruptRequested = 1;
 }
 
-#ifdef LINEBASIC_LIBEDIT
-constexpr int kHistoryLines = 1000;
-
-// Signals that come while a line is edited, noted by their handler and acted on between two
-// reads of a character. libedit catches none of them itself: its handlers undo themselves after
+// Signals that come while a line is read, noted by their handler and acted on by the reader
+// between two reads. libedit catches none of them itself: its handlers undo themselves after
 // the first signal of a line, and a read its signal cut short would end the input.
 std::atomic<int> resized{0};       // SIGWINCH: the window changed size
 std::atomic<int> suspended{0};     // SIGTSTP: Ctrl-Z
 std::atomic<int> continued{0};     // SIGCONT: fg, or any other continue
 std::atomic<int> endingSignal{0};  // SIGHUP, SIGTERM or SIGQUIT: the process ends
 
-void onEditSignal(int signal) {
+void onReadSignal(int signal) {
   if (signal == SIGWINCH) {
     resized = 1;
   } else if (signal == SIGTSTP) {
@@ -49,33 +48,39 @@ void onEditSignal(int signal) {
   }
 }
 
+// What line editing acts on; the plain reader only shows its prompt again after a continue.
 constexpr std::array kEditSignals = {SIGWINCH, SIGTSTP, SIGCONT, SIGHUP, SIGTERM, SIGQUIT};
+constexpr std::array kPlainSignals = {SIGCONT};
 
 // No SA_RESTART: a read in progress returns, so that the reader acts at once.
-void catchEditSignal(int signal, struct sigaction* before) {
+void catchReadSignal(int signal, struct sigaction* before) {
   struct sigaction action {};
-  action.sa_handler = onEditSignal;
+  action.sa_handler = onReadSignal;
   sigemptyset(&action.sa_mask);
   sigaction(signal, &action, before);
 }
 
-// Catches the signals above for as long as it lives, and puts back what was there before.
-class EditSignals {
+// Catches `signals` for as long as it lives, and puts back what was there before.
+class CaughtSignals {
  public:
-  EditSignals() {
-    for (std::size_t i = 0; i < kEditSignals.size(); ++i)
-      catchEditSignal(kEditSignals[i], &before_[i]);
+  explicit CaughtSignals(std::span<const int> signals) : signals_(signals) {
+    for (std::size_t i = 0; i < signals_.size(); ++i)
+      catchReadSignal(signals_[i], &before_.at(i));
   }
-  ~EditSignals() {
-    for (std::size_t i = 0; i < kEditSignals.size(); ++i)
-      sigaction(kEditSignals[i], &before_[i], nullptr);
+  ~CaughtSignals() {
+    for (std::size_t i = 0; i < signals_.size(); ++i)
+      sigaction(signals_[i], &before_.at(i), nullptr);
   }
-  EditSignals(const EditSignals&) = delete;
-  EditSignals& operator=(const EditSignals&) = delete;
+  CaughtSignals(const CaughtSignals&) = delete;
+  CaughtSignals& operator=(const CaughtSignals&) = delete;
 
  private:
+  std::span<const int> signals_;
   std::array<struct sigaction, kEditSignals.size()> before_{};
 };
+
+#ifdef LINEBASIC_LIBEDIT
+constexpr int kHistoryLines = 1000;
 
 // Gives the terminal back as it was before the line, for the shell or for the process's end.
 void leaveTerminal() {
@@ -110,7 +115,7 @@ void actOnEditSignals() {
     leaveTerminal();
     std::signal(SIGTSTP, SIG_DFL);
     std::raise(SIGTSTP);  // the process stands here until it is continued
-    catchEditSignal(SIGTSTP, nullptr);
+    catchReadSignal(SIGTSTP, nullptr);
     continued = 1;
   }
   if (continued != 0) {
@@ -200,7 +205,7 @@ LineReader::Status LineReader::read(std::string& line, const std::string& initia
     typedAhead = initial;
     char* typed = nullptr;
     {
-      const EditSignals signals;
+      const CaughtSignals signals(kEditSignals);
       typed = readline(prompt_.c_str());
     }
     if (interruptRequested != 0) {
@@ -235,7 +240,8 @@ void LineReader::remember(const std::string& line) {
 #endif
 }
 
-// A line from standard input; the prompt is shown only on a terminal.
+// A line from standard input; the prompt is shown only on a terminal, and again after Ctrl-Z
+// and fg, over the line the cursor is on (the terminal dropped what was typed of the line).
 LineReader::Status LineReader::readPlain(std::string& line) {
   if (terminal_) {
     std::fputs(prompt_.c_str(), stdout);
@@ -243,7 +249,20 @@ LineReader::Status LineReader::readPlain(std::string& line) {
   }
   line.clear();
   interruptRequested = 0;
-  for (int c = 0; (c = std::fgetc(stdin)) != EOF;) {
+  continued = 0;
+  std::optional<CaughtSignals> signals;
+  if (terminal_) signals.emplace(kPlainSignals);
+  const auto cutShortByContinue = [] {
+    return std::ferror(stdin) != 0 && errno == EINTR && interruptRequested == 0 &&
+           continued.exchange(0) != 0;
+  };
+  for (int c = 0; (c = std::fgetc(stdin)) != EOF || cutShortByContinue();) {
+    if (c == EOF) {
+      std::clearerr(stdin);
+      std::fputs(("\r" + prompt_).c_str(), stdout);
+      std::fflush(stdout);
+      continue;
+    }
     if (c == '\n') {
       // A script's CR-LF line ends are LF, as in a program file: a carriage return would hide
       // a command, end a line number's line and stay in a file name.
