@@ -349,8 +349,7 @@ void Session::complain(const std::string& message) {
 }
 
 bool Session::stopRequested() const {
-  if (settings_.interrupted == nullptr || settings_.interrupted->exchange(0) == 0) return false;
-  return true;
+  return settings_.interrupted != nullptr && settings_.interrupted->exchange(0) != 0;
 }
 
 // On a terminal, Ctrl-C left "^C" on the line.
