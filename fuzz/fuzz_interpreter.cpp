@@ -1,6 +1,8 @@
 // libFuzzer target: every input is a program text. The interpreter must run it, and the
 // checker check it, without a crash, an out-of-bounds read or undefined behaviour, and each
-// statement and each check must end.
+// statement and each check must end. Run through the C API in slices, steps and breakpoints
+// (chosen from the text), it must print what a plain run prints and end with the same variables.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,12 +12,54 @@
 
 #include "check/check.h"
 #include "interpreter/interpreter.h"
+#include "linebasic/linebasic.h"
 #include "reference_search.h"
 
 namespace {
 
 // Programs may loop forever by design, so the run is cut off after this many statements.
-constexpr int kStatementLimit = 10'000;
+constexpr std::uint64_t kStatementLimit = 10'000;
+
+void appendTo(void* context, const char* text, std::size_t length) {
+  static_cast<std::string*>(context)->append(text, length);
+}
+
+// The same text run twice through the C API, once plainly and once stopping on the way, as
+// chosen by a hash of the text: breakpoints on some text lines, steps and runs with bounds.
+void compareStoppedRun(const std::string& text) {
+  std::uint64_t choice = 1469598103934665603ULL;
+  for (const char c : text)
+    choice = (choice ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  std::string plainOutput;
+  std::string stoppedOutput;
+  linebasic_machine* plain = linebasic_new();
+  linebasic_machine* stopped = linebasic_new();
+  linebasic_set_output(plain, appendTo, &plainOutput);
+  linebasic_set_output(stopped, appendTo, &stoppedOutput);
+  linebasic_load(plain, text.data(), text.size());
+  linebasic_load(stopped, text.data(), text.size());
+  linebasic_run(plain, kStatementLimit);
+  for (int line = 1; line < 64; ++line) {
+    if ((choice >> line & 1) != 0) linebasic_set_text_breakpoint(stopped, line);
+  }
+  std::uint64_t turn = choice;
+  for (std::uint64_t call = 0; call < 2 * kStatementLimit + 2; ++call) {
+    const std::uint64_t left = kStatementLimit - linebasic_steps(stopped);
+    const std::uint64_t bound = (turn & 8) != 0 ? left : std::min<std::uint64_t>(left, turn % 97);
+    const linebasic_status status =
+        (turn & 1) != 0 ? linebasic_step(stopped, bound) : linebasic_run(stopped, bound);
+    turn = turn * 6364136223846793005ULL + 1442695040888963407ULL;
+    if (status == LINEBASIC_ENDED || linebasic_steps(stopped) == kStatementLimit) break;
+  }
+  if (stoppedOutput != plainOutput || linebasic_steps(stopped) != linebasic_steps(plain)) {
+    std::abort();
+  }
+  for (char name = 'a'; name <= 'z'; ++name) {
+    if (linebasic_get_variable(plain, name) != linebasic_get_variable(stopped, name)) std::abort();
+  }
+  linebasic_delete(plain);
+  linebasic_delete(stopped);
+}
 
 }  // namespace
 
@@ -29,9 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data), size);
   linebasic::Interpreter interpreter;
   interpreter.load(text.c_str());
-  for (int step = 0; step < kStatementLimit && !interpreter.isDone(); ++step) {
+  for (std::uint64_t step = 0; step < kStatementLimit && !interpreter.isDone(); ++step) {
     interpreter.executeStatement();
   }
+
+  compareStoppedRun(text);
 
   // Every warning stands on a line and column of the text, in text order, and the summary
   // counts them all.
