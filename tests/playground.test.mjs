@@ -125,6 +125,7 @@ test('the demo runs; the page has no accessibility violation, idle or after a wa
   const page = await openPage();
   await page.waitForSelector('#warnings .none');
   await assertAccessible(page, 'idle');
+  assert.doesNotMatch(await programOf(page), / $/m);  // the demo's padding is not shown
   await runToEnd(page);
   assert.equal(await outputOf(page), 'subroutine\n1\n3\n6\n10\n15\n21\n28\n36\n45\n55\nend\n');
   await runToEnd(page, kWarned);
@@ -300,6 +301,8 @@ test('F9 sets a breakpoint, which follows its line and is kept with the program'
   await waitForStatus(page, 'Breakpoint set on line 30: a run stops there');
   await clickGutter(page, 4);
   await waitForStatus(page, 'Breakpoint set on text line 4, but no run stops there: it has nothing to run.');
+  assert.deepEqual(await page.locator('#program .cm-breakpoint >> visible=true').evaluateAll((marks) => marks.map((mark) => mark.ariaLabel)),
+                   ['Breakpoint no run reaches', 'Breakpoint', 'Breakpoint no run reaches']);
 });
 
 test('a run stopped far down the program is scrolled to, at each stop and step', async () => {
@@ -479,42 +482,179 @@ test('tabs: a link opened and edited in one tab leaves what another tab typed', 
   await page.goto(link);  // followed in the same tab: the address changes, the page stays
   await waitForStatus(page, 'Linked program loaded');
   assert.equal(await programOf(page), program);
+  const broken = `${url}#program=%E0%A4%A`;  // cut short: said, not passed over
+  await page.goto(broken);
+  await waitForStatus(page, 'The link was not followed: the link in the address holds a program that cannot be read');
+  assert.equal(await programOf(page), program);
+  await (await openPage(broken)).waitForFunction(() => document.getElementById('status').textContent
+    .startsWith('Ready: the link in the address holds a program that cannot be read (it is cut short or damaged)'));
 });
 
-test('storage full, or its twenty programs: the status says so plainly', async () => {
+// The Manage dialog's row of the program titled `title`, and a button of it.
+const rowOf = (page, title) => page.locator('#program-list > li').filter({ has: page.locator('strong', { hasText: title }) });
+const rowButton = (page, title, name) => rowOf(page, title).getByRole('button', { name, exact: true });
+// The text Download offers, and under which name.
+async function downloaded(page, button = '#download') {
+  const download = page.waitForEvent('download');
+  await page.click(button);
+  const file = await download;
+  return [file.suggestedFilename(), await readFile(await file.path(), 'utf8')];
+}
+
+test('New, versions, Rename, Delete and its Undo: a program is kept until its user deletes it', async () => {
   const page = await openPage();
-  const programs = Array.from({ length: 20 }, (_, i) => ({ id: `p${i}`, tab: 't', text: `print ${i}`, time: 1e12 - i }));
-  await page.evaluate((kept) => localStorage.setItem('linebasic.programs', kept), JSON.stringify(programs));
+  await setProgram(page, '10 print "A"');
   await page.reload();
   await waitForStatus(page, 'Ready');
-  await page.selectOption('#examples', 'fizzbuzz.bas');
-  await waitForStatus(page, 'Fizzbuzz loaded');
-  await setProgram(page, 'print "new"');
-  await waitForStatus(page, new RegExp('^You are editing a new program of yours: your earlier program is kept ' +
-                                       'under Programs\\. It takes the place of your oldest program, "print 19, ' +
-                                       '[^"]+": the page keeps your newest 20\\.$'));
-  assert.equal((await ownProgramsOf(page)).length, 20);
-  await page.evaluate(() => {
-    Storage.prototype.setItem = () => { throw new DOMException('exceeded the quota', 'QuotaExceededError'); };
-  });
-  await setProgram(page, 'print "too large"');
-  await waitForStatus(page, "The program is too large to keep in this browser's storage; download it to keep it.");
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+A');  // clearing it keeps the text it had as a version
+  await page.keyboard.press('Delete');
+  await page.keyboard.type('10 print "B"');
+  await page.reload();
+  await waitForStatus(page, 'Ready');
+  assert.deepEqual((await ownProgramsOf(page)).map((name) => name.replace(/, [\d:]+$/, '')), ['10 print "B"']);
+  await page.click('#manage-button');
+  await rowButton(page, '10 print "B"', 'Versions (1)').click();
+  assert.match(await rowOf(page, '10 print "B"').locator('.versions li').textContent(),
+               /^\d\d:\d\d \((just now|1 minute ago)\), 12 characters Bring backDelete$/);
+  await rowButton(page, '10 print "B"', 'Bring back').click();
+  await waitForStatus(page, /^The version of \d\d:\d\d is back in the editor: the text it replaced is kept/);
+  assert.equal(await programOf(page), '10 print "A"');
+  await page.keyboard.press('Control+Z');
+  assert.equal(await programOf(page), '10 print "B"');
+  await page.keyboard.press('Control+Shift+Z');
+  await page.reload();
+  await waitForStatus(page, 'Ready');
+  assert.equal(await programOf(page), '10 print "A"');
+  await page.click('#new');
+  await waitForStatus(page, 'A new, empty program: type it in the editor. The one before is kept under Programs.');
+  await page.keyboard.type('10 print "C"');
+  await page.click('#manage-button');  // by keyboard: Rename, a name, Enter
+  await rowButton(page, '10 print "C"', 'Rename').focus();
+  await page.keyboard.press('Enter');
+  await page.keyboard.type('My game');
+  await page.keyboard.press('Enter');
+  await waitForStatus(page, 'The program is named “My game”.');
+  await page.keyboard.press('Escape');
+  assert.deepEqual((await ownProgramsOf(page)).map((name) => name.replace(/, [\d:]+$/, '')), ['My game', '10 print "A"']);
+  assert.deepEqual(await downloaded(page), ['my-game.bas', '10 print "C"']);
+  await page.click('#manage-button');
+  await rowButton(page, 'My game', 'Delete').click();
+  await waitForStatus(page, '“My game” is deleted, with its earlier versions; Ctrl-Z in the editor brings it back too.');
+  assert.equal(await programOf(page), '10 print "A"');
+  await page.keyboard.press('Escape');
+  await page.click('#status-actions button:text-is("Undo delete")');
+  await waitForStatus(page, '“My game” is back under Programs.');
+  await page.selectOption('#examples', { label: (await ownProgramsOf(page))[0] });
+  await page.click('#manage-button');
+  await rowButton(page, 'My game', 'Delete').click();
+  await page.keyboard.press('Escape');
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+Z');
+  await waitForStatus(page, 'Your program is back.');
+  await page.reload();
+  await waitForStatus(page, 'Ready');
+  assert.equal(await programOf(page), '10 print "C"');
+  assert.equal((await ownProgramsOf(page)).length, 2);
 });
 
-test('files: open a .bas file, download the program (CR-LF read as LF)', async () => {
+// Four programs of a million characters and other data fill the storage to the brim.
+const fillStorage = (page) => page.evaluate(() => {
+  for (let i = 0; i < 4; ++i) {
+    localStorage.setItem(`linebasic.program.big${i}`, JSON.stringify(
+      { id: `big${i}`, tab: 'other', name: `big ${i}`, text: `${i} print "big"\n`.padEnd(1e6), breakpoints: [], time: 1e12 }));
+  }
+  let [low, high] = [0, 2e6];
+  while (high - low > 1) {
+    const mid = Math.floor((low + high) / 2);
+    try {
+      localStorage.setItem('filler', 'x'.repeat(mid));
+      low = mid;
+    } catch {
+      high = mid;
+    }
+  }
+  localStorage.setItem('filler', 'x'.repeat(low - 10));
+});
+const kNotKept = " are not kept in this browser's storage: the storage is full. This tab holds them until the tab is closed. " +
+  'Download it to keep it, or free space under Manage.';
+
+test('storage full: the page says what it did not keep, holds it across reloads, and keeps it once freed', async () => {
+  const page = await openPage();
+  await setProgram(page, 'print "mine"');
+  await page.waitForFunction(() => Object.keys(localStorage).some((key) => key.startsWith('linebasic.program.')));
+  await fillStorage(page);
+  await page.keyboard.press('Control+End');
+  await page.keyboard.type('\n20 print "typed when full"\n30 end');
+  const mine = 'print "mine"\n20 print "typed when full"\n30 end';
+  await waitForStatus(page, new RegExp(`^Your changes to “print "mine"” since \\d\\d:\\d\\d${kNotKept}$`));
+  assert.deepEqual(await downloaded(page, '#status-actions button:text-is("Download")'), ['print-mine.bas', mine]);
+  await page.selectOption('#examples', 'fizzbuzz.bas');
+  await waitForStatus(page, 'Fizzbuzz loaded');
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+End');
+  await page.keyboard.type('40 end');
+  await waitForStatus(page, '“10 for i = 1 to 15” is not kept in this browser\'s storage: the storage is full. This tab holds it');
+  const dialogs = [];
+  page.on('dialog', (dialog) => dialogs.push(dialog.type()) && dialog.accept());
+  await page.reload();  // the page asks before it is left
+  await waitForStatus(page, /is not kept in this browser's storage: the storage is full\. .* 1 more of your programs is not kept either\.$/);
+  assert.deepEqual(dialogs, ['beforeunload']);
+  assert.match(await programOf(page), /^10 for i = 1 to 15\n[^]*\n40 end$/);
+  assert.deepEqual((await ownProgramsOf(page)).slice(0, 2).map((name) => name.replace(/, [\d:]+/, '')),
+                   ['10 for i = 1 to 15 (not kept)', 'print "mine" (not kept)']);
+  await page.click('#manage-button');
+  assert.match(await page.locator('#storage-use').textContent(),
+               /^Your 6 programs and 0 earlier versions take 7\d% of .* Other data of this site take 2\d%\./);
+  await rowButton(page, 'big 2', 'Delete').click();
+  await waitForStatus(page, '“big 2” is deleted, with its earlier versions. That made room: “10 for i = 1 to 15” ' +
+                            'and “print "mine"” are kept now.');
+  await page.reload();
+  await waitForStatus(page, 'Ready');
+  assert.deepEqual(dialogs, ['beforeunload']);  // nothing to ask about
+  await page.selectOption('#examples', { label: (await ownProgramsOf(page))[1] });
+  assert.equal(await programOf(page), mine);
+  await setProgram(page, '1 x = 1\n'.repeat(125_001));
+  await waitForStatus(page, new RegExp('^Your changes to “1 x = 1” since \\d\\d:\\d\\d are not kept in this ' +
+    "browser's storage: it is 1,000,008 characters long, more than the 1,000,000 the page keeps of one program\\. " +
+    'This tab holds them until the tab is closed\\. Download it to keep it\\.$'));
+});
+
+// [file name, its bytes, the status after Open]: each byte kept, or the file refused with a word on why.
+const kFiles = [
+  ['crlf.bas', '10 print "dos"\r\n20 end\r\n', 'crlf.bas loaded (its CR-LF line ends read as LF, as a run reads them): Run runs it.'],
+  ['latin1.bas', '10 print "caf\xE9"\n', 'latin1.bas was not opened: byte 14 of text line 1 is E9, which is not UTF-8, ' +
+   'and the page keeps programs as UTF-8 text. Save the file as UTF-8 and open it again.'],
+  ['cut.bas', '10 print 1\n20 print "\xC3"\n', 'cut.bas was not opened: byte 11 of text line 2 is C3, which is not UTF-8, ' +
+   'and the page keeps programs as UTF-8 text. Save the file as UTF-8 and open it again.'],
+  ['nul.bas', '10 print 1\n\0\n', 'nul.bas was not opened: byte 1 of text line 2 is a NUL byte, so it is no text file.'],
+  ['image.png', '\x89PNG\r\n\x1a\n', 'image.png was not opened: it is a PNG image, not a program.'],
+  ['bom.bas', '\xEF\xBB\xBF10 print "\xC3\xA9"\n', 'bom.bas loaded: Run runs it.'],
+];
+
+test('files: Open keeps every byte or refuses the file; Download is named after the program shown', async () => {
   const page = await openPage();
   const folder = await mkdtemp(join(tmpdir(), 'linebasic-playground-'));
-  await writeFile(join(folder, 'crlf.bas'), '10 print "dos"\r\n20 end\r\n');
-  const chooser = page.waitForEvent('filechooser');
-  await page.click('#open');
-  await (await chooser).setFiles(join(folder, 'crlf.bas'));
-  await waitForStatus(page, 'crlf.bas loaded');
-  assert.equal(await programOf(page), '10 print "dos"\n20 end\n');
-  const download = page.waitForEvent('download');
-  await page.click('#download');
-  const saved = join(folder, 'saved.bas');
-  await (await download).saveAs(saved);
-  assert.equal(await readFile(saved, 'utf8'), '10 print "dos"\n20 end\n');
+  for (const [name, bytes, status] of kFiles) {
+    await writeFile(join(folder, name), Buffer.from(bytes, 'latin1'));
+    const before = await programOf(page);
+    const chooser = page.waitForEvent('filechooser');
+    await page.click('#open');
+    await (await chooser).setFiles(join(folder, name));
+    await waitForStatus(page, status);
+    if (status.includes('not opened')) assert.equal(await programOf(page), before, name);
+  }
+  const [name, text] = await downloaded(page);
+  assert.deepEqual([name, Buffer.from(text, 'utf8')], ['bom.bas', Buffer.from(kFiles.at(-1)[1], 'latin1')]);
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+Z');  // Undo shows the file before
+  assert.deepEqual(await downloaded(page), ['crlf.bas', '10 print "dos"\n20 end\n']);
+  await page.selectOption('#examples', 'fizzbuzz.bas');
+  await waitForStatus(page, 'Fizzbuzz loaded');
+  assert.equal((await downloaded(page))[0], 'fizzbuzz.bas');
+  await page.click('#new');
+  await page.keyboard.type('10 print "Hi, there"');
+  assert.equal((await downloaded(page))[0], 'print-hi-there.bas');
 });
 
 test('bad input: a megabyte of binary is checked and runs', async () => {

@@ -6,7 +6,7 @@ import { Decoration, EditorView, GutterMarker, WidgetType, gutter, highlightSpec
          showTooltip, tooltips } from '@codemirror/view';
 import { defaultKeymap, history, historyKeymap, invertedEffects } from '@codemirror/commands';
 import { forEachDiagnostic, lintGutter, lintKeymap, linter, setDiagnostics } from '@codemirror/lint';
-import { linebasicHighlighting, linebasicLanguage } from './language.js';
+import { linebasicHighlighting, linebasicLanguage, linesNoRunReaches } from './language.js';
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -43,22 +43,37 @@ const runLine = StateField.define({
 const toggleBreakpoint = StateEffect.define();  // at the line that holds this position
 const setBreakpoints = StateEffect.define();    // these lines (from 1) exactly
 
-// A red disc, named for screen readers; the page's warnings are amber triangles.
-function breakpointImage(className) {
-  const image = Object.assign(document.createElement('span'), { className, title: 'Breakpoint' });
+// A red disc, named for screen readers; the page's warnings are amber triangles. A breakpoint
+// on a line no run stops at (a blank one, or one inside a literal) is a ring.
+const kNoRunLabel = 'Breakpoint no run reaches';
+
+function breakpointImage(className, live) {
+  const label = live ? 'Breakpoint' : kNoRunLabel;
+  const image = Object.assign(document.createElement('span'), { className: live ? className : `${className} cm-noRun`,
+                                                                title: label });
   image.setAttribute('role', 'img');
-  image.setAttribute('aria-label', 'Breakpoint');
+  image.setAttribute('aria-label', label);
   return image;
 }
 
 class BreakpointMarker extends GutterMarker {
+  constructor(live) {
+    super();
+    this.live = live;
+  }
+
+  eq(other) {
+    return other.live === this.live;
+  }
+
   toDOM() {
-    return breakpointImage('cm-breakpoint');
+    return breakpointImage('cm-breakpoint', this.live);
   }
 }
 BreakpointMarker.prototype.startSide = 1;  // text put at the line's start goes before the mark
 BreakpointMarker.prototype.mapMode = MapMode.TrackDel;
-const breakpointMarker = new BreakpointMarker();
+const breakpointMarker = new BreakpointMarker(true);
+const noRunMarker = new BreakpointMarker(false);
 
 function marksAt(doc, lines) {
   const starts = new Set(lines.filter((line) => line >= 1 && line <= doc.lines)
@@ -130,15 +145,35 @@ const breakpoints = StateField.define({
 // The gutter is hidden from screen readers: the line itself holds the name, in a mark of no
 // size at its start.
 class BreakpointWord extends WidgetType {
-  eq() {
-    return true;
+  constructor(live) {
+    super();
+    this.live = live;
+  }
+
+  eq(other) {
+    return other.live === this.live;
   }
 
   toDOM() {
-    return breakpointImage('cm-breakpointWord');
+    return breakpointImage('cm-breakpointWord', this.live);
   }
 }
-const breakpointWord = Decoration.widget({ widget: new BreakpointWord(), side: -1 });
+const breakpointWords = [false, true].map((live) => Decoration.widget({ widget: new BreakpointWord(live), side: -1 }));
+
+// The breakpoints as shown: each at its line's start, and whether a run can stop there.
+const shownBreakpoints = StateField.define({
+  create: (state) => breakpointsShown(state),
+  update: (shown, transaction) => (transaction.docChanged ||
+    transaction.startState.field(breakpoints) !== transaction.state.field(breakpoints)
+    ? breakpointsShown(transaction.state) : shown),
+});
+
+function breakpointsShown(state) {
+  const lines = breakpointLines(state);
+  const never = new Set(linesNoRunReaches(state.doc, lines));
+  return lines.map((line) => ({ at: state.doc.line(line).from, live: !never.has(line) }))
+    .sort((a, b) => a.at - b.at);
+}
 
 const breakpointGutter = (lines) => [
   breakpoints.init((state) => marksAt(state.doc, lines)),
@@ -146,9 +181,11 @@ const breakpointGutter = (lines) => [
   invertedEffects.of((transaction) => (transaction.effects.some((effect) => effect.is(setBreakpoints)) ||
     (transaction.docChanged && breakpointLines(transaction.state).length < breakpointLines(transaction.startState).length)
     ? [setBreakpoints.of(breakpointLines(transaction.startState))] : [])),
+  shownBreakpoints,
   gutter({
     class: 'cm-breakpoints',
-    markers: (view) => view.state.field(breakpoints),
+    markers: (view) => RangeSet.of(view.state.field(shownBreakpoints)
+      .map(({ at, live }) => (live ? breakpointMarker : noRunMarker).range(at))),
     initialSpacer: () => breakpointMarker,
     renderEmptyElements: true,  // for the faint disc a pointer over a line shows
     domEventHandlers: {
@@ -159,13 +196,8 @@ const breakpointGutter = (lines) => [
       },
     },
   }),
-  EditorView.decorations.compute([breakpoints], (state) => {
-    const marks = [];
-    for (const mark = state.field(breakpoints).iter(); mark.value !== null; mark.next()) {
-      marks.push(breakpointWord.range(mark.from));
-    }
-    return Decoration.set(marks);
-  }),
+  EditorView.decorations.compute([shownBreakpoints], (state) => Decoration.set(state.field(shownBreakpoints)
+    .map(({ at, live }) => breakpointWords[Number(live)].range(at)))),
 ];
 
 // ---- A warning's text beside the cursor: for the keyboard and for a tap on a phone. One
@@ -290,6 +322,11 @@ export function replaceText(view, text, lines, shown) {
     scrollIntoView: true,
     userEvent: 'load',
   });
+}
+
+// Replaces the whole text of the program shown with `text`, as an edit of it that Undo takes back.
+export function replaceWhole(view, text) {
+  view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: text }, userEvent: 'input.replace' });
 }
 
 // Shows the checker's warnings ({ line, column, name, message }, lines counted from 1 and

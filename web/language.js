@@ -89,16 +89,33 @@ export function lineName(doc, line) {
   return `line ${number}`;
 }
 
+// Scans one line of text, carrying `state.inLiteral` on to the next.
+function scanLine(text, state) {
+  const stream = new StringStream(text, 4, 2);
+  while (!stream.eol()) {
+    stream.start = stream.pos;
+    token(stream, state);
+  }
+}
+
 // Whether line `line` (counted from 1) of `doc` starts inside a literal that runs on from a line
 // above: a run never reaches such a line.
 export function startsInLiteral(doc, line) {
   const state = { inLiteral: false };
-  for (let n = 1; n < line && n <= doc.lines; ++n) {
-    const stream = new StringStream(doc.line(n).text, 4, 2);
-    while (!stream.eol()) {
-      stream.start = stream.pos;
-      token(stream, state);
-    }
-  }
+  for (let n = 1; n < line && n <= doc.lines; ++n) scanLine(doc.line(n).text, state);
   return state.inLiteral;
+}
+
+// Of `lines` (counted from 1), those no run stops at: blank ones, and those inside a literal.
+export function linesNoRunReaches(doc, lines) {
+  const asked = new Set(lines);
+  const last = Math.min(doc.lines, Math.max(0, ...lines));
+  const never = [];
+  const state = { inLiteral: false };
+  for (let n = 1; n <= last; ++n) {
+    const text = doc.line(n).text;
+    if (asked.has(n) && (state.inLiteral || text.trim() === '')) never.push(n);
+    if (n < last) scanLine(text, state);
+  }
+  return never;
 }

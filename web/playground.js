@@ -4,11 +4,13 @@
 // line at a time, is kept in the browser's storage and can be shared.
 import { startEngine } from './engine.js';
 import { breakpointLines, closeWarningTooltip, createEditor, markRunLine, moveCursorTo, nameShownProgram, replaceText,
-         showWarnings, textOf } from './editor.js';
+         replaceWhole, showWarnings, textOf } from './editor.js';
 import { lineName, startsInLiteral } from './language.js';
 import { OutputPane } from './output.js';
-import { Programs, asRunReads, download, exampleNames, exampleText, forgetLink, kKeptPrograms, linkTo,
-         programFromLink, programNames, readableName, storageErrorMessage } from './programs.js';
+import { download, fileNameFor, programFromFile } from './files.js';
+import { ProgramsDialog, keepingRules } from './manage.js';
+import { Programs, exampleNames, exampleText, firstLine, forgetLink, kMaxProgramChars, linkTo, programFromLink,
+         programNames, readableName, titleOf, when } from './programs.js';
 import { Run } from './runner.js';
 import { showVariables } from './variables.js';
 
@@ -19,10 +21,16 @@ const kNoVariables = new Array(26).fill(0);  // every variable 0, before any run
 
 const $ = (id) => document.getElementById(id);
 const status = $('status');
-// `about` names what the status says, so that a change can take back what no longer holds.
-const say = (text, about = '') => {
+// `about` names what the status says, so that a change can take back what no longer holds;
+// `actions` are buttons beside it ({ label, run }) that act on what it says.
+const say = (text, about = '', actions = []) => {
   status.textContent = text;
   status.dataset.about = about;
+  $('status-actions').replaceChildren(...actions.map(({ label, run }) => {
+    const button = Object.assign(document.createElement('button'), { type: 'button', textContent: label });
+    button.addEventListener('click', run);
+    return button;
+  }));
 };
 
 const engineModule = fetch('linebasic.wasm')
@@ -33,14 +41,14 @@ const checker = engineModule.then((module) => startEngine(module));
 const page = {
   editor: null,
   output: new OutputPane($('output'), $('dropped')),
-  programs: new Programs((error) => say(storageErrorMessage(error)), () => showSource()),
+  programs: new Programs((entry) => storageReport(entry), () => showSource()),
+  dialog: null,         // the Manage dialog
   run: null,            // the run going on or last made
   editedDuringRun: false,
   pausedDuringRun: false,  // the run stopped at a breakpoint or a step on its way
   outputRevealed: false,   // the run scrolled its output into view
   continueFocus: false,    // the focus went from Continue to Stop while the run goes on
   checkTimer: 0,
-  fileName: 'program.bas',
 };
 
 // ---- The program changes: typed, or replaced whole by another.
@@ -66,11 +74,8 @@ function programChanged(typed, shown) {
   } else if (kept !== '') {
     say({ new: 'You are editing a new program of yours, kept in this browser under Programs.',
           earlier: 'You are editing a new program of yours: your earlier program is kept under Programs.',
-          copy: 'You are editing a copy: the program as it was is kept under Programs.' }[kept] +
-        (page.programs.dropped === null ? ''
-          : ` It takes the place of your oldest program, "${page.programs.dropped}": the page keeps ` +
-            `your newest ${kKeptPrograms}.`));
-  } else if (!page.run?.running && ['link', 'back'].includes(status.dataset.about)) {
+          copy: 'You are editing a copy: the program as it was is kept under Programs.' }[kept]);
+  } else if (!page.run?.running && ['link', 'back', 'new'].includes(status.dataset.about)) {
     say('');
   }
   showSource();
@@ -78,8 +83,9 @@ function programChanged(typed, shown) {
   page.checkTimer = setTimeout(checkProgram, kCheckDelayMs);
 }
 
-// Puts a program in the editor as one undoable change; the old output and link go.
-function showProgram(text, source, { label = '', breakpoints = [], id = null } = {}) {
+// Puts a program in the editor as one undoable change; the old output and link go. `note`
+// ends what the status says of it.
+function showProgram(text, source, { label = '', breakpoints = [], id = null, note = '' } = {}) {
   stopRun(false);
   page.output.clear();
   showVariables($('variables'), kNoVariables);  // the last run's are not this program's
@@ -88,7 +94,7 @@ function showProgram(text, source, { label = '', breakpoints = [], id = null } =
   page.programs.shown(text, source, { label, breakpoints, id });
   replaceText(page.editor, text, breakpoints, page.programs.identity());
   showSource();
-  say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} loaded: Run runs it.`,
+  say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} loaded${note}: Run runs it.`,
       source === 'own' ? 'back' : '');
 }
 
@@ -96,7 +102,8 @@ function showProgram(text, source, { label = '', breakpoints = [], id = null } =
 function showSource() {
   const { source, label, entries, ownId } = page.programs;
   const own = $('own-programs');
-  const names = programNames(entries).map((name, i) => [`own:${entries[i].id}`, name]);
+  const names = programNames(entries).map((name, i) => [`own:${entries[i].id}`,
+    entries[i].failure === null ? name : `${name} (not kept)`]);
   if (own.dataset.shown !== JSON.stringify(names)) {  // unchanged on most keystrokes
     own.dataset.shown = JSON.stringify(names);
     own.replaceChildren(...names.map(([value, name]) => new Option(name, value)));
@@ -107,6 +114,7 @@ function showSource() {
   loaded.textContent = label;
   $('examples').value = source === 'own' ? `own:${ownId}` : source === 'link' || source === 'file' ? 'loaded' : source;
   $('restore').hidden = !page.programs.canRestore();
+  page.dialog?.render();
 }
 
 function showOwnProgram(entry = page.programs.restorable()) {
@@ -138,11 +146,147 @@ function breakpointsChanged(lines, toggled) {
   if (page.run?.running && textOf(page.editor) === page.run.text) page.run.setBreakpoints(lines);
 }
 
+// New: an empty program of the user's; the one shown stays where it is kept.
+function newProgram() {
+  const shown = page.programs.source === 'own' ? page.programs.ownEntry() : undefined;
+  if (shown?.text !== '') {
+    keepTyped();
+    showProgram('', 'own', { id: page.programs.add().id });
+  }
+  say('A new, empty program: type it in the editor. The one before is kept under Programs.', 'new');
+  page.editor.focus();
+}
+
+// The program shown when it is one of the user's, else undefined.
+const shownEntry = () => (page.programs.source === 'own' ? page.programs.ownEntry() : undefined);
+
+// The file name Download offers for the program shown: its own, or one made from it.
+function downloadName(entry = shownEntry()) {
+  const { source, label, shownText } = page.programs;
+  if (entry !== undefined) return fileNameFor(entry.name ?? firstLine(entry.text));
+  if (source === 'file') return fileNameFor(label);
+  if (source === 'demo' || source.endsWith('.bas')) return fileNameFor(source === 'demo' ? 'demo.bas' : source);
+  return fileNameFor(firstLine(shownText));
+}
+
+function downloadProgram(entry = shownEntry()) {
+  const shown = entry === shownEntry();
+  const name = downloadName(entry);
+  download(shown ? textOf(page.editor) : entry.text, name);
+  say(`The program is offered for download as ${name}.`);
+}
+
+// What the storage did not keep, or kept after all; said once while it stays the same.
+function storageReport(entry) {
+  showSource();
+  const failed = page.programs.entries.filter((other) => other.failure !== null);
+  const first = [shownEntry(), entry, ...failed].find((other) => other !== undefined && other.failure !== null);
+  if (first === undefined) {
+    say(`“${titleOf(entry)}” is kept in this browser's storage now.`);
+    return;
+  }
+  const more = failed.length > 1 ? ` ${failed.length - 1} more of your programs ${failed.length === 2 ? 'is' : 'are'} not kept either.` : '';
+  const text = `${notKept(first)}${more}`;
+  if (status.textContent === text) return;
+  const download = { label: 'Download', run: () => downloadProgram(first) };
+  say(text, 'storage', first.failure === 'large' ? [download] : [download, { label: 'Free space…', run: () => page.dialog.show() }]);
+}
+
+// What is not kept of `entry`, why, where it is held and what the user can do.
+function notKept(entry) {
+  const title = `“${titleOf(entry)}”`;
+  const large = entry.failure === 'large';
+  const changes = entry.storedText !== null;
+  const what = changes ? `Your changes to ${title} since ${when(entry.storedTime)} are not kept in this browser's storage`
+    : `${title} is not kept in this browser's storage`;
+  const why = large ? `: it is ${entry.text.length.toLocaleString('en')} characters long, more than the ` +
+                      `${kMaxProgramChars.toLocaleString('en')} the page keeps of one program`
+    : entry.failure?.name === 'QuotaExceededError' ? ': the storage is full'
+    : `: the browser does not let the page keep it (${entry.failure?.message})`;
+  const them = changes ? 'them' : 'it';
+  const held = page.programs.tabHolds ? `This tab holds ${them} until the tab is closed`
+    : `Nor can this tab hold ${them}: leaving the page loses ${them}`;
+  return `${what}${why}. ${held}. Download it to keep it${large ? '' : ', or free space under Manage'}.`;
+}
+
+// ---- The Manage dialog's actions.
+
+function deleteProgram(entry) {
+  const shown = entry === shownEntry();
+  keepTyped();
+  page.programs.remove(entry);
+  if (shown) showOwnProgram(page.programs.entries[0] ?? page.programs.add());
+  const room = madeRoom();
+  say(`“${titleOf(entry)}” is deleted, with its earlier versions${shown ? '; Ctrl-Z in the editor brings it back too' : ''}.${room}`,
+      'deleted', [{ label: 'Undo delete', run: () => undeleteProgram(entry.id) }]);
+  showSource();
+}
+
+// Keeps what was not kept, in the space just freed; says what that was.
+function madeRoom() {
+  const failed = page.programs.entries.filter((entry) => entry.failure !== null);
+  page.programs.keepUnkept();
+  const kept = failed.filter((entry) => entry.failure === null).map((entry) => `“${titleOf(entry)}”`);
+  return kept.length === 0 ? '' : ` That made room: ${kept.join(' and ')} ${kept.length === 1 ? 'is' : 'are'} kept now.`;
+}
+
+function undeleteProgram(id) {
+  const entry = page.programs.undelete(id);
+  if (entry?.failure === null) say(`“${titleOf(entry)}” is back under Programs.`);
+  showSource();
+}
+
+// Brings back an earlier version of `entry` as an edit that Undo takes back; the text it
+// replaces is kept as a version.
+function bringBack(entry, time) {
+  const text = page.programs.versionText(entry, time);
+  if (text === null) {
+    say('That version is no longer in this browser\'s storage.');
+    return;
+  }
+  page.dialog.dialog.close();
+  if (entry !== shownEntry()) showOwnProgram(entry);
+  keepTyped();
+  page.programs.versionDue = true;
+  replaceWhole(page.editor, text);
+  keepTyped();
+  say(`The version of ${when(time)} is back in the editor: the text it replaced is kept as an earlier version, ` +
+      'and Ctrl-Z takes the change back.');
+  page.editor.focus();
+}
+
+const dialogActions = {
+  show: (entry) => {
+    page.dialog.dialog.close();
+    showOwnProgram(entry);
+    page.editor.focus();
+  },
+  rename: (entry, name) => {
+    page.programs.rename(entry, name);
+    if (entry.failure === null) say(`The program is named “${titleOf(entry)}”.`);
+    showSource();
+  },
+  download: downloadProgram,
+  remove: deleteProgram,
+  undelete: undeleteProgram,
+  bringBack,
+  removeVersions: (entry, times) => {
+    page.programs.removeVersions(entry, times);
+    const room = madeRoom();
+    say(`${times.length === 1 ? 'One earlier version' : `${times.length} earlier versions`} of “${titleOf(entry)}” deleted.${room}`);
+    showSource();
+  },
+};
+
+// The demo as an example: the engine's built-in program has blanks at the ends of its lines
+// (it pads them to one width), which an example need not show; no literal holds them.
+const demoExample = async () => (await checker).demoProgram().replace(/[ \t]+$/gm, '');
+
 async function chooseExample() {
   const name = $('examples').value;
   try {
     if (name.startsWith('own:')) showOwnProgram(page.programs.entries.find((entry) => `own:${entry.id}` === name));
-    else if (name === 'demo') showProgram((await checker).demoProgram(), 'demo', { label: 'Demo' });
+    else if (name === 'demo') showProgram(await demoExample(), 'demo', { label: 'Demo' });
     else if (name !== 'loaded') showProgram(await exampleText(name), name);
   } catch (error) {
     say(`The example could not be loaded: ${error.message}`);
@@ -155,12 +299,17 @@ async function openFile() {
   if (file === undefined) return;
   $('open-file').value = '';
   try {
-    showProgram(asRunReads(await file.text()), 'file', { label: file.name });
-    page.fileName = file.name;
+    const { text, note, refused } = programFromFile(file.name, new Uint8Array(await file.arrayBuffer()));
+    if (refused === undefined) showProgram(text, 'file', { label: file.name, note });
+    else say(refused);
   } catch (error) {
     say(`${file.name} could not be read: ${error.message}`);
   }
 }
+
+// A link in the address whose program cannot be read is said so, not passed over.
+const kBrokenLink = 'the link in the address holds a program that cannot be read (it is cut short or damaged), ' +
+  'so the editor shows another.';
 
 function shareProgram() {
   const url = linkTo(textOf(page.editor));
@@ -415,12 +564,11 @@ function wire() {
   }, true);
   $('examples').addEventListener('change', chooseExample);
   $('restore').addEventListener('click', () => showOwnProgram());
+  $('new').addEventListener('click', newProgram);
+  $('manage-button').addEventListener('click', () => page.dialog.show());
   $('open').addEventListener('click', () => $('open-file').click());
   $('open-file').addEventListener('change', openFile);
-  $('download').addEventListener('click', () => {
-    download(textOf(page.editor), page.fileName);
-    say(`The program is offered for download as ${page.fileName}.`);
-  });
+  $('download').addEventListener('click', () => downloadProgram());
   $('share').addEventListener('click', shareProgram);
   $('copy-output').addEventListener('click', () => navigator.clipboard?.writeText(page.output.text())
     .then(() => say('The output is copied.'), (error) => say(`The output could not be copied: ${error.message}`)));
@@ -430,10 +578,16 @@ function wire() {
   });
   $('help-button').addEventListener('click', () => $('help').showModal());
   window.addEventListener('pagehide', keepTyped);
+  // Leaving the page asks first while a program is held in this tab only.
+  window.addEventListener('beforeunload', (event) => {
+    keepTyped();
+    if (page.programs.unkept().length > 0) event.preventDefault();
+  });
   // A link followed in this tab: the address changed, not the page.
   window.addEventListener('hashchange', () => {
     const linked = programFromLink();
-    if (linked !== null && linked !== textOf(page.editor)) showProgram(linked, 'link', { label: 'Linked program' });
+    if (linked === undefined) say(`The link was not followed: ${kBrokenLink}`);
+    else if (linked !== null && linked !== textOf(page.editor)) showProgram(linked, 'link', { label: 'Linked program' });
   });
 }
 
@@ -441,7 +595,7 @@ async function start() {
   wire();
   const names = await exampleNames();
   for (const name of names) $('example-programs').append(new Option(readableName(name), name));
-  const demo = (await checker).demoProgram();
+  const demo = await demoExample();
   const first = page.programs.startingProgram(demo);
   page.programs.shown(first.text, first.source, first);
   page.editor = createEditor($('program'), {
@@ -453,9 +607,12 @@ async function start() {
     onRun: () => $('run').click(),
   });
   showVariables($('variables'), kNoVariables);
+  page.dialog = new ProgramsDialog($('manage'), page.programs, dialogActions);
+  $('keeping-rules').textContent = keepingRules;
   showSource();
-  const from = first.source === 'link' ? 'the program from the link is loaded. ' : '';
+  const from = first.source === 'link' ? 'the program from the link is loaded. ' : first.broken ? `${kBrokenLink} ` : '';
   say(`Ready: ${from}Run (or Ctrl-Enter) runs the program; Help tells the language.`);
+  page.programs.keepUnkept();  // what this tab held before a reload, into the storage if it has room now
   setRunning();
   checkProgram();
 }

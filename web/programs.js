@@ -1,14 +1,19 @@
 // Which program the editor holds, and where programs come from: the user's own, the examples,
-// links and files. Nothing typed is lost: the user's last kKeptPrograms programs are kept in the
-// browser's storage, newest first, each reachable from the Programs menu; editing an example
-// starts a new one and leaves the one before it there. Each tab remembers (in its session
-// storage, which outlives a reload) which program it shows, and changes only the programs it
-// made: editing one made by another tab, or before the browser was closed, makes a copy.
-const kProgramsKey = 'linebasic.programs';  // [{ id, tab, text, breakpoints, time }], newest first
-const kTabKey = 'linebasic.tab';            // this tab's { tabId, ownId, shown }
-export const kKeptPrograms = 20;
-const kNameChars = 28;
+// links and files. Nothing typed is lost: every program of the user's is kept in the browser's
+// storage until the user deletes it, with earlier versions of its text, and reachable from
+// the Programs menu; editing an example starts a new one and leaves the one before it there.
+// What the storage cannot keep (it is full, or a program is larger than kMaxProgramChars) is
+// held in this tab's session storage, which outlives a reload, and the page says so. Each tab
+// remembers there which program it shows, and changes only the programs it made: editing one
+// made by another tab, or before the browser was closed, makes a copy.
+import { Store, breakpointsIn, parsed, programIn } from './storage.js';
+
+const kTabKey = 'linebasic.tab';  // this tab's { tabId, ownId, shown, unkept }
+const kOldListKey = 'linebasic.programs';  // all programs under one key, as the page kept them before
 const kOldKeys = ['linebasic.program', 'linebasic.breakpoints', 'linebasic.shown'];
+export const kMaxProgramChars = 1_000_000;  // the longest program kept in storage
+export const kVersionsKept = 10;            // earlier versions of each program
+const kNameChars = 28;
 const kLinkPrefix = '#program=';
 
 // A program's name for people: "subroutine_in_loop.bas" is "Subroutine in loop".
@@ -17,137 +22,177 @@ export function readableName(file) {
   return name.charAt(0).toUpperCase() + name.slice(1);
 }
 
-// The names of the user's programs: each one's first line that is not blank, and when it was
-// last changed (the day too, when not today); to the second, and then numbered, where two
-// would read the same.
-export function programNames(entries, now = new Date()) {
-  const names = entries.map((entry) => programName(entry, now, false));
-  const twice = (name, i) => names.indexOf(name) !== i || names.lastIndexOf(name) !== i;
-  const exact = entries.map((entry, i) => (twice(names[i], i) ? programName(entry, now, true) : names[i]));
-  return exact.map((name, i) => (exact.indexOf(name) !== i ? `${name} (${i + 1})` : name));
-}
-
-function programName({ text, time }, now, seconds) {
+// The first line of `text` that is not blank, cut to kNameChars; '(empty)' for none.
+export function firstLine(text) {
   let first = '';
   for (let from = 0; first === '' && from <= text.length;) {
     const end = text.indexOf('\n', from) >>> 0;  // -1 becomes past the end
     first = text.slice(from, Math.min(end, from + 200)).trim();
     from = end + 1;
   }
-  if (first === '') first = '(empty)';
-  else if (first.length > kNameChars) first = `${first.slice(0, kNameChars - 1)}…`;
-  const when = new Date(time);
-  const day = when.toDateString() === now.toDateString() ? ''
-    : `${when.toLocaleDateString('en-GB', { day: 'numeric', month: 'short' })} `;
-  const clock = when.toLocaleTimeString('en-GB', seconds ? { hour: '2-digit', minute: '2-digit', second: '2-digit' }
+  if (first === '') return '(empty)';
+  return first.length > kNameChars ? `${first.slice(0, kNameChars - 1)}…` : first;
+}
+
+// What a program is called: the name the user gave it, else its first line.
+export const titleOf = (entry) => entry.name ?? firstLine(entry.text);
+
+// When, for people: the time, and the day too when not today; to the second when asked.
+export function when(time, now = new Date(), seconds = false) {
+  const at = new Date(time);
+  const day = at.toDateString() === now.toDateString() ? ''
+    : `${at.toLocaleDateString('en-GB', { day: 'numeric', month: 'short' })} `;
+  return day + at.toLocaleTimeString('en-GB', seconds ? { hour: '2-digit', minute: '2-digit', second: '2-digit' }
     : { hour: '2-digit', minute: '2-digit' });
-  return `${first}, ${day}${clock}`;
+}
+
+// The names of the user's programs in the menu: each one's title and when it was last changed;
+// to the second, and then numbered, where two would read the same.
+export function programNames(entries, now = new Date()) {
+  const named = (seconds) => entries.map((entry) => `${titleOf(entry)}, ${when(entry.time, now, seconds)}`);
+  const names = named(false);
+  const exactly = named(true);
+  const twice = (name, i) => names.indexOf(name) !== i || names.lastIndexOf(name) !== i;
+  const exact = names.map((name, i) => (twice(name, i) ? exactly[i] : name));
+  return exact.map((name, i) => (exact.indexOf(name) !== i ? `${name} (${i + 1})` : name));
 }
 
 // The text as a run reads a file: CR-LF line ends turned into LF.
 export const asRunReads = (text) => text.replace(/\r\n/g, '\n');
 
-function load(storage, key) {
-  try {
-    return storage().getItem(key);
-  } catch {
-    return null;  // storage may be switched off; the page works without it
-  }
+// Whether `text` replaced at least half of `before`: what the two share at their start and end
+// is less than half of it. Such a change keeps `before` as a version.
+function replacesHalf(before, text) {
+  const most = Math.min(before.length, text.length);
+  let start = 0;
+  while (start < most && before[start] === text[start]) ++start;
+  let end = 0;
+  while (end < most - start && before[before.length - 1 - end] === text[text.length - 1 - end]) ++end;
+  return (start + end) * 2 < before.length;
 }
-
-function parsed(text) {
-  try {
-    return JSON.parse(text);
-  } catch {
-    return null;  // an unreadable entry is none
-  }
-}
-
-// Breakpoints as stored: lines counted from 1; anything else read is dropped.
-function breakpointsIn(value) {
-  return Array.isArray(value) ? value.filter((line) => Number.isInteger(line) && line >= 1) : [];
-}
-
-const entriesIn = (value) => (Array.isArray(value) ? value : [])
-  .filter((entry) => typeof entry?.text === 'string' && typeof entry.id === 'string')
-  .map(({ id, tab, text, breakpoints, time }) => ({ id, tab: String(tab), text, time: Number(time) || 0,
-                                                    breakpoints: breakpointsIn(breakpoints) }));
 
 const newId = () => `${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
-const local = () => localStorage;
 const session = () => sessionStorage;
 
-export function storageErrorMessage(error) {
-  return error?.name === 'QuotaExceededError'
-    ? "The program is too large to keep in this browser's storage; download it to keep it."
-    : `This browser does not let the page keep the program (${error?.message}); download it to keep it.`;
-}
+// A program of the user's as this tab holds it: `storedText` is its text as the storage had it
+// when this tab last read or wrote it (null before it is kept), `storedTime` that text's time,
+// `failure` why its last keeping failed ('large', or the error), else null.
+const held = (entry, stored = entry) => ({ versions: [], ...entry, storedText: stored?.text ?? null,
+                                            storedTime: stored?.time ?? 0, failure: null });
 
 export class Programs {
-  // `onStorageError(error)` hears of a failed write; `onOtherTab()` of programs another tab kept.
-  constructor(onStorageError, onOtherTab) {
-    this.onStorageError = onStorageError;
-    this.entries = this.read() ?? [];  // the user's programs, newest first
-    this.tab = parsed(load(session, kTabKey));  // as this tab was before a reload
+  // `onStorage(entry)` hears of each change in whether `entry` is kept (its `failure`), and of
+  // each failed attempt; `onOtherTab()` of programs another tab kept.
+  constructor(onStorage, onOtherTab) {
+    this.onStorage = onStorage;
+    this.store = new Store();
+    this.tabStore = new Store(session);
+    this.entries = this.store.programs().map((entry) => held(entry));  // newest first
+    this.tab = parsed(this.tabStore.get(kTabKey));  // as this tab was before a reload
     this.tabId = typeof this.tab?.tabId === 'string' ? this.tab.tabId : newId();
+    this.tabHolds = true;    // this tab's session storage holds what the storage could not keep
     this.ownId = null;       // the user's program this tab shows, or showed last
-    this.savedText = null;   // its text as this tab last read or kept it
     this.source = 'own';     // 'own', 'demo', an example's file name, 'link' or 'file'
     this.label = '';         // for a link or a file: what the menu says
     this.breakpoints = [];   // of the program shown
     this.shownText = '';
     this.unsaved = false;    // typed since the last saveTyped
-    this.dropped = null;     // the name of the program the last new one took the place of
-    this.takeOldProgram();
+    this.versionDue = true;  // the first change kept after a program is shown keeps a version
+    this.deleted = [];       // { entry, texts } this page deleted, for Undo: the newest last
+    this.reports = new Set();  // programs whose keeping onStorage is to hear of
+    this.takeOldPrograms();
+    this.takeUnkept();
     window.addEventListener('storage', (event) => {
-      if (event.key !== kProgramsKey) return;
-      this.merge(this.read() ?? []);
+      if (event.key !== null && !event.key.startsWith('linebasic.program')) return;
+      this.merge();
       onOtherTab();
     });
   }
 
-  // The program kept by the page before it kept several becomes the first of them.
-  takeOldProgram() {
-    const text = load(local, kOldKeys[0]);
-    if (text === null) return;
-    if (!this.entries.some((entry) => entry.text === text)) {
-      const breakpoints = breakpointsIn(parsed(load(local, kOldKeys[1])));
-      this.entries.unshift({ id: newId(), tab: this.tabId, text, breakpoints, time: Date.now() });
-      if (!this.write(kProgramsKey, JSON.stringify(this.entries))) return;
+  // Programs kept the ways the page kept them before become programs of their own.
+  takeOldPrograms() {
+    const single = this.store.get(kOldKeys[0]);
+    const old = single === null ? [] : [{ id: 'first', tab: this.tabId, text: single, time: Date.now(),
+                                          breakpoints: breakpointsIn(parsed(this.store.get(kOldKeys[1]))) }];
+    const list = parsed(this.store.get(kOldListKey));
+    if (Array.isArray(list)) old.push(...list.map(programIn).filter((entry) => entry !== null));
+    if (single === null && list === null) return;
+    let all = true;
+    for (const entry of old) {
+      if (this.entries.some((other) => other.id === entry.id)) continue;
+      try {
+        this.store.writeProgram(entry);
+      } catch {
+        all = false;  // still under the old key, and taken from there the next time
+      }
+      this.entries.push(held(entry));
     }
-    for (const key of kOldKeys) this.write(key, null);
+    this.sort();
+    if (all) for (const key of [...kOldKeys, kOldListKey]) this.removeKey(key);
   }
 
-  read() {
-    const stored = load(local, kProgramsKey);
-    return stored === null ? null : entriesIn(parsed(stored));
+  removeKey(key) {
+    try {
+      this.store.set(key, null);
+    } catch {
+      // storage switched off: nothing to remove
+    }
   }
 
-  // Takes `stored` as the programs, with this tab's own as this tab has it when it is not kept yet.
-  merge(stored) {
-    const mine = this.ownEntry();
-    if (this.unsaved && mine !== undefined) stored = [mine, ...stored.filter((entry) => entry.id !== mine.id)];
-    this.entries = stored;
+  // What this tab held before a reload that the storage did not keep comes back.
+  takeUnkept() {
+    const unkept = Array.isArray(this.tab?.unkept) ? this.tab.unkept.map(programIn).filter((entry) => entry !== null) : [];
+    for (const entry of unkept) {
+      const kept = this.entries.find((other) => other.id === entry.id);
+      if (kept === undefined) this.entries.push(held(entry, null));
+      else Object.assign(kept, { text: entry.text, name: entry.name, breakpoints: entry.breakpoints, time: entry.time });
+    }
+    this.sort();
+  }
+
+  sort() {
+    this.entries.sort((a, b) => b.time - a.time);
+  }
+
+  unkept() {
+    return this.entries.filter((entry) => entry.text !== entry.storedText);
+  }
+
+  // Takes the programs kept now, with this tab's own as this tab has them where they differ
+  // from what the storage holds (the one shown, and those not kept).
+  merge() {
+    const mine = new Map(this.unkept().map((entry) => [entry.id, entry]));
+    const shown = this.source === 'own' ? this.ownEntry() : undefined;
+    if (shown !== undefined) mine.set(shown.id, shown);
+    const stored = this.store.programs().map((entry) => mine.get(entry.id) ?? held(entry));
+    this.entries = [...stored, ...[...mine.values()].filter((entry) => !stored.includes(entry))];
+    this.sort();
   }
 
   ownEntry() {
     return this.entries.find((entry) => entry.id === this.ownId);
   }
 
+  entry(id) {
+    return this.entries.find((entry) => entry.id === id);
+  }
+
   // What the editor starts with: a linked program, else what this tab showed before a reload,
-  // else the user's newest program, else the demo. Returns { text, source, label, breakpoints, id }.
+  // else the user's newest program, else the demo. Returns { text, source, label, breakpoints,
+  // id, broken }: `broken` is true for a link whose program cannot be read.
   startingProgram(demo) {
     const tab = this.tab;
     this.ownId = typeof tab?.ownId === 'string' ? tab.ownId : null;
     const linked = programFromLink();
-    if (linked !== null) return { text: linked, source: 'link', label: 'Linked program', breakpoints: [] };
+    if (linked !== null && linked !== undefined) return { text: linked, source: 'link', label: 'Linked program', breakpoints: [] };
+    const broken = linked === undefined;
     if (typeof tab?.shown?.text === 'string') {
       const { text, source, label } = tab.shown;
-      return { text, source: String(source), label: String(label ?? ''), breakpoints: breakpointsIn(tab.shown.breakpoints) };
+      return { text, source: String(source), label: String(label ?? ''), breakpoints: breakpointsIn(tab.shown.breakpoints), broken };
     }
     const own = this.ownEntry() ?? this.entries[0];
-    if (own !== undefined) return { ...own, source: 'own', label: '' };
-    return { text: demo, source: 'demo', label: '', breakpoints: [] };
+    if (own !== undefined) return { ...own, source: 'own', label: '', broken };
+    return { text: demo, source: 'demo', label: '', breakpoints: [], broken };
   }
 
   // The user typed `text`. Typed into a program that is not theirs, or that another tab made,
@@ -156,8 +201,6 @@ export class Programs {
   // and the user's earlier program is kept), 'copy' (a copy; the program as it was is kept) or
   // 'back' (Undo or Redo took back a switch to another program, or did it again: the editor
   // says it shows program `named`, as identity() named it).
-  // A new program takes the place of the oldest when kKeptPrograms are kept: `dropped` then
-  // names that one.
   typed(text, named) {
     if (named && !this.shows(named)) {
       this.takeShown(named);
@@ -170,15 +213,22 @@ export class Programs {
       return '';
     }
     const replaced = this.source !== 'own';
+    const name = this.source === 'file' ? this.label : shown?.name ?? null;
     this.source = 'own';
-    this.ownId = newId();
-    this.savedText = null;
-    const entry = { id: this.ownId, tab: this.tabId, text, breakpoints: this.breakpoints, time: Date.now() };
-    const oldest = this.entries.length >= kKeptPrograms ? this.entries[kKeptPrograms - 1] : undefined;
-    this.dropped = oldest === undefined ? null : programNames([oldest])[0];
-    this.entries = [entry, ...this.entries].slice(0, kKeptPrograms);
+    this.add({ text, name, breakpoints: this.breakpoints });
     if (shown !== undefined) return 'copy';
     return replaced && this.entries.length > 1 ? 'earlier' : 'new';
+  }
+
+  // A new program of the user's, kept, and shown from now on.
+  add({ text = '', name = null, breakpoints = [] } = {}) {
+    this.ownId = newId();
+    this.versionDue = false;  // a new program has no earlier text
+    const entry = held({ id: this.ownId, tab: this.tabId, name, text, breakpoints, time: Date.now() }, null);
+    this.entries.unshift(entry);
+    this.keep(entry);
+    this.saveTab();
+    return entry;
   }
 
   // Keeps what was typed: the page calls it when typing pauses and when the page is hidden,
@@ -189,26 +239,125 @@ export class Programs {
     const mine = this.ownEntry();
     if (!this.unsaved || mine === undefined) return false;
     this.unsaved = false;
-    const stored = this.read() ?? this.entries.filter((entry) => entry !== mine);
-    const other = stored.find((entry) => entry.id === mine.id);
-    const forked = other !== undefined && this.savedText !== null && other.text !== this.savedText;
-    if (forked) mine.id = this.ownId = newId();
+    const stored = this.store.program(mine.id);
+    const forked = stored !== null && mine.storedText !== null && stored.text !== mine.storedText;
+    if (forked) Object.assign(mine, { id: this.ownId = newId(), versions: [], storedText: null, storedTime: 0 });
     mine.breakpoints = this.breakpoints;
-    this.entries = [mine, ...stored.filter((entry) => entry.id !== mine.id)].slice(0, kKeptPrograms);
-    if (this.write(kProgramsKey, JSON.stringify(this.entries))) this.savedText = mine.text;
+    if (this.keep(mine, this.versionDue)) this.versionDue = false;
     this.saveTab();
     return forked;
+  }
+
+  // Keeps `entry` in storage, and first its text as last kept as a version, when `version` is
+  // asked or the new text replaces half of it. Returns whether it is kept. A version that
+  // cannot be kept leaves the text before it in storage, whole. The next saveTab tells
+  // onStorage of a failure, and of a program kept after one.
+  keep(entry, version = false) {
+    const before = entry.failure;
+    entry.failure = this.write(entry, version);
+    if (entry.failure !== null || before !== null) this.reports.add(entry);
+    return entry.failure === null;
+  }
+
+  write(entry, version) {
+    if (entry.text.length > kMaxProgramChars) return 'large';
+    const { storedText: old, storedTime: time, id } = entry;
+    const newest = entry.versions[0];
+    const keepOld = old !== null && old !== '' && old !== entry.text && (version || replacesHalf(old, entry.text)) &&
+      !(newest?.time === time) && (newest === undefined || this.store.versionText(id, newest.time) !== old);
+    try {
+      if (keepOld) this.store.writeVersion(id, time, old);
+    } catch (error) {
+      return error;
+    }
+    try {
+      this.store.writeProgram(entry);
+    } catch (error) {
+      if (keepOld) this.tryRemoveVersion(id, time);
+      return error;
+    }
+    if (keepOld) {
+      entry.versions.unshift({ time, size: old.length });
+      for (const gone of entry.versions.splice(kVersionsKept)) this.tryRemoveVersion(id, gone.time);
+    }
+    Object.assign(entry, { storedText: entry.text, storedTime: entry.time });
+    return null;
+  }
+
+  tryRemoveVersion(id, time) {
+    try {
+      this.store.removeVersion(id, time);
+    } catch {
+      // storage switched off meanwhile: nothing more to free
+    }
+  }
+
+  // Tries again to keep what was not kept (after space was freed, or at the start).
+  keepUnkept() {
+    for (const entry of this.unkept()) this.keep(entry, entry.id === this.ownId && this.versionDue);
+    this.saveTab();
+  }
+
+  rename(entry, name) {
+    entry.name = name.trim() === '' ? null : name.trim();
+    this.keep(entry, entry.id === this.ownId && this.versionDue);
+    this.saveTab();
+  }
+
+  // Deletes a program and its versions from storage; undelete brings them back.
+  remove(entry) {
+    const texts = entry.versions.map(({ time }) => this.store.versionText(entry.id, time));
+    try {
+      this.store.removeProgram(entry.id, entry.versions);
+    } catch {
+      // storage switched off: the program was not kept there
+    }
+    this.entries = this.entries.filter((other) => other !== entry);
+    this.deleted.push({ entry, texts });
+    this.saveTab();
+  }
+
+  // Brings back the deleted program `id` with its versions, if this page deleted it.
+  undelete(id) {
+    const at = this.deleted.findIndex(({ entry }) => entry.id === id);
+    if (at < 0) return undefined;
+    const [{ entry, texts }] = this.deleted.splice(at, 1);
+    entry.versions = entry.versions.filter(({ time }, i) => {
+      try {
+        this.store.writeVersion(entry.id, time, texts[i]);
+        return true;
+      } catch {
+        return false;  // a version that finds no room stays deleted
+      }
+    });
+    entry.storedText = null;
+    this.entries.push(entry);
+    this.sort();
+    this.keep(entry);
+    this.saveTab();
+    return entry;
+  }
+
+  versionText(entry, time) {
+    return this.store.versionText(entry.id, time);
+  }
+
+  removeVersions(entry, times) {
+    for (const time of times) this.tryRemoveVersion(entry.id, time);
+    entry.versions = entry.versions.filter((version) => !times.includes(version.time));
+  }
+
+  // How much storage the page uses ({ mine, all }), in the units of kStorageChars.
+  used() {
+    return this.store.used();
   }
 
   // The editor now holds `text`, from `source`, with breakpoints on `breakpoints`; for one of
   // the user's programs, `id` names it.
   shown(text, source, { label = '', breakpoints = [], id = null } = {}) {
     this.saveTyped();
-    Object.assign(this, { source, label, breakpoints, shownText: text });
-    if (source === 'own') {
-      this.ownId = id;
-      this.savedText = this.ownEntry()?.text ?? null;
-    }
+    Object.assign(this, { source, label, breakpoints, shownText: text, versionDue: true });
+    if (source === 'own') this.ownId = id;
     this.saveTab();
   }
 
@@ -223,11 +372,12 @@ export class Programs {
       (source === 'own' ? ownId === this.ownId : label === this.label && text === this.shownText);
   }
 
-  // Shows the program that Undo or Redo brought back, as it is kept; the one left is kept first.
+  // Shows the program that Undo or Redo brought back, as it is kept (a program this page
+  // deleted is kept again); the one left is kept first.
   takeShown({ source, label, ownId, text }) {
     this.saveTyped();
-    Object.assign(this, { source, label, ownId, shownText: text ?? '' });
-    this.savedText = this.ownEntry()?.text ?? null;
+    Object.assign(this, { source, label, ownId, shownText: text ?? '', versionDue: true });
+    if (source === 'own' && this.ownEntry() === undefined) this.undelete(ownId);
     this.saveTab();
   }
 
@@ -238,10 +388,26 @@ export class Programs {
     else this.saveTab();
   }
 
+  // Writes this tab's record: which program it shows, and what the storage did not keep.
   saveTab() {
     const { shownText: text, source, label, breakpoints } = this;
     const shown = source === 'own' ? null : { text, source, label, breakpoints };
-    this.write(kTabKey, JSON.stringify({ tabId: this.tabId, ownId: this.ownId, shown }), session);
+    const unkept = this.unkept().map(({ id, tab, name, text, breakpoints, time }) => ({ id, tab, name, text, breakpoints, time }));
+    const record = { tabId: this.tabId, ownId: this.ownId, shown, unkept };
+    try {
+      this.tabStore.set(kTabKey, JSON.stringify(record));
+      this.tabHolds = true;
+    } catch {
+      this.tabHolds = unkept.length === 0;
+      try {  // which program the tab shows, at least
+        this.tabStore.set(kTabKey, JSON.stringify({ ...record, unkept: [] }));
+      } catch {
+        // nothing more this tab can hold
+      }
+    }
+    const reports = [...this.reports];
+    this.reports.clear();
+    for (const entry of reports) this.onStorage(entry);
   }
 
   // Whether "Back to your program" has something to bring back.
@@ -253,26 +419,16 @@ export class Programs {
   restorable() {
     return this.ownEntry() ?? this.entries[0];
   }
-
-  write(key, value, storage = local) {
-    try {
-      if (value === null) storage().removeItem(key);
-      else storage().setItem(key, value);
-      return true;
-    } catch (error) {
-      this.onStorageError(error);
-      return false;
-    }
-  }
 }
 
-// The program in the page's address, or null.
+// The program in the page's address; null when it has none, undefined when the address holds
+// one that cannot be read (cut short, or not UTF-8).
 export function programFromLink() {
   if (!location.hash.startsWith(kLinkPrefix)) return null;
   try {
     return decodeURIComponent(location.hash.slice(kLinkPrefix.length));
   } catch {
-    return null;
+    return undefined;
   }
 }
 
@@ -304,12 +460,4 @@ export async function exampleText(name) {
   const response = await fetch(`examples/${encodeURIComponent(name)}`);
   if (!response.ok) throw new Error(`${name}: ${response.status} ${response.statusText}`);
   return asRunReads(await response.text());
-}
-
-// Offers `text` as a file named `name` to download.
-export function download(text, name) {
-  const url = URL.createObjectURL(new Blob([asRunReads(text)], { type: 'text/plain' }));
-  const link = Object.assign(document.createElement('a'), { href: url, download: name });
-  link.click();
-  setTimeout(() => URL.revokeObjectURL(url), 0);
 }
