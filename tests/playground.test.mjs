@@ -155,6 +155,11 @@ test("a warning names the program's line, is underlined, its item moves the curs
   assert.equal(await page.locator('.cm-tooltip').count(), 1);
   await page.click('#run');
   assert.equal(await page.locator('.cm-tooltip').count(), 0);
+  await setProgram(page, '10 print 1\n10 print 2\n');  // the checker's words, as it says them
+  await waitForStatus(page, 'Done');
+  await page.waitForSelector('#warnings button >> text=duplicate-line');
+  assert.equal(await item.textContent(),
+               'line 10 (text line 2):1line number 10 is used already on text line 1: jumps reach only that one [duplicate-line]');
 });
 
 // Fizzbuzz's line 20 is long; no program text widens the page or covers the panel.
@@ -516,7 +521,8 @@ test('New, versions, Rename, Delete and its Undo: a program is kept until its us
   await page.click('#manage-button');
   await rowButton(page, '10 print "B"', 'Versions (1)').click();
   assert.match(await rowOf(page, '10 print "B"').locator('.versions li').textContent(),
-               /^\d\d:\d\d \((just now|1 minute ago)\), 12 characters Bring backDelete$/);
+               /^\d\d:\d\d \((just now|1 minute ago)\), 12 characters: 10 print "A" Bring backDelete$/);
+  await assertAccessible(page, 'the Manage dialog, a version shown');
   await rowButton(page, '10 print "B"', 'Bring back').click();
   await waitForStatus(page, /^The version of \d\d:\d\d is back in the editor: the text it replaced is kept/);
   assert.equal(await programOf(page), '10 print "A"');
@@ -589,6 +595,7 @@ test('storage full: the page says what it did not keep, holds it across reloads,
   const mine = 'print "mine"\n20 print "typed when full"\n30 end';
   await waitForStatus(page, new RegExp(`^Your changes to “print "mine"” since \\d\\d:\\d\\d${kNotKept}$`));
   assert.deepEqual(await downloaded(page, '#status-actions button:text-is("Download")'), ['print-mine.bas', mine]);
+  await assertAccessible(page, 'storage full');
   await page.selectOption('#examples', 'fizzbuzz.bas');
   await waitForStatus(page, 'Fizzbuzz loaded');
   await page.click('#program .cm-content');
@@ -605,7 +612,7 @@ test('storage full: the page says what it did not keep, holds it across reloads,
                    ['10 for i = 1 to 15 (not kept)', 'print "mine" (not kept)']);
   await page.click('#manage-button');
   assert.match(await page.locator('#storage-use').textContent(),
-               /^Your 6 programs and 0 earlier versions take 7\d% of .* Other data of this site take 2\d%\./);
+               /^Your 6 programs and 0 earlier versions take [\d,]+ characters, 7\d% of .* Other data of this site take 2\d%, which the page cannot free\./);
   await rowButton(page, 'big 2', 'Delete').click();
   await waitForStatus(page, '“big 2” is deleted, with its earlier versions. That made room: “10 for i = 1 to 15” ' +
                             'and “print "mine"” are kept now.');

@@ -2,7 +2,7 @@
 // earlier versions, how much of the browser's storage they take, and Show, Rename, Download,
 // Delete (with Undo) and Bring back of a version. It changes nothing itself: each button asks
 // the page through `actions`, which keeps the editor's text and the storage in step.
-import { kMaxProgramChars, kVersionsKept, titleOf, when } from './programs.js';
+import { firstLine, kMaxProgramChars, kVersionsKept, titleOf, when } from './programs.js';
 import { kStorageChars } from './storage.js';
 
 const count = (n, what) => `${n.toLocaleString('en')} ${what}${n === 1 ? '' : 's'}`;
@@ -66,11 +66,13 @@ export class ProgramsDialog {
     const { entries } = this.programs;
     const versions = entries.reduce((sum, entry) => sum + entry.versions.length, 0);
     const { mine, all } = this.programs.used();
-    const share = (part) => (part > 0 && part < kStorageChars / 100 ? 'less than 1%' : `${Math.round((part / kStorageChars) * 100)}%`);
-    const others = all - mine > kStorageChars / 100 ? ` Other data of this site take ${share(all - mine)}.` : '';
-    return `Your ${count(entries.length, 'program')} and ${count(versions, 'earlier version')} take ${share(mine)} ` +
-      `of the storage this browser gives the page (${count(mine, 'character')} of about ` +
-      `${kStorageChars.toLocaleString('en')}).${others} Deleting programs or earlier versions frees it.`;
+    const percent = (part) => Math.round((part / kStorageChars) * 100);
+    const share = (part) => (part > 0 && percent(part) === 0 ? 'less than 1%' : `${percent(part)}%`);
+    const others = percent(all - mine) > 0
+      ? ` Other data of this site take ${Math.min(percent(all - mine), 100 - percent(mine))}%, which the page cannot free.` : '';
+    return `Your ${count(entries.length, 'program')} and ${count(versions, 'earlier version')} take ` +
+      `${count(mine, 'character')}, ${share(mine)} of the about ${kStorageChars.toLocaleString('en')} this browser ` +
+      `keeps for the page.${others} Deleting programs or earlier versions frees what they take.`;
   }
 
   button(label, key, run, extra = {}) {
@@ -142,7 +144,7 @@ export class ProgramsDialog {
   versionList(entry) {
     const now = Date.now();
     const items = entry.versions.map(({ time, size }) => element('li', {},
-      `${when(time)} (${age(time, now)}), ${count(size, 'character')} `,
+      `${when(time)} (${age(time, now)}), ${count(size, 'character')}: ${firstLine(this.programs.versionText(entry, time) ?? '')} `,
       this.button('Bring back', `${entry.id}:${time}:back`, () => this.actions.bringBack(entry, time)),
       this.button('Delete', `${entry.id}:${time}:delete`, () => this.actions.removeVersions(entry, [time]))));
     const all = this.button('Delete all earlier versions', `${entry.id}:versions-delete`,
