@@ -114,7 +114,7 @@ export class ProgramsDialog {
   }
 
   renameForm(entry) {
-    const input = element('input', { id: 'rename-input', value: titleOf(entry), maxLength: 200 });
+    const input = element('input', { id: 'rename-input', defaultValue: entry.name ?? firstLine(entry.text), maxLength: 200 });
     input.dataset.key = 'rename-input';
     const done = () => {
       this.renaming = null;
@@ -130,7 +130,7 @@ export class ProgramsDialog {
                          element('button', { type: 'submit' }, 'Rename'), this.button('Cancel', 'rename-cancel', done));
     form.addEventListener('submit', (event) => {
       event.preventDefault();
-      this.actions.rename(entry, input.value);
+      if (input.value !== input.defaultValue) this.actions.rename(entry, input.value);  // a first line stays followed
       done();
     });
     return form;

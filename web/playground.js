@@ -186,11 +186,16 @@ function storageReport(entry) {
     return;
   }
   const more = failed.length > 1 ? ` ${failed.length - 1} more of your programs ${failed.length === 2 ? 'is' : 'are'} not kept either.` : '';
-  const text = `${notKept(first)}${more}`;
+  const lost = failed.filter((other) => other !== first && !page.programs.held.has(other.id)).map((other) => `“${titleOf(other)}”`);
+  const losing = lost.length === 0 ? '' : ` Of them, this tab cannot hold ${lost.join(' and ')}: leaving the page loses ` +
+    `${lost.length === 1 ? 'it' : 'them'}, so download ${lost.length === 1 ? 'it' : 'them'} first.`;
+  const text = `${notKept(first)}${more}${losing}`;
   if (status.textContent === text) return;
   const download = { label: 'Download', run: () => downloadProgram(first) };
-  say(text, 'storage', first.failure === 'large' ? [download] : [download, { label: 'Free space…', run: () => page.dialog.show() }]);
+  say(text, 'storage', full(first) ? [download, { label: 'Free space…', run: () => page.dialog.show() }] : [download]);
 }
+
+const full = (entry) => entry.failure?.name === 'QuotaExceededError';
 
 // What is not kept of `entry`, why, where it is held and what the user can do.
 function notKept(entry) {
@@ -201,12 +206,12 @@ function notKept(entry) {
     : `${title} is not kept in this browser's storage`;
   const why = large ? `: it is ${entry.text.length.toLocaleString('en')} characters long, more than the ` +
                       `${kMaxProgramChars.toLocaleString('en')} the page keeps of one program`
-    : entry.failure?.name === 'QuotaExceededError' ? ': the storage is full'
+    : full(entry) ? ': the storage is full'
     : `: the browser does not let the page keep it (${entry.failure?.message})`;
   const them = changes ? 'them' : 'it';
-  const held = page.programs.tabHolds ? `This tab holds ${them} until the tab is closed`
+  const held = page.programs.held.has(entry.id) ? `This tab holds ${them} until the tab is closed`
     : `Nor can this tab hold ${them}: leaving the page loses ${them}`;
-  return `${what}${why}. ${held}. Download it to keep it${large ? '' : ', or free space under Manage'}.`;
+  return `${what}${why}. ${held}. Download it to keep it${full(entry) ? ', or free space under Manage' : ''}.`;
 }
 
 // ---- The Manage dialog's actions.

@@ -30,12 +30,13 @@ export function firstLine(text) {
     first = text.slice(from, Math.min(end, from + 200)).trim();
     from = end + 1;
   }
-  if (first === '') return '(empty)';
-  return first.length > kNameChars ? `${first.slice(0, kNameChars - 1)}…` : first;
+  return first === '' ? '(empty)' : cut(first);
 }
 
-// What a program is called: the name the user gave it, else its first line.
-export const titleOf = (entry) => entry.name ?? firstLine(entry.text);
+const cut = (name) => (name.length > kNameChars ? `${name.slice(0, kNameChars - 1)}…` : name);
+
+// What a program is called: the name the user gave it, else its first line; cut to kNameChars.
+export const titleOf = (entry) => (entry.name === null ? firstLine(entry.text) : cut(entry.name));
 
 // When, for people: the time, and the day too when not today; to the second when asked.
 export function when(time, now = new Date(), seconds = false) {
@@ -90,7 +91,7 @@ export class Programs {
     this.entries = this.store.programs().map((entry) => held(entry));  // newest first
     this.tab = parsed(this.tabStore.get(kTabKey));  // as this tab was before a reload
     this.tabId = typeof this.tab?.tabId === 'string' ? this.tab.tabId : newId();
-    this.tabHolds = true;    // this tab's session storage holds what the storage could not keep
+    this.held = new Set();   // the ids of programs not kept that this tab's session storage holds
     this.ownId = null;       // the user's program this tab shows, or showed last
     this.source = 'own';     // 'own', 'demo', an example's file name, 'link' or 'file'
     this.label = '';         // for a link or a file: what the menu says
@@ -388,21 +389,21 @@ export class Programs {
     else this.saveTab();
   }
 
-  // Writes this tab's record: which program it shows, and what the storage did not keep.
+  // Writes this tab's record: which program it shows, and as much of what the storage did not
+  // keep as fits, the program shown first.
   saveTab() {
     const { shownText: text, source, label, breakpoints } = this;
     const shown = source === 'own' ? null : { text, source, label, breakpoints };
-    const unkept = this.unkept().map(({ id, tab, name, text, breakpoints, time }) => ({ id, tab, name, text, breakpoints, time }));
-    const record = { tabId: this.tabId, ownId: this.ownId, shown, unkept };
-    try {
-      this.tabStore.set(kTabKey, JSON.stringify(record));
-      this.tabHolds = true;
-    } catch {
-      this.tabHolds = unkept.length === 0;
-      try {  // which program the tab shows, at least
-        this.tabStore.set(kTabKey, JSON.stringify({ ...record, unkept: [] }));
+    const unkept = this.unkept().sort((a, b) => (b.id === this.ownId) - (a.id === this.ownId))
+      .map(({ id, tab, name, text, breakpoints, time }) => ({ id, tab, name, text, breakpoints, time }));
+    this.held.clear();
+    for (let count = unkept.length; count >= 0; --count) {
+      try {
+        this.tabStore.set(kTabKey, JSON.stringify({ tabId: this.tabId, ownId: this.ownId, shown, unkept: unkept.slice(0, count) }));
+        for (const entry of unkept.slice(0, count)) this.held.add(entry.id);
+        break;
       } catch {
-        // nothing more this tab can hold
+        // one program fewer, until at least which program the tab shows fits
       }
     }
     const reports = [...this.reports];
