@@ -508,6 +508,8 @@ async function downloaded(page, button = '#download') {
 
 test('New, versions, Rename, Delete and its Undo: a program is kept until its user deletes it', async () => {
   const page = await openPage();
+  await page.evaluate(() => localStorage.setItem('linebasic.programs',  // as the page kept programs before
+    JSON.stringify([{ id: 'old', tab: 't', text: '10 print "old"', breakpoints: [1], time: 1e12 }])));
   await setProgram(page, '10 print "A"');
   await page.reload();
   await waitForStatus(page, 'Ready');
@@ -517,7 +519,8 @@ test('New, versions, Rename, Delete and its Undo: a program is kept until its us
   await page.keyboard.type('10 print "B"');
   await page.reload();
   await waitForStatus(page, 'Ready');
-  assert.deepEqual((await ownProgramsOf(page)).map((name) => name.replace(/, [\d:]+$/, '')), ['10 print "B"']);
+  assert.deepEqual((await ownProgramsOf(page)).map((name) => name.replace(/, [^,]+$/, '')), ['10 print "B"', '10 print "old"']);
+  assert.equal(await page.evaluate(() => localStorage.getItem('linebasic.programs')), null);
   await page.click('#manage-button');
   await rowButton(page, '10 print "B"', 'Versions (1)').click();
   assert.match(await rowOf(page, '10 print "B"').locator('.versions li').textContent(),
@@ -542,7 +545,7 @@ test('New, versions, Rename, Delete and its Undo: a program is kept until its us
   await page.keyboard.press('Enter');
   await waitForStatus(page, 'The program is named “My game”.');
   await page.keyboard.press('Escape');
-  assert.deepEqual((await ownProgramsOf(page)).map((name) => name.replace(/, [\d:]+$/, '')), ['My game', '10 print "A"']);
+  assert.deepEqual((await ownProgramsOf(page)).map((name) => name.replace(/, [^,]+$/, '')), ['My game', '10 print "A"', '10 print "old"']);
   assert.deepEqual(await downloaded(page), ['my-game.bas', '10 print "C"']);
   await page.click('#manage-button');
   await rowButton(page, 'My game', 'Delete').click();
@@ -561,7 +564,7 @@ test('New, versions, Rename, Delete and its Undo: a program is kept until its us
   await page.reload();
   await waitForStatus(page, 'Ready');
   assert.equal(await programOf(page), '10 print "C"');
-  assert.equal((await ownProgramsOf(page)).length, 2);
+  assert.equal((await ownProgramsOf(page)).length, 3);
 });
 
 // Four programs of a million characters and other data fill the storage to the brim.

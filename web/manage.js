@@ -6,7 +6,7 @@ import { firstLine, kMaxProgramChars, kVersionsKept, titleOf, when } from './pro
 import { kStorageChars } from './storage.js';
 
 const count = (n, what) => `${n.toLocaleString('en')} ${what}${n === 1 ? '' : 's'}`;
-const lineCount = (text) => text.split('\n').length - (text.endsWith('\n') ? 1 : 0);
+const lineCount = (text) => (text === '' ? 0 : text.split('\n').length - (text.endsWith('\n') ? 1 : 0));
 
 // How long ago `time` was, for people: "just now", "5 minutes ago", "3 days ago".
 export function age(time, now = Date.now()) {

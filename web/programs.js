@@ -110,26 +110,32 @@ export class Programs {
     });
   }
 
-  // Programs kept the ways the page kept them before become programs of their own.
+  // Programs kept the ways the page kept them before become programs of their own; those that
+  // find no room stay under the old key, and are held as not kept until they do.
   takeOldPrograms() {
     const single = this.store.get(kOldKeys[0]);
+    const list = parsed(this.store.get(kOldListKey));
+    if (single === null && list === null) return;
     const old = single === null ? [] : [{ id: 'first', tab: this.tabId, text: single, time: Date.now(),
                                           breakpoints: breakpointsIn(parsed(this.store.get(kOldKeys[1]))) }];
-    const list = parsed(this.store.get(kOldListKey));
     if (Array.isArray(list)) old.push(...list.map(programIn).filter((entry) => entry !== null));
-    if (single === null && list === null) return;
-    let all = true;
-    for (const entry of old) {
-      if (this.entries.some((other) => other.id === entry.id)) continue;
+    const left = old.filter((entry) => !this.entries.some((other) => other.id === entry.id)).filter((entry) => {
       try {
         this.store.writeProgram(entry);
+        this.entries.push(held(entry));
+        return false;
       } catch {
-        all = false;  // still under the old key, and taken from there the next time
+        this.entries.push(held(entry, null));
+        return true;
       }
-      this.entries.push(held(entry));
-    }
+    });
     this.sort();
-    if (all) for (const key of [...kOldKeys, kOldListKey]) this.removeKey(key);
+    for (const key of kOldKeys) this.removeKey(key);
+    try {
+      this.store.set(kOldListKey, left.length === 0 ? null : JSON.stringify(left));
+    } catch {
+      // as it was: what it holds is taken again the next time
+    }
   }
 
   removeKey(key) {
