@@ -4,6 +4,7 @@
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -60,6 +61,21 @@ class Terminal {
 
   void signal(int number) const { ASSERT_EQ(kill(pid_, number), 0); }
 
+  // Waits until the session reads, with its signals caught; with line editing, until the reader
+  // holds the terminal too (it shows the prompt first), since a control key typed before would
+  // be the terminal's own to take.
+  void ready() const {
+    usleep(100'000);
+#ifdef LINEBASIC_LIBEDIT
+    termios modes{};
+    for (int tries = 0; tries < 100 && tcgetattr(fd_, &modes) == 0; ++tries) {
+      if ((modes.c_lflag & ICANON) == 0) return;
+      usleep(100'000);
+    }
+    ADD_FAILURE() << "the reader never took the terminal";
+#endif
+  }
+
   // Reads the screen until `text` appears after what earlier waits found; false after 10 s.
   bool waitFor(const std::string& text) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -88,7 +104,9 @@ class Terminal {
     return -1;
   }
 
-  [[nodiscard]] const std::string& screen() const { return screen_; }
+  [[nodiscard]] const std::string& screen() const {
+    return screen_;
+  }
 
  private:
   pid_t pid_ = -1;
@@ -184,60 +202,62 @@ TEST(TerminalTest, StopsAListEditsAndRecalls) {
 TEST(TerminalTest, SignalsAtThePromptLoseNothing) {
   const ScratchFolder home;
   Terminal terminal(home.path());
-  const auto settle = [] { usleep(200'000); };  // the signal finds the session reading
   ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
   terminal.type("10 print \"unsaved\"\r");
   ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
-  settle();
+  terminal.ready();
   terminal.resize(110);
   terminal.type("print 12");
-  settle();
+  terminal.ready();
   terminal.resize(90);
-  settle();
+  terminal.ready();
   terminal.type("3\r");
   ASSERT_TRUE(terminal.waitFor("\r\n123\r\n> ")) << terminal.screen();
-  settle();
+  terminal.ready();
   terminal.type("\x1a");  // Ctrl-Z
-  settle();
+  terminal.ready();
   terminal.signal(SIGCONT);
-  settle();
+  terminal.ready();
   terminal.type("list\r");
   ASSERT_TRUE(terminal.waitFor("\r\n10 print \"unsaved\"\r\n> ")) << terminal.screen();
 #ifdef LINEBASIC_LIBEDIT
   terminal.type("print 4");
-  settle();
+  terminal.ready();
   terminal.type("\x1a");
-  settle();
+  terminal.ready();
   terminal.signal(SIGCONT);
-  settle();
+  terminal.ready();
   terminal.type("5\r");
   ASSERT_TRUE(terminal.waitFor("\r\n45\r\n> ")) << terminal.screen();
 #endif
   terminal.type("bye\r");
   ASSERT_TRUE(terminal.waitFor("type 'bye' again")) << terminal.screen();
   ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
-  settle();
+  terminal.ready();
   terminal.resize(100);
   terminal.type("\x1a");
-  settle();
+  terminal.ready();
   terminal.signal(SIGCONT);
-  settle();
+  terminal.ready();
   terminal.type("\x03");  // Ctrl-C
   ASSERT_TRUE(terminal.waitFor("^C\r\n> ")) << terminal.screen();
   terminal.type("list\r");
   ASSERT_TRUE(terminal.waitFor("\r\n10 print \"unsaved\"\r\n> ")) << terminal.screen();
 #ifdef LINEBASIC_LIBEDIT
+  terminal.ready();
   terminal.type("edit 10\r");
   ASSERT_TRUE(terminal.waitFor("> 10 print \"unsaved\"")) << terminal.screen();
-  settle();
+  terminal.ready();
   terminal.type("\x03");
   ASSERT_TRUE(terminal.waitFor("^C\r\n> ")) << terminal.screen();
   terminal.type("list\r");
   ASSERT_TRUE(terminal.waitFor("\r\n10 print \"unsaved\"\r\n> ")) << terminal.screen();
 #endif
+  terminal.ready();
   terminal.type("\x04");  // Ctrl-D
   ASSERT_TRUE(terminal.waitFor("type 'bye' again")) << terminal.screen();
   ASSERT_TRUE(terminal.waitFor("> ")) << terminal.screen();
+  terminal.ready();
   terminal.type("\x04");
   EXPECT_EQ(terminal.exitStatus(), 0) << terminal.screen();
 }
