@@ -6,10 +6,15 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <random>
+#include <regex>
+#include <set>
 #include <string>
+#include <tuple>
 
 #include "app/demo_program.h"
+#include "check/lines.h"
 #include "interpreter/interpreter.h"
 #include "test_support.h"
 
@@ -117,125 +122,223 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
     EXPECT_EQ(check(text), warnings) << ::testing::PrintToString(text);
 }
 
-// The message of the first warning: what the run does, and what to write instead.
-TEST(CheckTest, SaysWhatTheRunDoes) {
+// Messages that read well as they are keep their words.
+TEST(CheckTest, KeepsItsClearestMessages) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {" x = 1",
-       "a blank at the very start of the text joins ' x' into one word, which the run "
-       "skips: remove the blank"},
-      {"if x then 100", "'100' starts no statement: the run skips it; to jump, write 'goto 100'"},
-      {"call 100",
-       "'call' starts no statement: the run skips it, and the number after it; "
-       "write 'gosub' to call a subroutine"},
-      {"\"a\"", "'\"a\"' starts no statement: the run skips it; write 'print' before a literal"},
-      {"Hello\x01\\World and more",
-       "'Hello\\x01\\\\World' starts no statement: the run skips it; "
-       "variables and keywords are lower case"},
-      {"x = 1 :y",
-       "':' separates no statements: the run steps over it and runs what follows; "
-       "put each statement on a line of its own"},
-      {"print (1)",
-       "an item that starts with '(' ends the PRINT list: the run steps over it and "
-       "runs what follows as statements; start the item with '0+('"},
-      {"rem",
-       "'rem' is no keyword, and a variable has one letter: the run reads 'r' as a variable and "
-       "scans the rest again; there are no comments, and the run reads the words after it as "
-       "statements"},
-      // Causes before symptoms.
-      {"if l(0) < 1 then end",
-       "there are no arrays or functions: 'l(' is the variable 'l', then '('; IF needs 'then' "
-       "after its condition: the run steps over '(' in its place"},
-      {"a$ = \"yes\"",
-       "there are no string variables: 'a$' is the variable 'a', then '$'; LET needs '=' after "
-       "its variable: the run steps over '$' in its place"},
-      {"print:print",
-       "'print' is no keyword when ':' follows it: the run reads its letters as variables; ':' "
-       "separates no statements, so put each statement on a line of its own"},
-      {"print 1:goto 9",
-       "':' separates no statements: put each statement on a line of its own; ':goto' ends the "
-       "PRINT list, since an item starts with a literal, a variable, a number, ',' or ';': the "
-       "run steps over it and runs what follows as statements"},
+      {"if x then 50", "'50' starts no statement: the run skips it; to jump, write 'goto 50'"},
+      {"if a <= b + 1 then end",
+       "there is no '<=' operator: the run reads the second character as an operand worth 0; "
+       "for 'a <= b + 1' write 'a < b + 1 + 1'"},
+      {"x = 200", "200 is stored as -56: a variable holds -128 to 127"},
       {"if a and b then end",
-       "'and' is no keyword, and a variable has one letter: the run reads 'a' as a variable and "
-       "scans the rest again; there is no AND: nest the IFs, as in 'if a = 1 then if b = 2 then "
-       "...'"},
-      {"x = sqr(2)",
-       "'sqr' is no keyword, and a variable has one letter: the run reads 's' as a variable and "
-       "scans the rest again; there are no functions or arrays"},
-      {"print x1",
-       "'x1' is no variable, and a variable is one letter: the run reads 'x' as a "
-       "variable, then '1'"},
-      {"print \"a\" x",
-       "'x' follows the item before it with no ',' or ';' between them: PRINT writes the two "
-       "back to back; put ';' between them, or ',' for a space"},
-      {"20 end\n10 end",
-       "line 10 comes after line 20: lines run in the order they are written, not by number (a "
-       "jump finds the first line numbered 10, scanning from the top)"},
-      // Literals that run across lines, and lines read by the line above.
-      {"print \"a\n10 x\n20 y\n30 z\"",
-       "the literal has no closing '\"' on its line: it runs on to line 30, column 5, so the "
-       "run skips lines 10 to 20 and the start of line 30"},
-      {"10 print \"a\n\n20 b\n",
-       "the literal has no closing '\"': it takes in the rest of the text, so the run skips "
-       "text lines 2 to 3"},
-      {"10 goto 20\n15 print \"a\n20 end\n30 print \"",
-       "no line is numbered 20: the run ends here; the line that starts with 20 is inside the "
-       "literal that opens on line 15"},
-      {"10 b\n20 print 1\n",
-       "LET needs '=' after its variable: the run steps over the line-feed in its place; the "
-       "line reads on into line 20: its number is read as a value, 'print' is stepped over as "
-       "the end of a statement, and the rest of it is skipped"},
-      {"10 x = 5 +\n20 print x\n",
-       "an operand is missing at the end of the line: the run reads the line-feed as 0 and goes "
-       "on into the next line; the line reads on into line 20: its number is stepped over, and "
-       "the rest of it runs as written"},
-      {"10 next\n20 x = 1",
-       "NEXT needs a variable a to z, not the line-feed: it does nothing; the line reads on "
-       "into line 20: its number is stepped over, and the rest of it runs as written"},
-      {"10 x = 1 : y\n20 print",
-       "':' separates no statements: the run steps over it and runs what follows; put each "
-       "statement on a line of its own; the line reads on into line 20: its number is read as "
-       "a value, 'print' is stepped over as the end of a statement, and nothing else of it runs"},
-      {"10 b\n20 print a\n30 end",
-       "LET needs '=' after its variable: the run steps over the line-feed in its place; the "
-       "line reads on into line 20: its number is read as a value, 'print' is stepped over as "
-       "the end of a statement, and the rest of it, from 'a' on, reads on into line 30 in turn"},
-      {"10 b\n20 print 1 : x = 3\n",
-       "LET needs '=' after its variable: the run steps over the line-feed in its place; the "
-       "line reads on into line 20: its number is read as a value, 'print' is stepped over as "
-       "the end of a statement, and the run goes on from 'x' in the middle of it"},
-      {"10 if x\n20 if y then print 1 else end",
-       "IF needs 'then' after its condition: the run steps over the line-feed in its place; "
-       "the line reads on into line 20: when the condition is false, the run skips it too"},
-      {"10 if x\n20 print 1 else end",
-       "IF needs 'then' after its condition: the run steps over the line-feed in its place; "
-       "the line reads on into line 20: when the condition is false, the run skips it up to "
-       "its ELSE"},
-      {"print \"" + repeat("\xE2\x9C\x93", 14) + "\"",
-       "PRINT writes only the first 40 bytes of a literal; this one has 42, and a character "
-       "other than ASCII takes 2 to 4 bytes, so the cut may split one"},
-      {"DIM a(3)",
-       "'DIM' starts no statement: the run skips it; variables and keywords are lower case; "
-       "there are no arrays"},
-      {"\xEF\xBB\xBF"
-       "10 end",
-       "'\\xef\\xbb\\xbf10' starts no statement: the run skips it, since it begins with a UTF-8 "
-       "byte-order mark, which the run reads as part of a word: save the file without it"},
-      {"x = RETURN",
-       "'RETURN' is no keyword, since keywords are lower case: the run skips this "
-       "word (an expression reads it as 0); write 'return'"},
-      {"gOTO",
-       "'gOTO' is no keyword, since keywords are lower case: the run reads its first "
-       "letter as a variable; write 'goto'"},
-      {"x = " + std::string(30, '9'),
-       "'" + std::string(24, '9') +
-           "...' has 30 digits, and a "
-           "number has at most 4: the run reads no number here (an "
-           "expression reads it as 0, and no jump finds a line by it)"}};
+       "there is no AND: the run reads 'and' as variables, one letter each; nest the IFs, as in "
+       "'if a = 1 then if b = 2 then ...'"}};
   for (const auto& [text, message] : cases) {
     const std::vector<Diagnostic> diagnostics = checkProgram(text);
     ASSERT_FALSE(diagnostics.empty()) << text;
     EXPECT_EQ(diagnostics[0].message, message) << text;
+  }
+}
+
+// A warning that follows from a mistake on an earlier line names that line; a chain of lines
+// read on into is told as one range, with where the run picks up again. TEXT, LINE of the
+// warning, and what its message must say.
+TEST(CheckTest, NamesCausesAndWholeChains) {
+  const std::vector<std::tuple<std::string, int, std::string>> cases = {
+      {"10 for t = 1 to 2\n20 print \"x\n30 next t\n40 print \"y\"", 1,
+       "'next t' on line 30 is inside the literal that opens on line 20"},
+      {"10 for t = 1 to 2\n20 print \"x\n30 next t\n40 print \"y\"", 4, "from line 20"},
+      {"30 rem this is a comment\n40 input n\n50 print n\n60 print \"sixty\"\n70 print 7", 1,
+       "swallows lines 40 to 60, which never run as written, and picks up again at line 70"},
+      {"100 for x = 1 to 10 : rem choose\n110 print x\n120 next x\n130 print 1", 1,
+       "swallows lines 110 to 130, which never run as written"},
+      {"10 x = 1\n # x = 5 is the start\n20 print x\n", 2,
+       "swallows line 20, which never runs as written [stray-token]"},
+      {"10 for i = 1 to 3\n20 for j = 1 to 2\n30 next i\n40 next j", 3,
+       "names an outer loop while the loop over j from line 20 is open"},
+      {"20 for n = 2 to 9\n30 for d = 2 to 3\n40 if n % d = 0 then goto 70\n50 next d\n70 next n",
+       3, "leaves the loop over d from line 30 open, so the run ignores 'next n' on line 70"},
+      {"10 Hel\\lo\x01", 1, "the run skips 'Hel\\lo\\x01'"}};
+  for (const auto& [text, line, says] : cases) {
+    std::string messages;
+    for (const Diagnostic& diagnostic : checkProgram(text)) {
+      if (diagnostic.line == line) messages += formatDiagnostic(diagnostic, "") + "\n";
+    }
+    EXPECT_NE(messages.find(says), std::string::npos) << text << "\n" << messages;
+  }
+}
+
+// Programs as someone coming from another BASIC writes them, without jumps or loops, so that
+// the lines a run reaches show which lines it swallows.
+std::string slipProgram(std::mt19937& random) {
+  static const std::vector<std::string> kLines = {"print x",
+                                                  "x = x + 1",
+                                                  "rem count the lines",
+                                                  "input n",
+                                                  "x = 5 +",
+                                                  "let y",
+                                                  "print -x",
+                                                  "if x then",
+                                                  "if x",
+                                                  "if x > 1",
+                                                  "PRINT x",
+                                                  "x = -3",
+                                                  "y = x * -2",
+                                                  "print \"abc",
+                                                  "if x <= 3 then print 1",
+                                                  "print \"a\" : y = 1",
+                                                  "x = 1 : rem note",
+                                                  "DIM a(3)",
+                                                  "a$ = \"b\"",
+                                                  "next",
+                                                  "print a(1)",
+                                                  "y = 100000",
+                                                  "",
+                                                  "print \"x\";y",
+                                                  "  ",
+                                                  "c = 1:"};
+  std::string text;
+  const auto count = 1 + random() % 8;
+  for (std::size_t line = 1; line <= count; ++line) {
+    if (random() % 8 != 0) text += std::to_string(10 * line) + " ";
+    text += kLines[random() % kLines.size()] + "\n";
+  }
+  return text;
+}
+
+// The numbers of the lines a run of `text` reaches, as --trace shows them.
+std::set<std::int32_t> reachedLines(const std::string& text) {
+  Interpreter run;
+  run.load(text.c_str());
+  std::set<std::int32_t> reached;
+  ::testing::internal::CaptureStdout();
+  for (int step = 0; step < 10'000 && !run.isDone(); ++step) {
+    if (const std::optional<std::int32_t> number = lineNumberAt(run)) reached.insert(*number);
+    run.executeStatement();
+  }
+  ::testing::internal::GetCapturedStdout();
+  return reached;
+}
+
+// Over generated programs, every message is short, names only lines the program has, and
+// says of the lines it swallows only what the run does: it never reaches them, and reaches
+// the line where it picks up again.
+TEST(CheckTest, MessagesNameLinesThatExistAndSayWhatTheRunReaches) {
+  std::mt19937 random(30);
+  const std::regex named("(text )?lines? (\\d+)(?: to (\\d+))?");
+  const std::regex swallows("swallows lines? (\\d+)(?: to (\\d+))?");
+  const std::regex picksUp("picks up again at line (\\d+)");
+  const std::regex word("\\S+");
+  for (int program = 0; program < 3000; ++program) {
+    const std::string text = slipProgram(random);
+    const auto lines = std::count(text.begin(), text.end(), '\n');
+    std::set<std::int32_t> numbers;
+    std::vector<std::size_t> lineStarts;
+    for (std::size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+      lineStarts.push_back(at);
+      if (isDigit(text[at])) numbers.insert(decimalValue(&text[at]));
+    }
+    const std::set<std::int32_t> reached = reachedLines(text);
+    for (const Diagnostic& diagnostic : checkProgram(text)) {
+      const std::string said = diagnostic.message;
+      const std::string message = std::regex_replace(said, std::regex("'[^']*'"), "");
+      EXPECT_LE(std::distance(std::sregex_iterator(said.begin(), said.end(), word),
+                              std::sregex_iterator()),
+                50)
+          << text << said;
+      for (std::sregex_iterator m(message.begin(), message.end(), named), end; m != end; ++m) {
+        for (const int group : {2, 3}) {
+          if (!(*m)[group].matched) continue;
+          const int n = std::stoi((*m)[group]);
+          EXPECT_TRUE((*m)[1].matched ? n >= 1 && n <= lines : numbers.contains(n)) << text << said;
+        }
+      }
+      // What the run does once it has run the warning's line: a false IF may skip that line.
+      std::smatch m;
+      if (!reached.contains(decimalValue(text.c_str() + lineStarts[diagnostic.line - 1]))) continue;
+      if (std::regex_search(message, m, swallows)) {
+        const int last = m[2].matched ? std::stoi(m[2]) : std::stoi(m[1]);
+        for (int n = std::stoi(m[1]); n <= last; n += 10)
+          EXPECT_FALSE(reached.contains(n)) << text << said;
+      }
+      if (std::regex_search(message, m, picksUp)) {
+        EXPECT_TRUE(reached.contains(std::stoi(m[1]))) << text << said;
+      }
+    }
+  }
+}
+
+// A line with a mistake whose advice can be typed in, and the line it evidently means: the
+// unary sign, the operators of other BASICs and upper case.
+struct Slip {
+  std::string written;
+  std::string meant;
+};
+
+// Every piece of advice "write 'NEW' for 'OLD'" (or "for 'OLD' write 'NEW'", or "write 'NEW'"
+// for the word at the warning), typed into its program, leaves no warning, and the program
+// then prints what the text evidently meant.
+TEST(CheckTest, AdviceTypedInRunsAsMeant) {
+  static const std::vector<Slip> kSlips = {
+      {"x = -A", "x = 0 - A"},
+      {"x = -A * B", "x = 0 - A * B"},
+      {"y = x * -B", "y = x * (0 - B)"},
+      {"y = x - -(A + B)", "y = x - (0 - (A + B))"},
+      {"y = x % -B", "y = x % (0 - B)"},
+      {"if x < -A then print 1", "if x < 0 - A then print 1"},
+      {"print -x", "print 0 - x"},
+      {"print x; -A", "print x; 0 - A"},
+      {"if x <= A then print 2", "if x < A + 1 then print 2"},
+      {"if x + 1 >= A - B then print 3", "if x + 1 > A - B - 1 then print 3"},
+      {"if x <> A + B then print 4 else print 5", "if x - (A + B) then print 4 else print 5"},
+      {"if x =< A then print 6", "if x < A + 1 then print 6"},
+      {"PRINT x", "print x"},
+      {"x = x + 1", "x = x + 1"},
+      {"X = A", "x = A"}};
+  std::mt19937 random(24);
+  const std::regex forOld("write '([^']*)' for '([^']*)'|for '([^']*)' write '([^']*)'");
+  const std::regex alone("write '([^']*)'$");
+  for (int program = 0; program < 2000; ++program) {
+    std::string written;
+    std::string meant;
+    for (int line = 1; line <= 4; ++line) {
+      Slip slip = kSlips[random() % kSlips.size()];
+      for (const char letter : {'A', 'B'}) {
+        const std::string value = std::to_string(random() % 9);
+        for (std::string* text : {&slip.written, &slip.meant}) {
+          for (auto at = text->find(letter); at != std::string::npos; at = text->find(letter))
+            text->replace(at, 1, value);
+        }
+      }
+      written += std::to_string(10 * line) + " " + slip.written + "\n";
+      meant += std::to_string(10 * line) + " " + slip.meant + "\n";
+    }
+    // A warning may come only once the line above it is mended: type the advice in and check
+    // again, as a user would.
+    std::string typedIn = written;
+    for (int round = 0; round < 4; ++round) {
+      std::vector<std::string> lines;
+      for (std::size_t at = 0; at < typedIn.size(); at = typedIn.find('\n', at) + 1)
+        lines.push_back(typedIn.substr(at, typedIn.find('\n', at) - at));
+      for (const Diagnostic& diagnostic : checkProgram(typedIn)) {
+        std::string& line = lines[static_cast<std::size_t>(diagnostic.line) - 1];
+        const auto column = static_cast<std::size_t>(diagnostic.column) - 1;
+        std::smatch m;
+        if (std::regex_search(diagnostic.message, m, forOld)) {
+          const std::string old = m[2].matched ? m[2] : m[3];
+          const auto at = line.rfind(old, column);
+          ASSERT_NE(at, std::string::npos) << written << diagnostic.message;
+          line.replace(at, old.size(), m[1].matched ? m[1] : m[4]);
+        } else if (std::regex_search(diagnostic.message, m, alone)) {
+          line.replace(column, static_cast<std::size_t>(m[1].length()), m[1]);
+        }
+      }
+      typedIn.clear();
+      for (const std::string& line : lines)
+        typedIn += line + "\n";
+    }
+    EXPECT_EQ(check(typedIn), "") << written << typedIn;
+    EXPECT_EQ(testing::runProgram(typedIn), testing::runProgram(meant)) << written << typedIn;
   }
 }
 

@@ -79,10 +79,9 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {"printf '20 print 2\\nrun' | " + kRun + " --max-steps 9 -i /dev/null",
        "1|2\n|load: /dev/null: is a device, not a file; nothing was loaded\n|"},
       {"printf 'x = 1 : y = 2\\n10 Hello\\n' | " + kRun + " -i",
-       "0||<stdin>:1:7: warning: ':' separates no statements: the run steps over it and runs what "
-       "follows; put each statement on a line of its own [rest-of-line]\n<stdin>:2:4: warning: "
-       "'Hello' starts no statement: the run skips it; variables and keywords are lower case "
-       "[stray-token]\n|"},
+       "0||<stdin>:1:7: warning: ':' is no separator here: the assignment ends at ':', and the run "
+       "steps over it; put each statement on a line of its own [rest-of-line]\n<stdin>:2:4: "
+       "warning: variables and keywords are lower case: the run skips 'Hello' [stray-token]\n|"},
       {kRun + " --version x", "2||linebasic-run: --version stands alone\n" + kUsage + "|"},
       {"{ printf '10 print 1\\nsave a.bas\\nrun\\n' | " + kRun + " -i && cat a.bas; }",
        "0|saved 1 line to a.bas\n1\n10 print 1\n||"},

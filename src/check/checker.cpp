@@ -14,7 +14,8 @@ namespace linebasic {
 namespace check {
 namespace {
 
-constexpr std::size_t kQuotedMax = 24;  // bytes of a token shown in a message
+constexpr std::string_view kOwnLines = "put each statement on a line of its own";
+
 constexpr std::size_t kLongestKeyword =
     std::max_element(kKeywords.begin(), kKeywords.end(), [](const Keyword& a, const Keyword& b) {
       return a.text.size() < b.text.size();
@@ -43,62 +44,7 @@ class LineCounter {
   int line_ = 1;
 };
 
-// What the tokens of a word look like after a keyword glued to it.
-std::string describeByte(char c) {
-  switch (c) {
-    case '\t':
-      return "a tab";
-    case '\r':
-      return "a carriage return";
-    case '"':
-      return "a double quote";
-    default:
-      return quote(&c, &c + 1);
-  }
-}
-
 }  // namespace
-
-std::string_view wordHint(std::string_view word, char next) {
-  static constexpr std::pair<std::string_view, std::string_view> kHints[] = {
-      {"rem", "; there are no comments, and the run reads the words after it as statements"},
-      {"input", "; a program reads no input"},
-      {"dim", "; there are no arrays"},
-      {"int", "; there are no functions, and every value is a whole number: write the value"},
-      {"rnd", "; there are no functions and no random numbers"},
-      {"tab", "; there are no functions: write the spaces in a literal"},
-      {"data", "; there are no DATA lines: assign each value with LET"},
-      {"read", "; there are no DATA lines: assign each value with LET"},
-      {"on", "; there is no ON ... GOTO: write an IF ... THEN GOTO for each value"},
-      {"stop", "; write 'end' to stop"},
-      {"step", "; there is no STEP, FOR always counts by one"},
-      {"and", "; there is no AND: nest the IFs, as in 'if a = 1 then if b = 2 then ...'"},
-      {"or", "; there is no OR: write an IF for each condition"},
-      {"not", "; there is no NOT: turn the comparison around, or swap the two statements"},
-      {"mod", "; write '%'"}};
-  for (const auto& [known, hint] : kHints) {
-    if (word == known) return hint;
-  }
-  if (next == '(') return "; there are no functions or arrays";
-  if (next == '$') return "; there are no string variables or functions";
-  return "";
-}
-
-std::string quote(const char* start, const char* end) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string quoted = "'";
-  const auto length = static_cast<std::size_t>(end - start);
-  for (std::size_t i = 0; i < std::min(length, kQuotedMax); ++i) {
-    const auto byte = static_cast<unsigned char>(start[i]);
-    if (byte < ' ' || byte >= 127 || byte == '\\') {
-      quoted += byte == '\\' ? "\\\\" : std::string{'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
-    } else {
-      quoted += static_cast<char>(byte);
-    }
-  }
-  if (length > kQuotedMax) quoted += "...";
-  return quoted + "'";
-}
 
 Checker::Checker(const char* text) : text_(text) {}
 
@@ -113,19 +59,20 @@ std::vector<Diagnostic> Checker::run() {
   // from the lines after it: checking resumes at a statement that begins a later line.
   while (kind() != TokenKind::EndOfText) {
     if (kind() == TokenKind::Newline) {
-      if (eaten_.open) closeEaten();
+      if (chain_.open) closeChain();
       if (at() >= derailEnd_) derailed_ = false;
       step();
       startLine();
     } else {
       if (derailed_ && at() > derailEnd_ && beginsLine(at())) {
+        if (chain_.open && !chain_.watchElse) closeChainAt(lineStart_);
         derailed_ = false;
         if (kind() != TokenKind::String) checkToken();  // a literal is told in any case
       }
       statementAtTop();
     }
   }
-  if (eaten_.open) closeEaten();
+  if (chain_.open) closeChain();
 
   // The walk reports in text order; should a report ever come late, the sort puts it in place.
   const auto byPosition = [](const Finding& a, const Finding& b) { return a.at < b.at; };
@@ -142,6 +89,9 @@ std::vector<Diagnostic> Checker::run() {
   for (Finding& finding : merged) {
     const int line = lines.lineOf(finding.at);
     const auto column = static_cast<int>(finding.at - lines.lineStart()) + 1;
+    for (const std::string* part : {&finding.chain, &finding.advice}) {
+      if (!part->empty()) finding.message += "; " + *part;
+    }
     diagnostics.push_back({line, column, finding.name, std::move(finding.message)});
   }
   return diagnostics;
@@ -193,44 +143,73 @@ void Checker::gatherLinesAndLoops() {
 
 void Checker::gatherLineOrder(std::int32_t n, std::int32_t previous) {
   const std::string number = std::to_string(n);
-  lineOrder_.push_back({at(), name::kLineOrder,
+  lineOrder_.push_back({at(),
+                        name::kLineOrder,
                         "line " + number + " comes after line " + std::to_string(previous) +
                             ": lines run in the order they are written, not by number (a jump "
                             "finds the first line numbered " +
-                            number + ", scanning from the top)"});
+                            number + ", scanning from the top)",
+                        {},
+                        {}});
 }
 
-// The line numbers at the starts of the lines inside the literal from `quote` to `end`.
+// The line numbers at the starts of the lines inside the literal from `quote` to `end`, and
+// the NEXTs that start those lines.
 void Checker::gatherSwallowed(const char* quote, const char* end, const char* lineStart,
                               int textLine) {
   if (swallowedBy_.empty()) swallowedBy_.assign(kLineNumberCount, kNone);
   const std::size_t literal = swallowing_.size();
   swallowing_.push_back({quote, lineName(lineStart, textLine)});
+  int line = textLine;
   for (const char* feed = std::find(quote, end, '\n'); feed != end;
        feed = std::find(feed + 1, end, '\n')) {
+    ++line;
     const char* const number = skipBlanks(feed + 1);
     if (!isDigit(*number)) continue;
     const std::int32_t n = decimalValue(number);
     if (n < kLineNumberCount && swallowedBy_[static_cast<std::size_t>(n)] == kNone)
       swallowedBy_[static_cast<std::size_t>(n)] = literal;
+    const char* statement = number;
+    while (isDigit(*statement))
+      ++statement;
+    statement = skipBlanks(statement);
+    const char* const variable = skipBlanks(statement + 4);
+    if (std::string_view(statement).starts_with("next") && variable != statement + 4 &&
+        isLower(*variable) && !isLetter(variable[1]) && variable < end) {
+      hiddenNext_[static_cast<std::size_t>(*variable - 'a')] = {variable, lineName(feed + 1, line),
+                                                                literal};
+    }
   }
 }
 
-// "line 40" for a line that starts with a number, "text line 7" for one that does not.
-std::string Checker::lineName(const char* lineStart, int textLine) const {
+namespace {
+
+// The line number that starts the line at `lineStart`: one to four digits; -1 for none.
+std::int32_t numberOfLine(const char* lineStart) {
   const char* const first = skipBlanks(lineStart);
-  if (isDigit(*first)) return "line " + std::to_string(decimalValue(first));
+  const char* end = first;
+  while (isDigit(*end))
+    ++end;
+  return end == first || end - first >= kNumberScanLimit ? -1 : decimalValue(first);
+}
+
+}  // namespace
+
+// "line 40" for a line that starts with a line number, "text line 7" for one that does not.
+std::string Checker::lineName(const char* lineStart, int textLine) const {
+  const std::int32_t n = numberOfLine(lineStart);
+  if (n >= 0) return "line " + std::to_string(n);
   return "text line " + std::to_string(textLine);
 }
 
-// The lines from the one that starts at `first` to the one that starts at `last`.
+// The lines from the one that starts at `first` to the one that starts at `last`: by their
+// numbers when both have one and they rise.
 std::string Checker::lineRange(const char* first, int firstLine, const char* last,
                                int lastLine) const {
   if (first == last) return lineName(first, firstLine);
-  if (isDigit(*skipBlanks(first)) && isDigit(*skipBlanks(last))) {
-    return "lines " + std::to_string(decimalValue(skipBlanks(first))) + " to " +
-           std::to_string(decimalValue(skipBlanks(last)));
-  }
+  const std::int32_t from = numberOfLine(first);
+  const std::int32_t to = numberOfLine(last);
+  if (from >= 0 && to > from) return "lines " + std::to_string(from) + " to " + std::to_string(to);
   return "text lines " + std::to_string(firstLine) + " to " + std::to_string(lastLine);
 }
 
@@ -257,7 +236,6 @@ void Checker::step() {
   previous_ = kind();
   if (previous_ == TokenKind::Newline) {
     ++feedsStepped_;
-    lastFeedStepped_ = at();
     ++textLine_;
     lineStart_ = at() + 1;
     quoteWord_ = nullptr;
@@ -268,7 +246,7 @@ void Checker::step() {
   }
   scan_.advance();
   checkToken();
-  if (eaten_.watchElse) watchForElse();
+  if (chain_.watchElse) watchForElse();
 }
 
 // The checks that depend on the token alone, whatever statement reads it.
@@ -312,7 +290,19 @@ void Checker::checkLiteral() {
   const bool closed = isClosedLiteral(quoteAt, end);
   if (closed && lastFeed == nullptr) return;
   const int feeds = static_cast<int>(stringFeeds_);
+  // Why this '"' opens a literal at all: the one before it closed here, or a word took a '"'.
   std::string message;
+  if (closedOn_ == lineStart_ && !closedFrom_.empty()) {
+    message =
+        "the literal from " + closedFrom_ + " closes on this line, so this '\"' opens another; ";
+  } else if (quoteWord_ != nullptr && quoteWord_ < quoteAt) {
+    message = "the '\"' in " + quote(quoteWord_, quoteWordEnd_) +
+              " belongs to that word, so this '\"' opens a literal; ";
+  }
+  if (lastFeed != nullptr) {
+    closedOn_ = lastFeed + 1;
+    closedFrom_ = lineName(lineStart_, textLine_);
+  }
   if (closed) {
     stringLineStart_ = lastFeed + 1;
     const std::string closing = lineName(lastFeed + 1, textLine_ + feeds);
@@ -320,11 +310,11 @@ void Checker::checkLiteral() {
                                                       feedBeforeLast + 1, textLine_ + feeds - 1) +
                                                 " and "
                                           : "";
-    message = "the literal has no closing '\"' on its line: it runs on to " + closing +
-              ", column " + std::to_string(end - 1 - lastFeed) + ", so the run skips " + skipped +
-              "the start of " + closing;
+    message += "the literal has no closing '\"' on its line: it runs on to " + closing +
+               ", column " + std::to_string(end - 1 - lastFeed) + ", so the run skips " + skipped +
+               "the start of " + closing;
   } else {
-    message = "the literal has no closing '\"': it takes in the rest of the text";
+    message += "the literal has no closing '\"': it takes in the rest of the text";
     if (lastFeed != nullptr) {
       stringLineStart_ = lastFeed + 1;
       // An empty line after the text's last line-feed is no line the run could skip.
@@ -336,11 +326,7 @@ void Checker::checkLiteral() {
       }
     }
   }
-  if (quoteWord_ != nullptr && quoteWord_ < quoteAt) {
-    message += "; the '\"' in " + quote(quoteWord_, quoteWordEnd_) +
-               " belongs to that word, so this '\"' opens a literal";
-  }
-  report(quoteAt, name::kUnclosedLiteral, message, true);
+  report(quoteAt, name::kUnclosedLiteral, message, {}, true);
 }
 
 // Words that are keywords in other letter case, keywords glued to what follows them, words of
@@ -348,10 +334,14 @@ void Checker::checkLiteral() {
 void Checker::checkWord() {
   const char* const start = at();
   if (isDigit(*start)) {
+    const std::string digits = quote(start, scan_.tokenEnd) + " has " +
+                               std::to_string(scan_.tokenEnd - start) +
+                               " digits, and a number has at most 4: ";
+    const bool target = previous_ == TokenKind::Goto || previous_ == TokenKind::Gosub;
     report(start, name::kLongNumber,
-           quote(start, scan_.tokenEnd) + " has " + std::to_string(scan_.tokenEnd - start) +
-               " digits, and a number has at most 4: the run reads no number here (an "
-               "expression reads it as 0, and no jump finds a line by it)");
+           digits + (previous_ == TokenKind::Newline ? "no jump finds this line by it"
+                     : target                        ? "no line has it, so the jump ends the run"
+                              : "the run reads no number here (an expression reads it as 0)"));
     return;
   }
   if (start != text_ && isLetter(start[-1])) return;  // the rest of a word already checked
@@ -363,15 +353,20 @@ void Checker::checkWord() {
     if (letters.size() < kLongestKeyword + 1) letters += lowered(*end);
   }
   if (mixed && isKeyword(letters)) {
-    report(
-        start, name::kKeywordCase,
-        quote(start, end) + " is no keyword, since keywords are lower case: " +
-            (kind() == TokenKind::Invalid ? "the run skips this word (an expression reads it as 0)"
-                                          : "the run reads its first letter as a variable") +
-            "; write '" + letters + "'");
+    report(start, name::kKeywordCase,
+           "keywords are lower case: " +
+               (kind() == TokenKind::Invalid
+                    ? "the run skips " + quote(start, end) + " (an expression reads it as 0)"
+                    : "the run reads " + quote(start, start + 1) + " of " + quote(start, end) +
+                          " as a variable"),
+           "write '" + letters + "'");
     return;
   }
-  if (kind() != TokenKind::Variable) return;
+  if (kind() == TokenKind::Variable) checkLowerWord(start, end);
+}
+
+// A word that starts with a lower-case letter and is no keyword.
+void Checker::checkLowerWord(const char* start, const char* end) {
   const char* lowerEnd = start;
   while (isLower(*lowerEnd))
     ++lowerEnd;
@@ -388,28 +383,34 @@ void Checker::checkWord() {
   } else if (isKeyword(word)) {
     report(start, name::kKeywordGlued,
            quote(start, lowerEnd) + " is no keyword when " + describeByte(*lowerEnd) +
-               " follows it: the run reads its letters as variables; " +
-               (*lowerEnd == ':' ? "':' separates no statements, so put each statement on a "
-                                   "line of its own"
-                                 : "put a space after it"));
-  } else {
+               " follows it: the run reads its letters as variables",
+           *lowerEnd == ':' ? "put each statement on a line of its own" : "put a space after it");
+  } else if (word == "rem") {
     report(start, name::kUnknownWord,
-           quote(start, lowerEnd) +
-               " is no keyword, and a variable has one letter: the run reads " +
-               quote(start, start + 1) + " as a variable and scans the rest again" +
-               std::string(wordHint(word, *lowerEnd)));
+           std::string(wordHint(word, *lowerEnd).cause) +
+               ": the run reads 'rem' and the words after it as statements");
+  } else {
+    static_cast<void>(end);
+    const WordHint hint = wordHint(word, *lowerEnd);
+    const std::string reads = asVariables(word, scan_.keywords);
+    report(start, name::kUnknownWord,
+           hint.cause.empty() ? quote(start, lowerEnd) + " is no keyword: " + reads
+                              : std::string(hint.cause) + ": " + reads,
+           std::string(hint.advice));
   }
 }
 
 // A warning, unless a derailing one was given on this line already; `always` for the warnings
 // that are told all the same.
-void Checker::report(const char* at, std::string_view name, std::string message, bool always) {
+void Checker::report(const char* at, std::string_view name, std::string message, std::string advice,
+                     bool always) {
   if (derailed_ && !always) return;
-  findings_.push_back({at, name, std::move(message)});
+  findings_.push_back({at, name, std::move(message), std::move(advice), {}});
   if (derailed_) return;
   const bool derails = name != name::kMissingLine && name != name::kDuplicateLine &&
                        name != name::kValueRange && name != name::kLongLiteral &&
-                       name != name::kNextWithoutFor && name != name::kForWithoutNext;
+                       name != name::kNextWithoutFor && name != name::kForWithoutNext &&
+                       name != name::kNextOuterLoop;
   if (derails) {
     derailed_ = true;
     derailFinding_ = findings_.size() - 1;
@@ -420,7 +421,7 @@ void Checker::report(const char* at, std::string_view name, std::string message,
 
 // The current token as a message shows it.
 std::string Checker::current() const {
-  if (kind() == TokenKind::Newline) return "the line-feed";
+  if (kind() == TokenKind::Newline) return "the line's end";
   if (kind() == TokenKind::EndOfText) return "the end of the text";
   return quote(at(), scan_.tokenEnd);
 }
@@ -446,8 +447,8 @@ std::string Checker::cause() const {
            (afterLetter ? ": '" + letter + "$' is the variable '" + letter + "', then " + current()
                         : std::string());
   }
-  if (kind() == TokenKind::Invalid && first == ':')
-    return "':' separates no statements: put each statement on a line of its own";
+  if (kind() == TokenKind::Invalid && first == ':') return "':' is no separator here";
+  if (kind() == TokenKind::Invalid && first == '\'') return "there are no comments";
   return {};
 }
 
@@ -456,102 +457,155 @@ std::string Checker::withCause(const std::string& symptom) const {
   return found.empty() ? symptom : found + "; " + symptom;
 }
 
+// What to write instead, when cause() names a ':'.
+std::string Checker::causeAdvice() const {
+  const bool colon = kind() == TokenKind::Invalid && *at() == ':';
+  return colon ? std::string(kOwnLines) : std::string();
+}
+
+// What the run does where the statement's `rule` finds another token.
+std::string Checker::inPlaceOf(std::string_view rule) const {
+  if (kind() == TokenKind::Newline) return std::string(rule) + ", but the line ends first";
+  if (kind() == TokenKind::EndOfText) return std::string(rule) + ", but the text ends first";
+  return withCause(std::string(rule) + ": the run steps over " + current() + " in its place");
+}
+
 // A statement that starts a line or follows a complete one. When it reads on over its line's
-// end, the line's derailing warning says what it takes from the next line.
+// end, the line's derailing warning says which lines it swallows.
 void Checker::statementAtTop() {
   const int feeds = feedsStepped_;
   conditionReadOn_ = false;
   jumpReadOn_ = false;
   const bool startsStatement = (detail::kStatementKinds >> static_cast<int>(kind()) & 1) != 0;
-  if (eaten_.open && eaten_.goesOnAt.empty() && startsStatement) eaten_.goesOnAt = current();
+  // A statement as written: a keyword's, or one after a ':' or a LET; not a word of the line
+  // read otherwise, such as the 'x' of 'if x < 3' once the run has stepped over the IF.
+  const char* before = at();
+  while (before != lineStart_ && isBlank(before[-1]))
+    --before;
+  const bool afterLet = before - lineStart_ >= 3 && std::string_view(before - 3, 3) == "let" &&
+                        (before - 3 == lineStart_ || !isLetter(before[-4]));
+  const bool asWritten =
+      before != at() && (kind() != TokenKind::Variable || before[-1] == ':' || afterLet);
+  if (chain_.open && chain_.goesOnAt == nullptr && startsStatement && asWritten) {
+    chain_.goesOnAt = at();
+    chain_.goesOnEnd = scan_.tokenEnd;
+  }
   statement();
   if (feedsStepped_ != feeds && derailed_ && !jumpReadOn_) readOnInto(lineStart_);
 }
 
+namespace {
+
+bool hasText(const char* lineStart) {
+  const char* const first = skipBlanks(lineStart);
+  return *first != '\n' && *first != '\0';
+}
+
+}  // namespace
+
 // The statement just walked has read on into the line that starts at `lineStart`.
 void Checker::readOnInto(const char* lineStart) {
-  const std::string name = lineName(lineStart, textLine_);
-  if (eaten_.open) {
-    if (eaten_.watchElse) return;  // the IF's own line-feed is what counts
-    closeEaten("the rest of it, from " + eaten_.goesOnAt + " on, reads on into " + name +
-               " in turn");
+  const TextLine line{lineStart, textLine_};
+  if (chain_.open) {
+    if (chain_.watchElse) return;  // the IF's own line-feed is what counts
+    if (hasText(lineStart)) {
+      chain_.beforeLast = chain_.last;
+      chain_.last = line;
+      if (chain_.first.start == nullptr) chain_.first = line;
+    }
+    chain_.goesOnAt = nullptr;
     return;
   }
-  if (derailFinding_ == kNone || eaten_.finding == derailFinding_) return;  // told already
-  const std::string taken = conditionReadOn_ ? "" : takenFrom(lineStart);
-  if (!conditionReadOn_ && taken.empty()) return;  // nothing of that line was read
-  eaten_ = Eaten{derailFinding_, nullptr, name, {}, false};
-  findings_[derailFinding_].message += "; the line reads on into " + name + ": " + taken;
-  if (conditionReadOn_) {
+  if (derailFinding_ == kNone || chain_.finding == derailFinding_) return;  // told already
+  const char* const first = skipBlanks(lineStart);
+  const bool taken = lastTokenEnd(first, at()) > first;
+  if (!conditionReadOn_ && !taken) return;  // nothing of that line was read: it runs as written
+  chain_ = Chain{};
+  chain_.finding = derailFinding_;
+  chain_.open = true;
+  if (conditionReadOn_ && !hasText(lineStart)) {
+    chain_.open = false;  // only the end of the text follows
+  } else if (conditionReadOn_) {
     // A false condition skips to the IF's own ELSE; the walk tells whether that line has one.
-    eaten_.open = true;
-    eaten_.watchElse = true;
-    eaten_.ownElse = elseAt_ != nullptr && elseAt_ > lineStart;
-    eaten_.innerIfs = kind() == TokenKind::If ? 1 : 0;
-    if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) closeEaten();
-  } else if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) {
-    closeEaten("nothing else of it runs");
-  } else if (beginsLine(at())) {
-    closeEaten("the rest of it runs as written");
-  } else {
-    eaten_.open = true;  // told once the walk has passed the rest of that line
+    findings_[derailFinding_].chain = "the IF reads on into " + lineName(lineStart, textLine_);
+    chain_.watchElse = true;
+    chain_.ownElse = elseAt_ != nullptr && elseAt_ > lineStart;
+    chain_.innerIfs = kind() == TokenKind::If ? 1 : 0;
+    if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) closeChain();
+  } else if (hasText(lineStart)) {
+    chain_.first = line;
+    chain_.last = line;
   }
 }
 
 // Counts the IFs and ELSEs of a line that an IF read on into, as a false IF skips them.
 void Checker::watchForElse() {
-  if (eaten_.ownElse) return;
+  if (chain_.ownElse) return;
   if (kind() == TokenKind::If) {
-    ++eaten_.innerIfs;
+    ++chain_.innerIfs;
   } else if (kind() == TokenKind::Else) {
-    if (eaten_.innerIfs == 0) {
-      eaten_.ownElse = true;
+    if (chain_.innerIfs == 0) {
+      chain_.ownElse = true;
     } else {
-      --eaten_.innerIfs;
+      --chain_.innerIfs;
     }
   }
 }
 
-// What the statement took from the line that starts at `lineStart`, up to the current token.
-std::string Checker::takenFrom(const char* lineStart) const {
-  const char* const first = skipBlanks(lineStart);
-  const char* const end = lastTokenEnd(first, at());
-  if (first >= end) return {};
-  std::string taken;
-  const char* rest = first;
-  if (isDigit(*first)) {
-    taken = numberReadAsValue_ == first ? "its number is read as a value"
-                                        : "its number is stepped over";
-    while (isDigit(*rest))
-      ++rest;
-    rest = skipBlanks(rest);
-    if (rest >= end) return taken;
-    taken += ", ";
+// The first line after the line-feed at `feed` (at the end of text line `line`) that holds
+// anything; none when only blank lines follow.
+Checker::TextLine Checker::nextLineWithText(const char* feed, int line) const {
+  while (*feed == '\n') {
+    ++line;
+    if (hasText(feed + 1)) return {feed + 1, line};
+    feed = skipBlanks(feed + 1);
   }
-  const bool asEnd = endStart_ == rest && endEnd_ == end;
-  return taken + quote(rest, end) +
-         (asEnd           ? " is stepped over as the end of a statement"
-          : rest == first ? " is taken in"
-                          : " is taken in too");
+  return {};
 }
 
-void Checker::closeEaten(const std::string& rest) {
-  findings_[eaten_.finding].message += ", and " + rest;
-  eaten_.open = false;
+// "line 40, which never runs as written", "lines 40 to 60, which never run as written";
+// `wholly` false leaves out the clause.
+std::string Checker::swallowed(TextLine first, TextLine last, bool wholly) const {
+  const bool one = first.start == last.start;
+  const std::string range = lineRange(first.start, first.line, last.start, last.line);
+  if (!wholly) return range;
+  return range + (one ? ", which never runs as written" : ", which never run as written");
 }
 
-// The eaten line's end: what became of the rest of it.
-void Checker::closeEaten() {
-  if (eaten_.watchElse) {
-    findings_[eaten_.finding].message += "when the condition is false, the run skips it" +
-                                         std::string(eaten_.ownElse ? " up to its ELSE" : " too");
-    eaten_.watchElse = false;
-    eaten_.open = false;
+// The walk has met the line-feed that ends the lines read into (or the end of the text): the
+// run goes on at the next line, or at a statement as written in the middle of the last.
+void Checker::closeChain() {
+  chain_.open = false;
+  std::string& told = findings_[chain_.finding].chain;
+  if (chain_.watchElse) {
+    chain_.watchElse = false;
+    told += std::string(": when its condition is false, the run skips it") +
+            (chain_.ownElse ? " up to its ELSE" : " too");
     return;
   }
-  closeEaten(eaten_.goesOnAt.empty()
-                 ? "the rest of it is skipped"
-                 : "the run goes on from " + eaten_.goesOnAt + " in the middle of it");
+  TextLine last = chain_.last;
+  if (hasText(lineStart_) && lineStart_ > last.start) last = {lineStart_, textLine_};
+  if (chain_.first.start == nullptr || last.start == nullptr) return;
+  if (chain_.goesOnAt != nullptr && chain_.goesOnAt >= last.start) {
+    told = "the run swallows " + swallowed(chain_.first, last, false) + " up to " +
+           quote(chain_.goesOnAt, chain_.goesOnEnd) + ", and picks up again there";
+    return;
+  }
+  told = "the run swallows " + swallowed(chain_.first, last, true);
+  const TextLine next = nextLineWithText(at(), textLine_);
+  if (next.start != nullptr) told += ", and picks up again at " + lineName(next.start, next.line);
+}
+
+// A statement as written begins the line at `lineStart`, whose number a statement read on
+// into took.
+void Checker::closeChainAt(const char* lineStart) {
+  chain_.open = false;
+  const TextLine last = chain_.last.start == lineStart ? chain_.beforeLast : chain_.last;
+  const std::string name = lineName(lineStart, textLine_);
+  std::string& told = findings_[chain_.finding].chain;
+  told = name + " still runs";
+  if (last.start != nullptr && chain_.first.start != nullptr && last.start >= chain_.first.start)
+    told = "the run swallows " + swallowed(chain_.first, last, true) + "; " + told;
 }
 
 }  // namespace check

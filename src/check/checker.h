@@ -45,6 +45,7 @@ inline constexpr std::string_view kValueRange = "value-range";
 inline constexpr std::string_view kLongLiteral = "long-literal";
 inline constexpr std::string_view kNextWithoutFor = "next-without-for";
 inline constexpr std::string_view kForWithoutNext = "for-without-next";
+inline constexpr std::string_view kNextOuterLoop = "next-outer-loop";
 inline constexpr std::string_view kLineOrder = "line-order";
 }  // namespace name
 
@@ -58,22 +59,49 @@ constexpr char lowered(char c) {
   return isUpper(c) ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// A token's bytes as a message shows them: quoted, cut short, other than printable ASCII escaped.
+// A token's bytes as a message shows them: quoted, cut short, printable bytes as typed and
+// control bytes escaped, so that none reaches a terminal raw.
 std::string quote(const char* start, const char* end);
 
-// What to say about a lower-case word that other BASICs know ("; there are no arrays"), or
-// about a name followed by '(' or '$' (`next` is the byte after the word); empty for any other
-// word.
-std::string_view wordHint(std::string_view word, char next);
+// What a message calls a byte that follows a keyword.
+std::string describeByte(char c);
+
+// What other BASICs mean by a lower-case word that this one lacks, or by a name followed by
+// '(' or '$' (`next` is the byte after the word): the cause, and what to write instead. Both
+// empty for any other word.
+struct WordHint {
+  std::string_view cause;   // such as "there is no STEP"
+  std::string_view advice;  // such as "FOR always counts by one"; may be empty
+};
+WordHint wordHint(std::string_view word, char next);
+
+// How the run reads a lower-case word that is no keyword, such as "the run reads 'step' as
+// variables, one letter each".
+std::string asVariables(std::string_view word, const KeywordTable& keywords);
+
+// What follows a complete statement on its line, named by that statement.
+enum class Rest { Let, Goto, Gosub, Return, End, Next, For };
+
+// What the run does with the tokens after a statement, by statement: `kind` and `token`
+// describe the first of them, `statement` is the statement as written.
+std::string restMessage(Rest rest, TokenKind kind, const std::string& token,
+                        const std::string& statement);
+
+// How to write the two-character operator `first` `second` of other BASICs: with the operands
+// as typed when the relation from `left` (null: unknown) through the pair at `pairAt` to the
+// plain expression at `right` allows, such as "for 'i <= 3' write 'i < 3 + 1'".
+std::string pairAdvice(char first, char second, const char* left, const char* pairAt,
+                       const char* right);
+
+// How to write the operand after the unary sign at `sign`, such as "write '(0 - 2)' for '-2'";
+// `parenthesize` when an operator stands before the sign.
+std::string signAdvice(const char* sign, bool parenthesize);
 
 // True when the String token from `start` to `end` ends with its closing quote; without one it
 // runs to the end of the text.
 constexpr bool isClosedLiteral(const char* start, const char* end) {
   return end - start >= 2 && end[-1] == '"';
 }
-
-// What follows a complete statement on its line, named by that statement.
-enum class Rest { Let, Goto, Gosub, Return, End, Next, For };
 
 // An expression as far as the checker needs it: where it starts, and whether it is one number.
 struct Operand {
@@ -88,10 +116,14 @@ class Checker {
   std::vector<Diagnostic> run();
 
  private:
+  // A warning, in three parts told in this order: what the run does, which lines a statement
+  // that reads on over its line's end swallows, and what to write instead.
   struct Finding {
     const char* at;
     std::string_view name;
     std::string message;
+    std::string advice;
+    std::string chain;
   };
   static constexpr int kNoLine = -1;
   static constexpr int kLineNumberCount = 10'000;  // a line number has at most four digits
@@ -103,17 +135,38 @@ class Checker {
     std::string lineName;  // the line that quote stands on
   };
 
-  // A line read by the statement that ends the line above: told in that line's derailing
-  // warning, with what becomes of the rest of the eaten line once the walk has passed it.
-  struct Eaten {
-    std::size_t finding = kNone;    // the derailing warning that tells it; kNone: none yet
-    const char* lineEnd = nullptr;  // the eaten line's end
-    std::string lineName;           // such as "line 40"
-    std::string goesOnAt;           // the first statement the run meets in the rest, quoted
-    bool open = false;              // the rest of the eaten line is still being walked
-    bool watchElse = false;         // an IF read on into it: the run skips it to its own ELSE
-    int innerIfs = 0;               // the IFs met there, each owning the next ELSE
-    bool ownElse = false;           // that ELSE was met
+  // A 'next v' at the start of a line inside such a literal: the run never meets it.
+  struct HiddenNext {
+    const char* at = nullptr;  // null: none
+    std::string lineName;      // the line it starts
+    std::size_t literal = 0;   // the literal that holds it, in swallowing_
+  };
+
+  // A FOR met in the walk whose NEXT has not come yet, in text order.
+  struct OpenLoop {
+    char variable;
+    std::string lineName;  // the FOR's line
+  };
+
+  // A text line, for naming it: where it starts and its place in the text.
+  struct TextLine {
+    const char* start = nullptr;  // null: none
+    int line = 0;
+  };
+
+  // The lines that the statement ending a derailed line reads on into, told in that line's
+  // warning once the walk has passed them: one range, and where the run picks up again.
+  struct Chain {
+    std::size_t finding = kNone;     // the derailing warning that tells it; kNone: none yet
+    TextLine first;                  // the first line read into that holds anything
+    TextLine last;                   // the last such line so far
+    TextLine beforeLast;             // the one before it, if any
+    const char* goesOnAt = nullptr;  // a statement as written that the run starts in `last`
+    const char* goesOnEnd = nullptr;
+    bool open = false;       // the walk is still in the lines read into
+    bool watchElse = false;  // an IF read on into the line: it skips to its own ELSE
+    int innerIfs = 0;        // the IFs met there, each owning the next ELSE
+    bool ownElse = false;    // that ELSE was met
   };
 
   // Line numbers, loops and literals, gathered before the walk.
@@ -131,22 +184,27 @@ class Checker {
   void step();
   void checkToken();
   void checkWord();
+  void checkLowerWord(const char* start, const char* end);
   void checkLiteral();
-  void report(const char* at, std::string_view name, std::string message, bool always = false);
+  void report(const char* at, std::string_view name, std::string message, std::string advice = {},
+              bool always = false);
   [[nodiscard]] TokenKind kind() const { return scan_.token; }
   [[nodiscard]] const char* at() const { return scan_.tokenStart; }
   [[nodiscard]] std::string current() const;
   [[nodiscard]] bool endsStatement() const;
   [[nodiscard]] std::string cause() const;
   [[nodiscard]] std::string withCause(const std::string& symptom) const;
+  [[nodiscard]] std::string inPlaceOf(std::string_view rule) const;
+  [[nodiscard]] std::string causeAdvice() const;
 
-  // Lines eaten by the line above.
+  // Lines read on into by the line above.
   void statementAtTop();
   void readOnInto(const char* lineStart);
-  [[nodiscard]] std::string takenFrom(const char* lineStart) const;
-  void closeEaten(const std::string& rest);
-  void closeEaten();
+  void closeChain();
+  void closeChainAt(const char* lineStart);
   void watchForElse();
+  [[nodiscard]] TextLine nextLineWithText(const char* from, int line) const;
+  [[nodiscard]] std::string swallowed(TextLine first, TextLine last, bool wholly) const;
 
   // The walk: lines, statements, expressions.
   void startLine();
@@ -161,12 +219,14 @@ class Checker {
   void checkGoto();
   void checkGosub();
   void jumpTarget(std::string_view keyword);
+  void leavesLoop(std::int32_t target, const char* keyword);
   void checkFor();
   void checkNext();
   void loopVariable(const char* keyword, bool isFor);
+  void openLoop(char variable);
+  void closeLoop(char variable, const char* keyword);
   void expectEquals(std::string_view statement);
   void endStatement(Rest rest, const char* start);
-  void stepOverEnd();
   void storedValue(const Operand& value);
   void relation();
   Operand expression(TokenKind before, const char* beforeAt);
@@ -188,27 +248,29 @@ class Checker {
   std::int32_t firstLineValue_ = 0;          // the number a jump finds the first line by
   std::vector<const char*> lineAt_;          // the first line numbered n, by n; null: none
   std::vector<int> lineOfNumber_;            // the text line of each of those
-  std::array<const char*, kVariableCount> firstFor_{};  // the first FOR of each variable
-  std::array<const char*, kVariableCount> lastNext_{};  // the last NEXT of each variable
-  std::vector<Swallowing> swallowing_;                  // the literals that run on over line-feeds
-  std::vector<std::size_t> swallowedBy_;  // by n: the one that takes in line n; kNone: none
+  std::array<const char*, kVariableCount> firstFor_{};   // the first FOR of each variable
+  std::array<const char*, kVariableCount> lastNext_{};   // the last NEXT of each variable
+  std::array<HiddenNext, kVariableCount> hiddenNext_{};  // the last NEXT inside a literal
+  std::vector<Swallowing> swallowing_;                   // the literals that run on over line-feeds
+  std::vector<std::size_t> swallowedBy_;         // by n: the one that takes in line n; kNone: none
+  std::vector<OpenLoop> loops_;                  // the FORs open at this point of the walk
+  std::array<int, kVariableCount> openLoops_{};  // how many of them each variable has
 
   // Where the walk stands, beyond the scanner's own state.
   int textLine_ = 1;                       // the text line of the current token
   const char* lineStart_ = nullptr;        // where that line starts
   std::ptrdiff_t stringFeeds_ = 0;         // the line-feeds inside the current String token
   const char* stringLineStart_ = nullptr;  // the line its closing quote stands on
+  const char* closedOn_ = nullptr;         // the line where the last literal over lines closed
+  std::string closedFrom_;                 // the line that literal opened on
   const char* quoteWord_ = nullptr;        // a word on this line with a '"' in it, if any
   const char* quoteWordEnd_ = nullptr;
-  int feedsStepped_ = 0;                     // Newline tokens stepped over so far
-  const char* lastFeedStepped_ = nullptr;    // the last of them
-  const char* numberReadAsValue_ = nullptr;  // the last line number an expression read
-  const char* endStart_ = nullptr;           // the last token stepped over as a statement's end
-  const char* endEnd_ = nullptr;
-  bool conditionReadOn_ = false;  // an IF read its condition or THEN on past its line's end
-  const char* elseAt_ = nullptr;  // the last ELSE an IF took
-  bool jumpReadOn_ = false;       // a GOSUB took the next line's number for its target
-  Eaten eaten_;
+  const char* relationStart_ = nullptr;  // the IF condition being read, if any
+  int feedsStepped_ = 0;                 // Newline tokens stepped over so far
+  bool conditionReadOn_ = false;         // an IF read its condition or THEN on past its line's end
+  const char* elseAt_ = nullptr;         // the last ELSE an IF took
+  bool jumpReadOn_ = false;              // a GOSUB took the next line's number for its target
+  Chain chain_;
 };
 
 }  // namespace linebasic::check

@@ -19,49 +19,12 @@ bool isKeywordKind(TokenKind kind) {
   return kind >= TokenKind::Let && kind <= TokenKind::End;
 }
 
-// What the run does with the tokens after a statement, by statement: `kind`, `first` (its first
-// byte) and `token` describe the first of them, `statement` is the statement as written.
-std::string restMessage(Rest rest, TokenKind kind, char first, const std::string& token,
-                        const std::string& statement) {
-  switch (rest) {
-    case Rest::Let:
-      if (isRelational(kind)) {
-        return "comparisons work only in IF conditions: the assignment ends before " + token +
-               ", and the run steps over it";
-      }
-      if (kind == TokenKind::Invalid && first == ':') {
-        return "':' separates no statements: the run steps over it and runs what follows; put "
-               "each statement on a line of its own";
-      }
-      return "the assignment ends before " + token +
-             ": the run steps over it and runs what follows as statements of their own";
-    case Rest::Goto:
-      return token + " after " + statement + " never runs";
-    case Rest::Gosub:
-      return token + " after " + statement +
-             " never runs: the run steps over it, and RETURN comes back to the next line";
-    case Rest::Return:
-      return token + " after " + statement + " runs only when no GOSUB is active";
-    case Rest::End:
-      return token + " after " + statement + " never runs";
-    case Rest::Next:
-      return "the run steps over " + token + " after " + statement +
-             ", and runs what follows only when the loop ends";
-    case Rest::For:
-      return "the run steps over " + token +
-             " after the limit, and runs what follows once, before the loop's body";
-  }
-  return {};
-}
+constexpr std::string_view kOwnLines = "put each statement on a line of its own";
 
-// The two-character operators other BASICs have, and how to write them here.
-std::string pairAdvice(char first, char second) {
-  const std::string pair{first, second};
-  if (pair == "<=" || pair == "=<") return "for 'a <= b' write 'a < b + 1'";
-  if (pair == ">=" || pair == "=>") return "for 'a >= b' write 'a > b - 1'";
-  if (pair == "<>" || pair == "><") return "for 'a <> b' write 'a - b', which is 0 when equal";
-  if (pair == "==") return "write '='";
-  return {};
+// What to write for the upper-case letter at `at`, when it stands alone: the variable.
+std::string lowerLetterAdvice(const char* at) {
+  if (!isUpper(*at) || isLetter(at[1])) return {};
+  return "write '" + std::string(1, lowered(*at)) + "'";
 }
 
 }  // namespace
@@ -101,7 +64,8 @@ void Checker::statement() {
       step();
       if (kind() != TokenKind::Variable) {
         report(at(), name::kNotAVariable,
-               current() + " is no variable (a to z): this LET stores nothing");
+               current() + " is no variable (a to z): this LET stores nothing",
+               lowerLetterAdvice(at()));
       }
       checkLet();
       break;
@@ -140,31 +104,47 @@ void Checker::statement() {
 
 // A token that starts no statement, where a statement belongs.
 void Checker::stray() {
-  std::string hint;
+  const std::string symptom = current() + " starts no statement: the run skips it";
+  std::string message = withCause(symptom);
+  std::string advice = causeAdvice();
   if (kind() == TokenKind::Number &&
       (previous_ == TokenKind::Then || previous_ == TokenKind::Else)) {
-    hint = "; to jump, write 'goto " + number(decimalValue(at())) + "'";
+    advice = "to jump, write 'goto " + number(decimalValue(at())) + "'";
   } else if (kind() == TokenKind::Call) {
-    hint = ", and the number after it; write 'gosub' to call a subroutine";
+    message = symptom + ", and the number after it";
+    advice = "write 'gosub' to call a subroutine";
   } else if (kind() == TokenKind::Else) {
-    hint = ", since it belongs to no IF, and runs what follows";
+    message = symptom + ", since it belongs to no IF, and runs what follows";
   } else if (kind() == TokenKind::String) {
-    hint = "; write 'print' before a literal";
+    advice = "write 'print' before a literal";
   } else if (*at() == ':') {
-    hint = "; ':' separates no statements, so put each on a line of its own";
+    message = "':' is no separator here: the run skips it";
+  } else if (*at() == '\'') {
+    message = "there are no comments: the run skips " + current() +
+              " and reads the words after it as statements";
   } else if (kind() == TokenKind::Invalid && isUpper(*at())) {
     // The word in lower case may be one that other BASICs know.
     std::string word;
     for (const char* c = at(); isLetter(*c); ++c)
       word += lowered(*c);
-    hint =
-        "; variables and keywords are lower case" + std::string(wordHint(word, at()[word.size()]));
+    const WordHint hint = wordHint(word, at()[word.size()]);
+    const std::string skips = "the run skips " + current();
+    if (word == "rem") {
+      message =
+          std::string(hint.cause) + ": " + skips + " and reads the words after it as statements";
+    } else if (!hint.cause.empty()) {
+      message = std::string(hint.cause) + ": " + skips;
+      advice = hint.advice;
+    } else {
+      message = "variables and keywords are lower case: " + skips;
+      advice = lowerLetterAdvice(at());
+    }
   } else if (at() == text_ && std::string_view(at()).starts_with("\xEF\xBB\xBF")) {
-    hint = ", since it begins with a UTF-8 byte-order mark, which the run reads as part of a " +
-           std::string("word: save the file without it");
+    message = symptom + ", since it begins with a UTF-8 byte-order mark, which the run reads as " +
+              "part of a word";
+    advice = "save the file without it";
   }
-  const std::string symptom = current() + " starts no statement: the run skips it" + hint;
-  report(at(), name::kStrayToken, *at() == ':' ? symptom : withCause(symptom));
+  report(at(), name::kStrayToken, message, advice);
 }
 
 // [LET] v = expression
@@ -180,8 +160,7 @@ void Checker::checkLet() {
 void Checker::expectEquals(std::string_view statement) {
   if (kind() != TokenKind::Equals) {
     report(at(), name::kMissingEquals,
-           withCause(std::string(statement) + " needs '=' after its variable: the run steps over " +
-                     current() + " in its place"));
+           inPlaceOf(std::string(statement) + " needs '=' after its variable"), causeAdvice());
   }
   step();
 }
@@ -200,16 +179,16 @@ void Checker::storedValue(const Operand& value) {
 // reported with what becomes of it, and stepped over as the handler steps over it.
 void Checker::endStatement(Rest rest, const char* start) {
   if (endsStatement()) return;
-  const std::string symptom =
-      restMessage(rest, kind(), *at(), current(), quote(start, lastTokenEnd(start, at())));
-  report(at(), name::kRestOfLine, rest == Rest::Let && *at() == ':' ? symptom : withCause(symptom));
-  stepOverEnd();
-}
-
-// Steps over the token that ends a statement where the line's end belongs.
-void Checker::stepOverEnd() {
-  endStart_ = at();
-  endEnd_ = scan_.tokenEnd;
+  if (rest == Rest::Let && *at() == ':') {
+    report(at(), name::kRestOfLine,
+           "':' is no separator here: the assignment ends at " + current() +
+               ", and the run steps over it",
+           std::string(kOwnLines));
+  } else {
+    report(at(), name::kRestOfLine,
+           withCause(restMessage(rest, kind(), current(), quote(start, lastTokenEnd(start, at())))),
+           causeAdvice());
+  }
   step();
 }
 
@@ -270,22 +249,29 @@ void Checker::endPrint() {
   if (endsStatement()) return;
   const std::string rest = ": the run steps over it and runs what follows as statements";
   if (kind() == TokenKind::Minus || kind() == TokenKind::Plus) {
-    report(at(), name::kUnarySign,
-           "there is no unary sign: an item that starts with " + current() +
-               " ends the PRINT list" + rest + "; start the item with 0, as in '0 - 1'");
-  } else if (kind() == TokenKind::LeftParen && cause().empty()) {
     report(
-        at(), name::kPrintItem,
-        "an item that starts with '(' ends the PRINT list" + rest + "; start the item with '0+('");
+        at(), name::kUnarySign,
+        "there is no unary sign: " + current() + " ends the PRINT list, and the run steps over it",
+        signAdvice(at(), false));
+  } else if (kind() == TokenKind::LeftParen && cause().empty()) {
+    report(at(), name::kPrintItem, "an item that starts with '(' ends the PRINT list" + rest,
+           "start the item with '0+('");
   } else if (isRelational(kind())) {
     report(at(), name::kPrintItem,
            "comparisons work only in IF conditions: " + current() + " ends the PRINT list" + rest);
+  } else if (*at() == ':') {
+    report(at(), name::kPrintItem,
+           "':' is no separator here: " + current() +
+               " ends the PRINT list, and the run steps over it",
+           std::string(kOwnLines));
+  } else if (!cause().empty()) {
+    report(at(), name::kPrintItem, withCause(current() + " ends the PRINT list" + rest));
   } else {
     report(at(), name::kPrintItem,
-           withCause(current() + " ends the PRINT list, since an item starts with a literal, " +
-                     "a variable, a number, ',' or ';'" + rest));
+           current() + " ends the PRINT list, since an item starts with a literal, a variable, " +
+               "a number, ',' or ';'" + rest);
   }
-  stepOverEnd();
+  step();
 }
 
 // IF relation THEN statement [ELSE statement]. Both statements are checked; each IF takes the
@@ -295,9 +281,8 @@ void Checker::checkIf() {
   step();
   relation();
   if (kind() != TokenKind::Then) {
-    report(at(), name::kMissingThen,
-           withCause("IF needs 'then' after its condition: the run steps over " + current() +
-                     " in its place"));
+    report(at(), name::kMissingThen, inPlaceOf("IF needs 'then' after its condition"),
+           causeAdvice());
   }
   step();
   if (feedsStepped_ != feeds) conditionReadOn_ = true;
@@ -340,6 +325,7 @@ void Checker::branch(std::string_view keyword) {
 void Checker::checkGoto() {
   const char* const start = at();
   step();
+  if (kind() == TokenKind::Number) leavesLoop(decimalValue(at()), start);
   jumpTarget("GOTO");
   if (!endsStatement()) step();
   endStatement(Rest::Goto, start);
@@ -383,16 +369,17 @@ void Checker::jumpTarget(std::string_view keyword) {
 // FOR v = start TO limit
 void Checker::checkFor() {
   const char* const start = at();
+  const bool counted = !derailed_ && !inBranch_;  // a loop the walk can follow in text order
   step();
   loopVariable(start, true);
+  if (counted && kind() == TokenKind::Variable) openLoop(*at());
   step();
   const char* const equals = at();
   expectEquals("FOR");
   storedValue(expression(TokenKind::Equals, equals));
   if (kind() != TokenKind::To) {
-    report(at(), name::kMissingTo,
-           withCause("FOR needs 'to' after its first value: the run steps over " + current() +
-                     " in its place"));
+    report(at(), name::kMissingTo, inPlaceOf("FOR needs 'to' after its first value"),
+           causeAdvice());
   }
   step();
   const Operand limit = expression(TokenKind::Invalid, nullptr);
@@ -407,8 +394,10 @@ void Checker::checkFor() {
 // NEXT v
 void Checker::checkNext() {
   const char* const start = at();
+  const bool counted = !derailed_;
   step();
   loopVariable(start, false);
+  if (counted && kind() == TokenKind::Variable) closeLoop(*at(), start);
   step();
   endStatement(Rest::Next, start);
 }
@@ -418,14 +407,20 @@ void Checker::loopVariable(const char* keyword, bool isFor) {
   if (kind() != TokenKind::Variable) {
     report(at(), name::kNotAVariable,
            std::string(isFor ? "FOR" : "NEXT") + " needs a variable a to z, not " + current() +
-               (isFor ? ": no loop is recorded, and its body runs once" : ": it does nothing"));
+               (isFor ? ": no loop is recorded, and its body runs once" : ": it does nothing"),
+           lowerLetterAdvice(at()));
     return;
   }
   const auto index = static_cast<std::size_t>(*at() - 'a');
   const std::string variable(1, *at());
   if (isFor && (lastNext_[index] == nullptr || lastNext_[index] < at())) {
+    const HiddenNext& hidden = hiddenNext_[index];
     report(keyword, name::kForWithoutNext,
-           "no 'next " + variable + "' follows this FOR: its body runs once");
+           hidden.at > at() ? "'next " + variable + "' on " + hidden.lineName +
+                                  " is inside the literal that opens on " +
+                                  swallowing_[hidden.literal].lineName +
+                                  ", so no NEXT follows this FOR: its body runs once"
+                            : "no 'next " + variable + "' follows this FOR: its body runs once");
   }
   if (!isFor && (firstFor_[index] == nullptr || firstFor_[index] > at())) {
     report(keyword, name::kNextWithoutFor,
@@ -433,8 +428,61 @@ void Checker::loopVariable(const char* keyword, bool isFor) {
   }
 }
 
+// A FOR of `variable` opens a loop, inside those open already.
+void Checker::openLoop(char variable) {
+  loops_.push_back({variable, lineName(lineStart_, textLine_)});
+  ++openLoops_[static_cast<std::size_t>(variable - 'a')];
+}
+
+// A NEXT of `variable`, whose keyword stands at `keyword`: the run acts on it only when it
+// names the innermost loop.
+void Checker::closeLoop(char variable, const char* keyword) {
+  if (loops_.empty() || openLoops_[static_cast<std::size_t>(variable - 'a')] == 0) return;
+  const OpenLoop& inner = loops_.back();
+  if (inner.variable == variable) {
+    --openLoops_[static_cast<std::size_t>(variable - 'a')];
+    loops_.pop_back();
+    return;
+  }
+  const std::string named(1, variable);
+  const std::string open(1, inner.variable);
+  report(keyword, name::kNextOuterLoop,
+         "'next " + named + "' names an outer loop while the loop over " + open + " from " +
+             inner.lineName + " is open: the run ignores it",
+         "close the inner loop first, with 'next " + open + "'");
+}
+
+// A GOTO at `keyword` to line `target` that starts with the NEXT of an outer loop, from inside
+// an inner one: the run ignores that NEXT, since the inner loop is still open.
+void Checker::leavesLoop(std::int32_t target, const char* keyword) {
+  if (derailed_ || loops_.size() < 2 || target < 0 || target >= kLineNumberCount ||
+      lineAt_[static_cast<std::size_t>(target)] == nullptr) {
+    return;
+  }
+  const char* statement = lineAt_[static_cast<std::size_t>(target)];
+  while (isDigit(*statement))
+    ++statement;
+  statement = skipBlanks(statement);
+  const char* const variable = skipBlanks(statement + 4);
+  if (!std::string_view(statement).starts_with("next") || variable == statement + 4 ||
+      !isLower(*variable) || isLetter(variable[1])) {
+    return;
+  }
+  const OpenLoop& inner = loops_.back();
+  if (inner.variable == *variable || openLoops_[static_cast<std::size_t>(*variable - 'a')] == 0)
+    return;
+  const std::string open(1, inner.variable);
+  report(keyword, name::kNextOuterLoop,
+         "this GOTO leaves the loop over " + open + " from " + inner.lineName +
+             " open, so the run ignores " + quote(statement, variable + 1) + " on line " +
+             number(target) + ", which names an outer loop",
+         "to leave the loop, set " + open + " past its limit and jump to its 'next " + open + "'");
+}
+
 // relation -> expression { ("<" | ">" | "=") expression }
 void Checker::relation() {
+  const char* const outer = relationStart_;
+  relationStart_ = at();
   expression(TokenKind::Invalid, nullptr);
   while (isRelational(kind())) {
     const TokenKind op = kind();
@@ -442,6 +490,7 @@ void Checker::relation() {
     step();
     expression(op, opAt);
   }
+  relationStart_ = outer;
 }
 
 // expression -> term { ("+" | "-" | "&" | "|") term }. `before` is the operator in front of
@@ -476,7 +525,6 @@ Operand Checker::factor(TokenKind before, const char* beforeAt) {
   const Operand operand{at(), false, 0};
   if (kind() == TokenKind::Number) {
     const Operand number{at(), true, decimalValue(at())};
-    if (previous_ == TokenKind::Newline) numberReadAsValue_ = at();  // the next line's number
     step();
     return number;
   }
@@ -510,26 +558,29 @@ void Checker::parenthesis() {
 // An operand that the run consumes and reads as 0, or as the variable of a keyword's first
 // letter.
 void Checker::badOperand(TokenKind before, const char* beforeAt) {
-  const std::string advice =
-      beforeAt != nullptr && isRelational(before) ? pairAdvice(*beforeAt, *at()) : "";
+  const std::string advice = beforeAt != nullptr && isRelational(before)
+                                 ? pairAdvice(*beforeAt, *at(), relationStart_, beforeAt, at() + 1)
+                                 : "";
   if (!advice.empty()) {
     report(beforeAt, name::kOperatorPair,
            "there is no '" + std::string{*beforeAt, *at()} +
-               "' operator: the run reads the second character as an operand worth 0; " + advice);
+               "' operator: the run reads the second character as an operand worth 0",
+           advice);
   } else if (kind() == TokenKind::Minus || kind() == TokenKind::Plus) {
     report(at(), name::kUnarySign,
            "there is no unary sign: the run reads " + current() +
-               " as 0, and the operand after it ends the expression; write '0 - x' for '-x'");
+               " as 0, and the operand after it ends the expression",
+           signAdvice(at(), isAdditive(before) || isMultiplicative(before)));
   } else if (kind() == TokenKind::Newline) {
     report(at(), name::kMissingOperand,
-           "an operand is missing at the end of the line: the run reads the line-feed as 0 and "
-           "goes on into the next line");
+           "an operand is missing at the end of the line: the run reads the line's end as 0");
   } else if (kind() == TokenKind::LeftParen) {
     report(at(), name::kNestingDepth,
            "parentheses nest at most " + number(kNestingDepthMax) + " deep: this '(' reads as 0");
   } else if (kind() == TokenKind::Invalid) {
     report(at(), name::kNotAVariable,
-           withCause(current() + " is no variable (a to z): the run reads it as 0"));
+           withCause(current() + " is no variable (a to z): the run reads it as 0"),
+           causeAdvice().empty() ? lowerLetterAdvice(at()) : causeAdvice());
   } else if (isKeywordKind(kind())) {
     report(at(), name::kMissingOperand,
            "the keyword " + current() + " stands where an operand belongs: the run reads it as " +

@@ -1,0 +1,245 @@
+// The checker's words: how a message shows the user's text, what it says about constructs of
+// other BASICs, and the advice it gives. Advice quotes the user's own operands, and keeps what
+// the line evidently means when typed in its place, precedence included.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "check/checker.h"
+#include "scanner/scanner.h"
+
+namespace linebasic::check {
+namespace {
+
+constexpr std::size_t kQuotedMax = 24;  // bytes of a token shown in a message
+
+// True when `c` can stand in the plain expressions that advice rewrites.
+bool isPlainOperator(char c) {
+  return c == '+' || c == '-' || c == '*' || c == '/' || c == '%' || c == '&' || c == '|';
+}
+
+// True when the word at `at` is `word` and ends there.
+bool isWordAt(const char* at, std::string_view word) {
+  return std::string_view(at).starts_with(word) && !isLetter(at[word.size()]);
+}
+
+// Past the plain expression text at `start`: numbers, one-letter variables, parentheses that
+// close and the operators of sums and products, blanks between them; trailing blanks are left
+// out. Stops at the first byte of anything else, or at a ')' that closes nothing.
+const char* plainEnd(const char* start) {
+  const char* end = start;
+  int depth = 0;
+  for (const char* p = skipBlanks(start);; p = skipBlanks(p)) {
+    if (isDigit(*p)) {
+      while (isDigit(*p))
+        ++p;
+    } else if (isLower(*p) && !isLetter(p[1])) {
+      ++p;
+    } else if (isPlainOperator(*p) || *p == '(' || (*p == ')' && depth > 0)) {
+      depth += *p == '(' ? 1 : *p == ')' ? -1 : 0;
+      ++p;
+    } else {
+      return depth == 0 ? end : start;
+    }
+    end = p;
+  }
+}
+
+// True when the text from `start` to `end` adds or subtracts outside any parenthesis.
+bool addsAtTop(const char* start, const char* end) {
+  int depth = 0;
+  for (const char* p = start; p != end; ++p) {
+    depth += *p == '(' ? 1 : *p == ')' ? -1 : 0;
+    if (depth == 0 && (*p == '+' || *p == '-' || *p == '&' || *p == '|')) return true;
+  }
+  return false;
+}
+
+// Just past the ')' that closes the '(' at `open` on its line; null when none does.
+const char* closingParen(const char* open) {
+  int depth = 0;
+  for (const char* p = open; *p != '\n' && *p != '\0' && *p != '"'; ++p) {
+    if (*p == '(') ++depth;
+    if (*p == ')' && --depth == 0) return p + 1;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// The length of the UTF-8 character at `at` (before `end`) when it is one a terminal shows as
+// typed: well formed, and neither a control character nor an invisible or reordering one; 0
+// otherwise.
+std::size_t shownCharacter(const char* at, const char* end) {
+  const auto lead = static_cast<unsigned char>(*at);
+  const std::size_t length = lead >= 0xF0 && lead < 0xF5 ? 4
+                             : lead >= 0xE0              ? 3
+                             : lead >= 0xC2              ? 2
+                                                         : 0;
+  if (length == 0 || end - at < static_cast<std::ptrdiff_t>(length)) return 0;
+  std::uint32_t code = lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(at[i]);
+    if ((byte & 0xC0) != 0x80) return 0;
+    code = code << 6 | (byte & 0x3F);
+  }
+  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+  const bool invisible = code < 0xA0 || code == 0xAD || (code >= 0x200B && code <= 0x200F) ||
+                         (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) ||
+                         code == 0xFEFF || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF;
+  return overlong || invisible ? 0 : length;
+}
+
+std::string quote(const char* start, const char* end) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string quoted = "'";
+  const char* at = start;
+  const char* const shownEnd =
+      end - start > static_cast<std::ptrdiff_t>(kQuotedMax) ? start + kQuotedMax : end;
+  while (at < shownEnd) {
+    const auto byte = static_cast<unsigned char>(*at);
+    if (byte >= ' ' && byte < 127) {
+      quoted += *at++;
+    } else if (const std::size_t length = byte >= 128 ? shownCharacter(at, end) : 0; length != 0) {
+      quoted.append(at, length);
+      at += length;
+    } else {
+      quoted += std::string{'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+      ++at;
+    }
+  }
+  if (at < end) quoted += "...";
+  return quoted + "'";
+}
+
+std::string describeByte(char c) {
+  switch (c) {
+    case '\t':
+      return "a tab";
+    case '\r':
+      return "a carriage return";
+    case '"':
+      return "a double quote";
+    default:
+      return quote(&c, &c + 1);
+  }
+}
+
+WordHint wordHint(std::string_view word, char next) {
+  static constexpr std::pair<std::string_view, WordHint> kHints[] = {
+      {"rem", {"there are no comments", ""}},
+      {"input", {"there is no INPUT, since a program reads no input", "assign the value with LET"}},
+      {"dim", {"there are no arrays", ""}},
+      {"int", {"there are no functions, and every value is a whole number", "write the value"}},
+      {"rnd", {"there are no functions and no random numbers", ""}},
+      {"tab", {"there are no functions", "write the spaces in a literal"}},
+      {"data", {"there are no DATA lines", "assign each value with LET"}},
+      {"read", {"there are no DATA lines", "assign each value with LET"}},
+      {"on", {"there is no ON ... GOTO", "write an IF ... THEN GOTO for each value"}},
+      {"stop", {"there is no STOP", "write 'end' to stop"}},
+      {"step", {"there is no STEP", "FOR always counts by one"}},
+      {"and", {"there is no AND", "nest the IFs, as in 'if a = 1 then if b = 2 then ...'"}},
+      {"or", {"there is no OR", "write an IF for each condition"}},
+      {"not", {"there is no NOT", "turn the comparison around, or swap the two statements"}},
+      {"mod", {"there is no MOD", "write '%' for 'mod'"}}};
+  for (const auto& [known, hint] : kHints) {
+    if (word == known) return hint;
+  }
+  if (next == '(') return {"there are no functions or arrays", ""};
+  if (next == '$') return {"there are no string variables or functions", ""};
+  return {};
+}
+
+// How the run reads a lower-case word that is no keyword: one variable per letter, until the
+// rest of the word is a keyword.
+std::string asVariables(std::string_view word, const KeywordTable& keywords) {
+  for (std::size_t rest = 1; rest < word.size(); ++rest) {
+    if (keywords.contains(word.substr(rest))) {
+      return "the run reads " + quote(word.data(), word.data() + rest) + " as variables, then " +
+             quote(word.data() + rest, word.data() + word.size()) + " as a keyword";
+    }
+  }
+  return "the run reads " + quote(word.data(), word.data() + word.size()) +
+         " as variables, one letter each";
+}
+
+std::string restMessage(Rest rest, TokenKind kind, const std::string& token,
+                        const std::string& statement) {
+  switch (rest) {
+    case Rest::Let:
+      if (isRelational(kind)) {
+        return "comparisons work only in IF conditions: the assignment ends before " + token +
+               ", and the run steps over it";
+      }
+      return "the assignment ends before " + token +
+             ": the run steps over it and runs what follows as statements of their own";
+    case Rest::Goto:
+    case Rest::End:
+      return token + " after " + statement + " never runs";
+    case Rest::Gosub:
+      return token + " after " + statement +
+             " never runs: the run steps over it, and RETURN comes back to the next line";
+    case Rest::Return:
+      return token + " after " + statement + " runs only when no GOSUB is active";
+    case Rest::Next:
+      return "the run steps over " + token + " after " + statement +
+             ", and runs what follows only when the loop ends";
+    case Rest::For:
+      return "the run steps over " + token +
+             " after the limit, and runs what follows once, before the loop's body";
+  }
+  return {};
+}
+
+std::string pairAdvice(char first, char second, const char* left, const char* pairAt,
+                       const char* right) {
+  const std::string pair{first, second};
+  if (pair == "==") return "write '='";
+  // The operands as typed when both are plain, so the advice can be typed in their place;
+  // otherwise the rule with placeholders.
+  std::string was = "'a " + pair + " b'";
+  std::string a = "a";
+  std::string b = "b";
+  const char* const rightStart = skipBlanks(right);
+  const char* const rightEnd = plainEnd(rightStart);
+  const char* const after = skipBlanks(rightEnd);
+  const bool rightEnds =
+      *after == '\n' || *after == '\0' || isWordAt(after, "then") || isWordAt(after, "else");
+  const char* const leftStart = left != nullptr ? skipBlanks(left) : nullptr;
+  if (leftStart != nullptr && rightEnd != rightStart && rightEnds) {
+    const char* const leftEnd = plainEnd(leftStart);
+    if (leftEnd != leftStart && skipBlanks(leftEnd) == pairAt) {
+      was = quote(leftStart, rightEnd);
+      a.assign(leftStart, leftEnd);
+      b.assign(rightStart, rightEnd);
+      if ((pair == "<>" || pair == "><") && addsAtTop(rightStart, rightEnd)) b = "(" + b + ")";
+    }
+  }
+  if (pair == "<=" || pair == "=<") return "for " + was + " write '" + a + " < " + b + " + 1'";
+  if (pair == ">=" || pair == "=>") return "for " + was + " write '" + a + " > " + b + " - 1'";
+  if (pair == "<>" || pair == "><") {
+    return "for " + was + " write '" + a + " - " + b + "', which is 0 when equal";
+  }
+  return {};
+}
+
+std::string signAdvice(const char* sign, bool parenthesize) {
+  const char* const operand = skipBlanks(sign + 1);
+  const char* end = nullptr;
+  if (isDigit(*operand)) {
+    end = operand;
+    while (isDigit(*end))
+      ++end;
+  } else if (isLower(*operand) && !isLetter(operand[1])) {
+    end = operand + 1;
+  } else if (*operand == '(') {
+    end = closingParen(operand);
+  }
+  if (end == nullptr || end - sign > static_cast<std::ptrdiff_t>(kQuotedMax)) {
+    return "start the operand with 0, as in '0 - 1'";
+  }
+  const std::string zero = "0 " + std::string(1, *sign) + " " + std::string(operand, end);
+  return "write '" + (parenthesize ? "(" + zero + ")" : zero) + "' for " + quote(sign, end);
+}
+
+}  // namespace linebasic::check
