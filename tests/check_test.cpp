@@ -99,6 +99,13 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       {"next i\nfor i = 1 to 2\nnext i\nfor j = 1 to 2\nnext i",
        "1:1 [next-without-for] "
        "4:1 [for-without-next]"},
+      // A NEXT of an outer loop while an inner one is open, in text order or after a GOTO out
+      // of the inner loop; not for a loop the run may never open.
+      {"for i = 1 to 3\nfor j = 1 to 2\nnext i\nnext j", "3:1 [next-outer-loop]"},
+      {"for i = 1 to 3\nfor j = 1 to 2\nif j then goto 60\nnext j\n60 next i",
+       "3:11 [next-outer-loop]"},
+      {"for i = 1 to 3\ngoto 40\nfor j = 1 to 2\n40 next i\nnext j", ""},
+      {"for i = 1 to 3\nif i then for j = 1 to 2\nnext i\nnext j", ""},
       // IFs nest 256 deep as branches, and so do parentheses; IFs and parentheses count together.
       {repeat("if 1 then ", kNestingDepthMax) + "print 1 else print 2", ""},
       {repeat("if 1 then ", 100'000) + "end",

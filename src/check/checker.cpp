@@ -490,7 +490,11 @@ void Checker::statementAtTop() {
     chain_.goesOnAt = at();
     chain_.goesOnEnd = scan_.tokenEnd;
   }
+  const TokenKind first = kind();
   statement();
+  if (startsStatement) {
+    fallsInto_ = first != TokenKind::Goto && first != TokenKind::Return && first != TokenKind::End;
+  }
   if (feedsStepped_ != feeds && derailed_ && !jumpReadOn_) readOnInto(lineStart_);
 }
 

@@ -255,6 +255,7 @@ class Checker {
   std::vector<std::size_t> swallowedBy_;         // by n: the one that takes in line n; kNone: none
   std::vector<OpenLoop> loops_;                  // the FORs open at this point of the walk
   std::array<int, kVariableCount> openLoops_{};  // how many of them each variable has
+  bool fallsInto_ = true;  // the run may come to this statement from the one above
 
   // Where the walk stands, beyond the scanner's own state.
   int textLine_ = 1;                       // the text line of the current token

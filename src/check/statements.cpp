@@ -369,7 +369,8 @@ void Checker::jumpTarget(std::string_view keyword) {
 // FOR v = start TO limit
 void Checker::checkFor() {
   const char* const start = at();
-  const bool counted = !derailed_ && !inBranch_;  // a loop the walk can follow in text order
+  // A loop the walk can follow in text order: one the run surely meets on its way down.
+  const bool counted = !derailed_ && !inBranch_ && fallsInto_;
   step();
   loopVariable(start, true);
   if (counted && kind() == TokenKind::Variable) openLoop(*at());
