@@ -103,7 +103,7 @@ function showSource() {
   const { source, label, entries, ownId } = page.programs;
   const own = $('own-programs');
   const names = programNames(entries).map((name, i) => [`own:${entries[i].id}`,
-    entries[i].failure === null ? name : `${name} (not kept)`]);
+    entries[i].failure === null ? name : `Not kept: ${name}`]);
   if (own.dataset.shown !== JSON.stringify(names)) {  // unchanged on most keystrokes
     own.dataset.shown = JSON.stringify(names);
     own.replaceChildren(...names.map(([value, name]) => new Option(name, value)));
