@@ -300,6 +300,9 @@ TEST(CheckTest, AdviceTypedInRunsAsMeant) {
       {"if x <> A + B then print 4 else print 5", "if x - (A + B) then print 4 else print 5"},
       {"if x =< A then print 6", "if x < A + 1 then print 6"},
       {"PRINT x", "print x"},
+      {"print (x + A) * B", "print 0+(x + A) * B"},
+      {"print(x - A) % B", "print 0+(x - A) % B"},
+      {"y = A mod B + 1", "y = A % B + 1"},
       {"x = x + 1", "x = x + 1"},
       {"X = A", "x = A"}};
   std::mt19937 random(24);
@@ -337,7 +340,7 @@ TEST(CheckTest, AdviceTypedInRunsAsMeant) {
           ASSERT_NE(at, std::string::npos) << written << diagnostic.message;
           line.replace(at, old.size(), m[1].matched ? m[1] : m[4]);
         } else if (std::regex_search(diagnostic.message, m, alone)) {
-          line.replace(column, static_cast<std::size_t>(m[1].length()), m[1]);
+          line.replace(column, line.find(' ', column) - column, m[1]);
         }
       }
       typedIn.clear();

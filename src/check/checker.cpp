@@ -381,10 +381,14 @@ void Checker::checkLowerWord(const char* start, const char* end) {
                " is no variable, and a variable is one letter: the run reads " +
                quote(start, lowerEnd) + " as a variable, then " + quote(lowerEnd, digitsEnd));
   } else if (isKeyword(word)) {
+    // A PRINT item cannot start with '(': a space alone would end the list there.
+    const bool item = word == "print" && *lowerEnd == '(';
     report(start, name::kKeywordGlued,
            quote(start, lowerEnd) + " is no keyword when " + describeByte(*lowerEnd) +
                " follows it: the run reads its letters as variables",
-           *lowerEnd == ':' ? "put each statement on a line of its own" : "put a space after it");
+           *lowerEnd == ':' ? std::string(kOwnLines)
+           : item           ? "write 'print 0+(' for 'print('"
+                            : "put a space after it");
   } else if (word == "rem") {
     report(start, name::kUnknownWord,
            std::string(wordHint(word, *lowerEnd).cause) +
@@ -444,7 +448,7 @@ std::string Checker::cause() const {
   }
   if (kind() == TokenKind::Invalid && first == '$') {
     return "there are no string variables" +
-           (afterLetter ? ": '" + letter + "$' is the variable '" + letter + "', then " + current()
+           (afterLetter ? ": '" + letter + "$' is the variable '" + letter + "', then '$'"
                         : std::string());
   }
   if (kind() == TokenKind::Invalid && first == ':') return "':' is no separator here";

@@ -255,7 +255,7 @@ void Checker::endPrint() {
         signAdvice(at(), false));
   } else if (kind() == TokenKind::LeftParen && cause().empty()) {
     report(at(), name::kPrintItem, "an item that starts with '(' ends the PRINT list" + rest,
-           "start the item with '0+('");
+           "write '0+(' for '('");
   } else if (isRelational(kind())) {
     report(at(), name::kPrintItem,
            "comparisons work only in IF conditions: " + current() + " ends the PRINT list" + rest);
