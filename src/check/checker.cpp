@@ -172,10 +172,8 @@ void Checker::gatherSwallowed(const char* quote, const char* end, const char* li
     const char* statement = number;
     while (isDigit(*statement))
       ++statement;
-    statement = skipBlanks(statement);
-    const char* const variable = skipBlanks(statement + 4);
-    if (std::string_view(statement).starts_with("next") && variable != statement + 4 &&
-        isLower(*variable) && !isLetter(variable[1]) && variable < end) {
+    const char* const variable = nextVariable(skipBlanks(statement));
+    if (variable != nullptr && variable < end) {
       hiddenNext_[static_cast<std::size_t>(*variable - 'a')] = {variable, lineName(feed + 1, line),
                                                                 literal};
     }

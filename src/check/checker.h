@@ -97,6 +97,10 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
 // `parenthesize` when an operator stands before the sign.
 std::string signAdvice(const char* sign, bool parenthesize);
 
+// The variable of the NEXT that `statement` starts, such as the 'i' of "next i"; null when
+// it starts none.
+const char* nextVariable(const char* statement);
+
 // True when the String token from `start` to `end` ends with its closing quote; without one it
 // runs to the end of the text.
 constexpr bool isClosedLiteral(const char* start, const char* end) {

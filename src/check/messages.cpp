@@ -3,6 +3,7 @@
 // the line evidently means when typed in its place, precedence included.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "check/checker.h"
@@ -20,7 +21,7 @@ bool isPlainOperator(char c) {
 
 // True when the word at `at` is `word` and ends there.
 bool isWordAt(const char* at, std::string_view word) {
-  return std::string_view(at).starts_with(word) && !isLetter(at[word.size()]);
+  return std::strncmp(at, word.data(), word.size()) == 0 && !isLetter(at[word.size()]);
 }
 
 // Past the plain expression text at `start`: numbers, one-letter variables, parentheses that
@@ -112,6 +113,12 @@ std::string quote(const char* start, const char* end) {
   return quoted + "'";
 }
 
+const char* nextVariable(const char* statement) {
+  if (!isWordAt(statement, "next")) return nullptr;
+  const char* const variable = skipBlanks(statement + 4);
+  return isLower(*variable) && !isLetter(variable[1]) ? variable : nullptr;
+}
+
 std::string describeByte(char c) {
   switch (c) {
     case '\t':
@@ -195,6 +202,9 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
                        const char* right) {
   const std::string pair{first, second};
   if (pair == "==") return "write '='";
+  const bool known =
+      pair == "<=" || pair == "=<" || pair == ">=" || pair == "=>" || pair == "<>" || pair == "><";
+  if (!known) return {};  // and `right` may lie past the end of the text
   // The operands as typed when both are plain, so the advice can be typed in their place;
   // otherwise the rule with placeholders.
   std::string was = "'a " + pair + " b'";
@@ -208,7 +218,8 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
   const char* const leftStart = left != nullptr ? skipBlanks(left) : nullptr;
   if (leftStart != nullptr && rightEnd != rightStart && rightEnds) {
     const char* const leftEnd = plainEnd(leftStart);
-    if (leftEnd != leftStart && skipBlanks(leftEnd) == pairAt) {
+    const bool shown = rightEnd - leftStart <= static_cast<std::ptrdiff_t>(kQuotedMax);
+    if (leftEnd != leftStart && skipBlanks(leftEnd) == pairAt && shown) {
       was = quote(leftStart, rightEnd);
       a.assign(leftStart, leftEnd);
       b.assign(rightStart, rightEnd);
@@ -217,10 +228,7 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
   }
   if (pair == "<=" || pair == "=<") return "for " + was + " write '" + a + " < " + b + " + 1'";
   if (pair == ">=" || pair == "=>") return "for " + was + " write '" + a + " > " + b + " - 1'";
-  if (pair == "<>" || pair == "><") {
-    return "for " + was + " write '" + a + " - " + b + "', which is 0 when equal";
-  }
-  return {};
+  return "for " + was + " write '" + a + " - " + b + "', which is 0 when equal";
 }
 
 std::string signAdvice(const char* sign, bool parenthesize) {

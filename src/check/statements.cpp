@@ -464,11 +464,8 @@ void Checker::leavesLoop(std::int32_t target, const char* keyword) {
   while (isDigit(*statement))
     ++statement;
   statement = skipBlanks(statement);
-  const char* const variable = skipBlanks(statement + 4);
-  if (!std::string_view(statement).starts_with("next") || variable == statement + 4 ||
-      !isLower(*variable) || isLetter(variable[1])) {
-    return;
-  }
+  const char* const variable = nextVariable(statement);
+  if (variable == nullptr) return;
   const OpenLoop& inner = loops_.back();
   if (inner.variable == *variable || openLoops_[static_cast<std::size_t>(*variable - 'a')] == 0)
     return;
