@@ -46,6 +46,7 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       {"if a <= b then end\nif a <> b then end\nx == 1\nif a=>b then end",
        "1:6 [operator-pair] 2:6 [operator-pair] 3:3 [operator-pair] 4:5 [operator-pair]"},
       {"if x < 3 print 1\nif x THEN end", "1:10 [missing-then] 2:6 [keyword-case]"},
+      {"if a <", "1:7 [missing-operand]"},  // the advice for pairs reads nothing past the text
       // A broken LET takes the next line's first token; a statement after a line number is
       // checked again.
       {"let x 5\n20 for i 1 to 9\nnext i", "1:7 [missing-equals] 2:10 [missing-equals]"},
