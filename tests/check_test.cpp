@@ -75,6 +75,7 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
        "1:1 [stray-token] 2:11 [stray-token] 3:1 [stray-token] 4:1 [stray-token] "
        "5:7 [rest-of-line]"},
       {" x = 1\n  10 end\n", "1:1 [stray-token]"},
+      {"   gosubT 050\n30 next i", "1:4 [keyword-glued] 2:4 [next-without-for]"},
       {" 10 print 1\n", ""},
       {"10 goto x\n20 gosub\n30 goto 0010", "1:9 [jump-target] 2:9 [jump-target]"},
       {"10 goto 75\n20 gosub 0\n0 let x = -1",

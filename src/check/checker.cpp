@@ -486,8 +486,8 @@ void Checker::statementAtTop() {
     --before;
   const bool afterLet = before - lineStart_ >= 3 && std::string_view(before - 3, 3) == "let" &&
                         (before - 3 == lineStart_ || !isLetter(before[-4]));
-  const bool asWritten =
-      before != at() && (kind() != TokenKind::Variable || before[-1] == ':' || afterLet);
+  const bool asWritten = before != at() && before != lineStart_ &&
+                         (kind() != TokenKind::Variable || before[-1] == ':' || afterLet);
   if (chain_.open && chain_.goesOnAt == nullptr && startsStatement && asWritten) {
     chain_.goesOnAt = at();
     chain_.goesOnEnd = scan_.tokenEnd;
