@@ -156,6 +156,9 @@ TEST(ApiTest, BoundsAndStopRequests) {
   linebasic_request_stop(host.machine);
   ASSERT_EQ(host.load("10 goto 10\n"), LINEBASIC_OK);
   EXPECT_EQ(linebasic_run(host.machine, 10), LINEBASIC_STEP_BOUND);
+  linebasic_request_stop(host.machine);
+  linebasic_cancel_stop(host.machine);
+  EXPECT_EQ(linebasic_run(host.machine, 10), LINEBASIC_STEP_BOUND);
   // From another thread, while the run goes on.
   std::thread watchdog([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -173,6 +176,33 @@ TEST(ApiTest, BoundsAndStopRequests) {
   const auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(linebasic_run(host.machine, LINEBASIC_UNBOUNDED), LINEBASIC_TIME_BOUND);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+}
+
+// An output function that takes its time counts against the time limit, which reads the clock
+// after each piece; a deadline passed as the run stopped another way leaves no request behind.
+TEST(ApiTest, TheTimeLimitCountsTheOutputsTime) {
+  struct Slow {
+    static void write(void* /*context*/, const char* /*text*/, size_t /*length*/) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  };
+  linebasic_machine* machine = linebasic_new();
+  linebasic_set_output(machine, Slow::write, nullptr);
+  linebasic_set_time_limit(machine, 20);
+  const std::string endless = "10 print 1\n20 goto 10\n";
+  linebasic_load(machine, endless.data(), endless.size());
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(linebasic_run(machine, LINEBASIC_UNBOUNDED), LINEBASIC_TIME_BOUND);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+  linebasic_set_time_limit(machine, 1);
+  const std::string twoLines = "10 print 1\n20 x = 1\n";
+  linebasic_load(machine, twoLines.data(), twoLines.size());
+  linebasic_set_breakpoint(machine, 20);
+  EXPECT_EQ(linebasic_run(machine, LINEBASIC_UNBOUNDED), LINEBASIC_BREAKPOINT);
+  EXPECT_EQ(linebasic_run(machine, LINEBASIC_UNBOUNDED), LINEBASIC_ENDED);
+  EXPECT_EQ(linebasic_get_variable(machine, 'x'), 1);
+  EXPECT_EQ(linebasic_check(nullptr, 5, nullptr, nullptr), -1);
+  linebasic_delete(machine);
 }
 
 TEST(ApiTest, TheCheckerReportsThroughACallback) {
@@ -233,9 +263,14 @@ TEST(CppApiTest, AnOutputFunctionThatThrowsStopsTheRun) {
     ++calls;
     throw std::runtime_error("the window is closed");
   });
-  machine.load("10 print 1\n20 goto 10\n");
+  machine.load("10 print 1\n20 x = 1\n30 print 2\n");
   EXPECT_THROW(machine.run(), std::runtime_error);
   EXPECT_EQ(calls, 1);
+  EXPECT_THROW(machine.run(), std::runtime_error);  // no stop was left behind: lines 20, 30 ran
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(machine.variable('x'), 1);
+  linebasic::Machine other = std::move(machine);
+  EXPECT_THROW(machine.run(), linebasic::Error);  // NOLINT(bugprone-use-after-move): on purpose
 }
 
 }  // namespace

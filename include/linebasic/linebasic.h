@@ -97,8 +97,8 @@ LINEBASIC_API linebasic_status linebasic_restart(linebasic_machine* machine);
 
 /* Receives what a program prints, piece by piece: a number's digits, a literal, " " for a
  * comma, "\n" at the end of a PRINT. `text` is not NUL-terminated and is valid only during the
- * call. The function must not call back into the same machine, nor unwind (longjmp, throw)
- * through the library. */
+ * call. The function must not call back into the same machine (linebasic_request_stop and
+ * linebasic_cancel_stop excepted), nor unwind (longjmp, throw) through the library. */
 typedef void (*linebasic_write_fn)(void* context, const char* text, size_t length);
 
 /* Sends what the program prints to `write`, with `context` passed back; a NULL `write` sends it
@@ -108,13 +108,14 @@ LINEBASIC_API void linebasic_set_output(linebasic_machine* machine, linebasic_wr
 
 /* Bounds for untrusted programs, beside the step bound each run takes. A step bound alone does
  * not bound time: every jump reads the text again from its top, so a step on a large text takes
- * longer than one on a small one.
+ * longer than one on a small one, and an output function may take any time.
  * - Time: a run or step that has run `milliseconds` returns LINEBASIC_TIME_BOUND (0: no limit,
- *   the default). The clock is read between slices of steps sized to the text, so the bound is
- *   kept within a few milliseconds for the texts the text limit lets in.
- * - Text: linebasic_load refuses a text longer than `bytes` (default 16 MiB). A single step on
- *   a text of n bytes may take time that grows as n * n (a line of a thousand nested IFs), so a
- *   host that wants the time bound kept closely keeps texts small (64 KiB: well under 10 ms). */
+ *   the default). The clock is read after each piece of output, and between slices of steps
+ *   sized so that a slice reads about 4 MB of text: on a 64 KiB text a run stops within about
+ *   5 ms of its limit, on a 16 MiB text within about 20 ms. A step (linebasic_step) is not cut
+ *   in slices: only its output and its step bound bound it.
+ * - Text: linebasic_load refuses a text longer than `bytes` (default 16 MiB). Loading takes time
+ *   linear in the text's length (about 15 ms a megabyte), which no limit bounds. */
 LINEBASIC_API void linebasic_set_time_limit(linebasic_machine* machine, uint32_t milliseconds);
 LINEBASIC_API void linebasic_set_text_limit(linebasic_machine* machine, size_t bytes);
 
@@ -132,9 +133,11 @@ LINEBASIC_API linebasic_status linebasic_step(linebasic_machine* machine, uint64
 
 /* Asks the run going on in another thread (or the next run, when none is going on) to stop
  * before its next step with LINEBASIC_INTERRUPTED; the request is used up by that stop.
- * Async-signal-safe and thread-safe: the one call that may be made while another thread runs
- * the machine. linebasic_load and linebasic_restart drop a request not yet used. */
+ * Async-signal-safe and thread-safe: with linebasic_cancel_stop, the one call that may be made
+ * while another thread runs the machine. linebasic_load and linebasic_restart drop a request
+ * not yet used, and so does linebasic_cancel_stop (a watchdog whose run ended first calls it). */
 LINEBASIC_API void linebasic_request_stop(linebasic_machine* machine);
+LINEBASIC_API void linebasic_cancel_stop(linebasic_machine* machine);
 
 /* Where a run stands: the line it will run next, or after it ended, the line of the statement
  * that ended it. */
@@ -192,8 +195,9 @@ typedef struct linebasic_warning {
 
 typedef void (*linebasic_warning_fn)(void* context, const linebasic_warning* warning);
 
-/* Checks the `length` bytes at `text` without running them and calls `report` for each warning,
- * in text order. Returns the number of warnings, or -1 when memory ran out. */
+/* Checks the `length` bytes at `text` without running them and calls `report` (which may be
+ * NULL) for each warning, in text order. Returns the number of warnings; -1 when `text` is NULL
+ * with a length, or memory ran out. */
 LINEBASIC_API long linebasic_check(const char* text, size_t length, linebasic_warning_fn report,
                                    void* context);
 

@@ -1,7 +1,8 @@
 // linebasic for C++: the C API of linebasic.h behind a movable machine that frees itself,
 // std::string_view in, std::string out, failures as exceptions. Everything here is inline over
 // the C functions, so no C++ type crosses the library's boundary: a host may use any standard
-// library settings (-D_GLIBCXX_DEBUG included) and any standard from C++17 on.
+// library settings (-D_GLIBCXX_DEBUG included) and any standard from C++17 on (the CMake
+// package asks for C++20, which the library's own sources need; this header does not).
 #ifndef LINEBASIC_LINEBASIC_HPP
 #define LINEBASIC_LINEBASIC_HPP
 
@@ -55,7 +56,8 @@ struct Place {
   int textLine = 0;
 };
 
-// One program and one run of it.
+// One program and one run of it. A machine moved from holds none: its calls fail with
+// LINEBASIC_BAD_ARGUMENT ("the machine is NULL") until another is assigned to it.
 class Machine {
  public:
   Machine() : handle_(linebasic_new()), output_(std::make_unique<Output>()) {
@@ -83,6 +85,8 @@ class Machine {
   // What the program prints goes to `write` (standard output when empty). An exception it
   // throws stops the run and comes out of the run or step that called it.
   void setOutput(std::function<void(std::string_view)> write) {
+    if (output_ == nullptr) output_ = std::make_unique<Output>();  // moved from before
+    output_->machine = handle_;
     output_->write = std::move(write);
     if (output_->write) {
       linebasic_set_output(handle_, &Output::forward, output_.get());
@@ -102,6 +106,7 @@ class Machine {
   }
   // From any thread or a signal handler.
   void requestStop() noexcept { linebasic_request_stop(handle_); }
+  void cancelStop() noexcept { linebasic_cancel_stop(handle_); }
 
   [[nodiscard]] Place where() const {
     linebasic_place place{};
@@ -161,9 +166,13 @@ class Machine {
     }
   }
 
-  // An output function that threw stops the run at once, and its exception comes out here.
+  // An output function that threw stops the run at once, and its exception comes out here;
+  // its request to stop is not left for the next run.
   Status ran(linebasic_status status) {
-    if (output_->thrown) std::rethrow_exception(std::exchange(output_->thrown, nullptr));
+    if (output_ != nullptr && output_->thrown) {
+      linebasic_cancel_stop(handle_);
+      std::rethrow_exception(std::exchange(output_->thrown, nullptr));
+    }
     if (status < 0) check(status);
     return static_cast<Status>(status);
   }

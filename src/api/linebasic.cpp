@@ -29,9 +29,17 @@ constexpr std::size_t kDefaultTextLimit = std::size_t{16} << 20;
 // A slice of an unbounded run: short enough that finding the statement that ended a run (by
 // running the last slice again) is quick, long enough to cost nothing measurable.
 constexpr std::uint64_t kSliceMax = std::uint64_t{1} << 20;
-// With a time limit, a slice is about this many bytes of text read by the jumps it may make.
-constexpr std::uint64_t kBytesPerTimedSlice = std::uint64_t{1} << 26;
-constexpr std::uint64_t kTimedSliceMin = 16;
+// With a time limit, a slice reads about this many bytes of text, taking a step to read the
+// whole text once at most (a jump, an IF that looks for its line's end): a few milliseconds.
+constexpr std::uint64_t kBytesPerTimedSlice = std::uint64_t{1} << 22;
+constexpr std::uint64_t kTimedSliceMax = std::uint64_t{1} << 16;
+
+// The bits of a stop request: the host's, and the time limit's, which the output function
+// raises when the time is up in the middle of a slice.
+constexpr int kStopAsked = 1;
+constexpr int kTimeUp = 2;
+
+using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
@@ -45,6 +53,8 @@ struct linebasic_machine {
   bool loaded = false;
   std::uint64_t statementsAtStart = 0;  // the interpreter's count at load or restart
   std::uint32_t timeLimitMs = 0;
+  std::optional<Clock::time_point> deadline;  // of the run going on, with a time limit
+  bool timeUp = false;                        // the run going on passed its deadline
   std::size_t textLimit = kDefaultTextLimit;
   linebasic_write_fn write = nullptr;
   void* writeContext = nullptr;
@@ -54,14 +64,25 @@ struct linebasic_machine {
   linebasic_machine() {
     control.setStopRequest(&stopRequest);
     interpreter.output = {[](void* context, std::string_view text) {
-                            auto* self = static_cast<linebasic_machine*>(context);
-                            if (self->write == nullptr) {
-                              std::fwrite(text.data(), 1, text.size(), stdout);
-                            } else {
-                              self->write(self->writeContext, text.data(), text.size());
-                            }
+                            static_cast<linebasic_machine*>(context)->print(text);
                           },
                           this};
+  }
+
+  // Writes what the program prints; an output function may take its time, so with a time
+  // limit the clock is read after each piece.
+  void print(std::string_view text) {
+    if (write == nullptr) {
+      std::fwrite(text.data(), 1, text.size(), stdout);
+    } else {
+      write(writeContext, text.data(), text.size());
+    }
+    if (deadline && Clock::now() >= *deadline) passDeadline();
+  }
+
+  void passDeadline() {
+    timeUp = true;
+    stopRequest.fetch_or(kTimeUp);
   }
 
   linebasic_status fail(linebasic_status status, std::string message) {
@@ -126,6 +147,9 @@ void placeBreakpoints(linebasic_machine& machine) {
 void startRun(linebasic_machine& machine, bool zeroed) {
   if (zeroed) machine.interpreter.variables.fill(0);
   machine.control.start(machine.text.c_str());
+  // Where the run stands is asked at every run's start; its index of lines is made here, so
+  // that a time limit counts none of it.
+  static_cast<void>(machine.control.line());
   placeBreakpoints(machine);
   machine.stopRequest.store(0);
   machine.statementsAtStart = machine.interpreter.statementCount;
@@ -175,36 +199,50 @@ linebasic_status toStatus(StopReason reason) {
 // The steps of one slice: all that is left, or with a time limit as many as keep a slice short.
 std::uint64_t sliceOf(const linebasic_machine& machine, std::uint64_t left) {
   std::uint64_t slice = kSliceMax;
-  if (machine.timeLimitMs != 0) {
-    slice = std::clamp<std::uint64_t>(kBytesPerTimedSlice / (machine.text.size() + 1),
-                                      kTimedSliceMin, kSliceMax);
+  if (machine.deadline) {
+    slice = std::clamp<std::uint64_t>(kBytesPerTimedSlice / (machine.text.size() + 1), 1,
+                                      kTimedSliceMax);
   }
   return std::min(slice, left);
 }
 
-// Runs in slices until a stop other than a slice's end, the bound or the time limit. A step
-// is not cut in slices: a slice's end would make the next slice a new step.
+// Runs in slices until a stop other than a slice's end, the bound or the time limit.
+StopReason runSlices(linebasic_machine& machine, std::uint64_t maxSteps) {
+  RunControl& control = machine.control;
+  std::uint64_t left = maxSteps;
+  for (;;) {
+    const std::uint64_t before = control.statements();
+    const StopReason reason = control.resume(sliceOf(machine, left));
+    left -= control.statements() - before;
+    if (reason != StopReason::StepBound || left == 0) return reason;
+    if (machine.deadline && Clock::now() >= *machine.deadline) {
+      machine.timeUp = true;
+      return StopReason::Interrupted;
+    }
+  }
+}
+
+// A step is not cut in slices (a slice's end would make the next slice a new step), so a
+// step's time is bounded by the output function and its bound on steps alone.
 linebasic_status goOn(linebasic_machine* machine, std::uint64_t maxSteps, bool stepping) {
   if (machine == nullptr) return LINEBASIC_BAD_ARGUMENT;
   if (!machine->loaded) {
     return machine->fail(LINEBASIC_NO_PROGRAM, "no program is loaded: call linebasic_load first");
   }
-  RunControl& control = machine->control;
   // An ended run is left as it is, so that where it ended stays known.
   if (machine->interpreter.isDone()) return LINEBASIC_ENDED;
-  if (stepping) return toStatus(control.step(maxSteps));
-  const auto started = std::chrono::steady_clock::now();
-  const std::chrono::milliseconds limit(machine->timeLimitMs);
-  std::uint64_t left = maxSteps;
-  for (;;) {
-    const std::uint64_t before = control.statements();
-    const StopReason reason = control.resume(sliceOf(*machine, left));
-    left -= control.statements() - before;
-    if (reason != StopReason::StepBound || left == 0) return toStatus(reason);
-    if (limit.count() != 0 && std::chrono::steady_clock::now() - started >= limit) {
-      return LINEBASIC_TIME_BOUND;
-    }
+  if (machine->timeLimitMs != 0) {
+    machine->deadline = Clock::now() + std::chrono::milliseconds(machine->timeLimitMs);
   }
+  machine->timeUp = false;
+  const StopReason reason =
+      stepping ? machine->control.step(maxSteps) : runSlices(*machine, maxSteps);
+  machine->deadline.reset();
+  // The time limit's request, raised by the output function as the run ended another way, is
+  // not left for the next run; a stop for it is the time bound's.
+  machine->stopRequest.fetch_and(~kTimeUp);
+  if (reason == StopReason::Interrupted && machine->timeUp) return LINEBASIC_TIME_BOUND;
+  return toStatus(reason);
 }
 
 bool isVariableName(char name) {
@@ -286,7 +324,11 @@ linebasic_status linebasic_step(linebasic_machine* machine, uint64_t max_steps) 
 }
 
 void linebasic_request_stop(linebasic_machine* machine) {
-  if (machine != nullptr) machine->stopRequest.store(1);
+  if (machine != nullptr) machine->stopRequest.fetch_or(kStopAsked);
+}
+
+void linebasic_cancel_stop(linebasic_machine* machine) {
+  if (machine != nullptr) machine->stopRequest.fetch_and(~kStopAsked);
 }
 
 linebasic_status linebasic_where(linebasic_machine* machine, linebasic_place* place) {
@@ -404,6 +446,7 @@ linebasic_status linebasic_set_variable(linebasic_machine* machine, char name, i
 }
 
 long linebasic_check(const char* text, size_t length, linebasic_warning_fn report, void* context) {
+  if (text == nullptr && length != 0) return -1;
   const auto check = [&] {
     const std::vector<linebasic::Diagnostic> diagnostics = linebasic::checkProgram(
         text == nullptr ? std::string_view() : std::string_view(text, length));

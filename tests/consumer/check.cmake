@@ -64,6 +64,10 @@ expect_output("${c_output}" ${WORK_DIR}/build/c_host)
 expect_output("${cpp_output}" ${WORK_DIR}/build/cpp_host)
 expect_output("${cpp_output}" ${WORK_DIR}/build/cpp_host_checked)
 expect_output("55\n" ${WORK_DIR}/build/plugin_host ${WORK_DIR}/build/libplugin.so)
+run_step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/c_only -B ${WORK_DIR}/c_only -G ${GENERATOR}
+         -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_RPATH=${prefix}/lib)
+run_step(${CMAKE_COMMAND} --build ${WORK_DIR}/c_only)
+expect_output("${c_output}" ${WORK_DIR}/c_only/c_host)
 
 # Without CMake: the C compiler and pkg-config's flags alone.
 find_program(PKG_CONFIG NAMES pkgconf pkg-config)

@@ -3,8 +3,10 @@
 #include <linebasic/linebasic.hpp>
 
 int main() {
-  const linebasic::Outcome outcome =
-      linebasic::run("10 print 6 * 7\n20 goto 10\n", {.maxSteps = 7, .milliseconds = 100});
+  linebasic::Limits limits;
+  limits.maxSteps = 7;
+  limits.milliseconds = 100;
+  const linebasic::Outcome outcome = linebasic::run("10 print 6 * 7\n20 goto 10\n", limits);
   std::cout << outcome.output << "stopped at line " << outcome.place.number << '\n';
 
   linebasic::Machine machine;
