@@ -573,7 +573,7 @@ Checker::TextLine Checker::nextLineWithText(const char* feed, int line) const {
 // `wholly` false leaves out the clause.
 std::string Checker::swallowed(TextLine first, TextLine last, bool wholly) const {
   const bool one = first.start == last.start;
-  const std::string range = lineRange(first.start, first.line, last.start, last.line);
+  std::string range = lineRange(first.start, first.line, last.start, last.line);
   if (!wholly) return range;
   return range + (one ? ", which never runs as written" : ", which never run as written");
 }

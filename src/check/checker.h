@@ -207,7 +207,7 @@ class Checker {
   void closeChain();
   void closeChainAt(const char* lineStart);
   void watchForElse();
-  [[nodiscard]] TextLine nextLineWithText(const char* from, int line) const;
+  [[nodiscard]] TextLine nextLineWithText(const char* feed, int line) const;
   [[nodiscard]] std::string swallowed(TextLine first, TextLine last, bool wholly) const;
 
   // The walk: lines, statements, expressions.
