@@ -76,13 +76,13 @@ TEST(SessionTest, AnswersEachTypedLine) {
       // A jump to a line not typed yet waits for `check`.
       {"10 PRINT \"HI\"\n20 goto 99\nprint -1\ncheck\n10 end\n20\ncheck",
        "> 10 PRINT \"HI\"\n10:4: warning: [keyword-case]\n> 20 goto 99\n> print -1\n"
-       "1:7: warning: [unary-sign]\n\n> check\n10:4: warning: [keyword-case]\n"
+       "column 7: warning: [unary-sign]\n\n> check\n10:4: warning: [keyword-case]\n"
        "20:9: warning: [missing-line]\n> 10 end\n> 20\n> check\nno warnings\n"},
       // A first word of several letters that is no keyword and no command does not run; the
       // checker's warning about it is shown when it has one.
       {"ls\nclear x\nPRINT 5\ngosub100\nx = 3\nab = 4\nprint a; x",
        "> ls\nunknown command 'ls': 'help' lists them\n> clear x\nunknown command 'clear': 'help' "
-       "lists them\n> PRINT 5\n1:1: warning: [keyword-case]\n> gosub100\n1:1: warning: "
+       "lists them\n> PRINT 5\ncolumn 1: warning: [keyword-case]\n> gosub100\ncolumn 1: warning: "
        "[keyword-glued]\n> x = 3\n> ab = 4\nunknown command 'ab': 'help' lists them\n"
        "> print a; x\n03\n"},
       // Extra words are an error; commands are lower case.
@@ -120,7 +120,7 @@ TEST(SessionTest, AnswersEachTypedLine) {
       // even when a broken last line reads on past its end; the immediate line is checked alone.
       {"10 x = 5 +\ngoto 10\nprint x -\ngoto 20",
        "> 10 x = 5 +\n10:11: warning: [missing-operand]\n> goto 10\n> print x -\n"
-       "1:10: warning: [missing-operand]\n5\n> goto 20\n1:6: warning: [missing-line]\n"},
+       "column 10: warning: [missing-operand]\n5\n> goto 20\ncolumn 6: warning: [missing-line]\n"},
       // Text is kept as typed.
       {"10 print \"h\xC3\xA9llo\"\nrun", "> 10 print \"h\xC3\xA9llo\"\n> run\nh\xC3\xA9llo\n"},
       // A literal the program leaves open ends with the program: the immediate line still runs.
@@ -197,10 +197,11 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
       {"10 x = 7\n20 print x\nbreak 20\nrun\nb 20\n5 y = 1\nc\ncontinue\nvarsé\ntrace "
        "on\nstep\nstep",
        "> 10 x = 7\n> 20 print x\n> break 20\na run stops before line 20 runs\n> run\nbreak at "
-       "[20] print x\n> b 20\n1:3: warning: "
+       "[20] print x\n> b 20\ncolumn 3: warning: "
        "[missing-equals]\nnot run: it would set b to 0; type 'print b' to show b, 'cont' or 'step' "
        "to go on\n> 5 y = 1\nthe run stopped at line 20 is over, since the program changed\n> c\n"
-       "1:2: warning: [missing-equals]\nnot run: it would set c to 0; type 'print c' to show c, "
+       "column 2: warning: [missing-equals]\nnot run: it would set c to 0; type 'print c' to show "
+       "c, "
        "'help' for the commands\n> continue\nunknown command 'continue': type 'cont'\n> "
        "varsé\nunknown command 'varsé': "
        "'help' lists them\n> trace on\n> step\na new run starts, with every variable 0\n[5] y = 1\n"

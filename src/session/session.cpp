@@ -58,8 +58,15 @@ bool isJump(std::string_view name) {
   return name == check::name::kMissingLine;
 }
 
-// A warning, shown as on line `line`.
+// What warnings under an immediate line are shown on: that line has no number.
+constexpr int kImmediateLine = -1;
+
+// A warning, shown as on line `line`, or by its column alone under an immediate line.
 std::string warningText(Diagnostic diagnostic, int line) {
+  if (line == kImmediateLine) {
+    return "column " + std::to_string(diagnostic.column) + ": warning: " + diagnostic.message +
+           " [" + std::string(diagnostic.name) + "]\n";
+  }
   diagnostic.line = line;
   return formatDiagnostic(diagnostic, "") + "\n";
 }
@@ -205,7 +212,7 @@ bool Session::isUnknownCommand(std::string_view text) {
   for (const Diagnostic& diagnostic : checkProgram(text)) {
     if (diagnostic.line == 1 && diagnostic.column == 1 &&
         diagnostic.name != check::name::kUnknownWord) {
-      warn(diagnostic, 1);
+      warn(diagnostic, kImmediateLine);
       warned = true;
     }
   }
@@ -360,7 +367,7 @@ void Session::newProgram(std::string_view /*argument*/) {
 // An immediate line is checked on its own, but for its jumps, which are checked against the
 // program.
 void Session::runImmediate(std::string_view line) {
-  showWarnings(std::string(line), 1, 1, isNoJump);
+  showWarnings(std::string(line), 1, kImmediateLine, isNoJump);
   // A variable without '=' would be set to 0: `i`, typed to see i, or a debugger's `c` or
   // `b 10`, would change what a stopped run goes on with.
   for (const Diagnostic& diagnostic : checkProgram(line)) {
@@ -379,7 +386,7 @@ void Session::runImmediate(std::string_view line) {
   // Empty lines keep a broken last line of the program from reading the immediate line.
   const std::string jumps = programText() + "\n\n\n" + std::string(line);
   const auto immediateLine = static_cast<int>(std::count(jumps.begin(), jumps.end(), '\n')) + 1;
-  showWarnings(jumps, immediateLine, 1, isJump);
+  showWarnings(jumps, immediateLine, kImmediateLine, isJump);
   runAfterProgram(line);
 }
 
