@@ -362,8 +362,7 @@ void Checker::jumpTarget(std::string_view keyword) {
   report(at(), name::kJumpTarget,
          std::string(keyword) + " needs a line number, not " + current() + ": the run reads " +
              number(n) + " from the text there" +
-             (lineExists(n) ? " and goes to that line"
-                            : ", and no line is numbered so, so the run ends"));
+             (lineExists(n) ? " and goes to that line" : ", finds no such line and ends"));
 }
 
 // FOR v = start TO limit
@@ -547,7 +546,9 @@ void Checker::parenthesis() {
                current() + " as if it were ')'");
   } else if (kind() != TokenKind::RightParen) {
     report(at(), name::kMissingParen,
-           withCause("')' is missing: the run steps over " + current() + " in its place"));
+           kind() == TokenKind::Newline ? "')' is missing at the end of the line"
+                                        : inPlaceOf("')' is missing"),
+           causeAdvice());
   }
   step();
   --depth_;
