@@ -1,0 +1,153 @@
+// The lines that a broken statement reads on into: the checker follows the run over its
+// line's end and tells, in the warning that derailed the line, which lines the run swallows,
+// as one range, and where it picks up again.
+#include <string>
+
+#include "check/checker.h"
+#include "scanner/scanner.h"
+
+namespace linebasic::check {
+
+// A statement that starts a line or follows a complete one. When it reads on over its line's
+// end, the line's derailing warning says which lines it swallows.
+void Checker::statementAtTop() {
+  const int feeds = feedsStepped_;
+  conditionReadOn_ = false;
+  jumpReadOn_ = false;
+  const bool startsStatement = (detail::kStatementKinds >> static_cast<int>(kind()) & 1) != 0;
+  // A statement as written: a keyword's, or one after a ':' or a LET; not a word of the line
+  // read otherwise, such as the 'x' of 'if x < 3' once the run has stepped over the IF.
+  const char* before = at();
+  while (before != lineStart_ && isBlank(before[-1]))
+    --before;
+  const bool afterLet = before - lineStart_ >= 3 && std::string_view(before - 3, 3) == "let" &&
+                        (before - 3 == lineStart_ || !isLetter(before[-4]));
+  const bool asWritten = before != at() && before != lineStart_ &&
+                         (kind() != TokenKind::Variable || before[-1] == ':' || afterLet);
+  if (chain_.open && chain_.goesOnAt == nullptr && startsStatement && asWritten) {
+    chain_.goesOnAt = at();
+    chain_.goesOnEnd = scan_.tokenEnd;
+  }
+  const TokenKind first = kind();
+  statement();
+  if (startsStatement) {
+    fallsInto_ = first != TokenKind::Goto && first != TokenKind::Return && first != TokenKind::End;
+  }
+  if (feedsStepped_ != feeds && derailed_ && !jumpReadOn_) readOnInto(lineStart_);
+}
+
+namespace {
+
+bool hasText(const char* lineStart) {
+  const char* const first = skipBlanks(lineStart);
+  return *first != '\n' && *first != '\0';
+}
+
+}  // namespace
+
+// The statement just walked has read on into the line that starts at `lineStart`.
+void Checker::readOnInto(const char* lineStart) {
+  const TextLine line{lineStart, textLine_};
+  if (chain_.open) {
+    if (chain_.watchElse) return;  // the IF's own line-feed is what counts
+    if (hasText(lineStart)) {
+      chain_.beforeLast = chain_.last;
+      chain_.last = line;
+      if (chain_.first.start == nullptr) chain_.first = line;
+    }
+    chain_.goesOnAt = nullptr;
+    return;
+  }
+  if (derailFinding_ == kNone || chain_.finding == derailFinding_) return;  // told already
+  const char* const first = skipBlanks(lineStart);
+  const bool taken = lastTokenEnd(first, at()) > first;
+  if (!conditionReadOn_ && !taken) return;  // nothing of that line was read: it runs as written
+  chain_ = Chain{};
+  chain_.finding = derailFinding_;
+  chain_.open = true;
+  if (conditionReadOn_ && !hasText(lineStart)) {
+    chain_.open = false;  // only the end of the text follows
+  } else if (conditionReadOn_) {
+    // A false condition skips to the IF's own ELSE; the walk tells whether that line has one.
+    findings_[derailFinding_].chain = "the IF reads on into " + lineName(lineStart, textLine_);
+    chain_.watchElse = true;
+    chain_.ownElse = elseAt_ != nullptr && elseAt_ > lineStart;
+    chain_.innerIfs = kind() == TokenKind::If ? 1 : 0;
+    if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) closeChain();
+  } else if (hasText(lineStart)) {
+    chain_.first = line;
+    chain_.last = line;
+  }
+}
+
+// Counts the IFs and ELSEs of a line that an IF read on into, as a false IF skips them.
+void Checker::watchForElse() {
+  if (chain_.ownElse) return;
+  if (kind() == TokenKind::If) {
+    ++chain_.innerIfs;
+  } else if (kind() == TokenKind::Else) {
+    if (chain_.innerIfs == 0) {
+      chain_.ownElse = true;
+    } else {
+      --chain_.innerIfs;
+    }
+  }
+}
+
+// The first line after the line-feed at `feed` (at the end of text line `line`) that holds
+// anything; none when only blank lines follow.
+Checker::TextLine Checker::nextLineWithText(const char* feed, int line) const {
+  while (*feed == '\n') {
+    ++line;
+    if (hasText(feed + 1)) return {feed + 1, line};
+    feed = skipBlanks(feed + 1);
+  }
+  return {};
+}
+
+// "line 40, which never runs as written", "lines 40 to 60, which never run as written";
+// `wholly` false leaves out the clause.
+std::string Checker::swallowed(TextLine first, TextLine last, bool wholly) const {
+  const bool one = first.start == last.start;
+  std::string range = lineRange(first.start, first.line, last.start, last.line);
+  if (!wholly) return range;
+  return range + (one ? ", which never runs as written" : ", which never run as written");
+}
+
+// The walk has met the line-feed that ends the lines read into (or the end of the text): the
+// run goes on at the next line, or at a statement as written in the middle of the last.
+void Checker::closeChain() {
+  chain_.open = false;
+  std::string& told = findings_[chain_.finding].chain;
+  if (chain_.watchElse) {
+    chain_.watchElse = false;
+    told += std::string(": when its condition is false, the run skips it") +
+            (chain_.ownElse ? " up to its ELSE" : " too");
+    return;
+  }
+  TextLine last = chain_.last;
+  if (hasText(lineStart_) && lineStart_ > last.start) last = {lineStart_, textLine_};
+  if (chain_.first.start == nullptr || last.start == nullptr) return;
+  if (chain_.goesOnAt != nullptr && chain_.goesOnAt >= last.start) {
+    told = "the run swallows " + swallowed(chain_.first, last, false) + " up to " +
+           quote(chain_.goesOnAt, chain_.goesOnEnd) + ", and picks up again there";
+    return;
+  }
+  told = "the run swallows " + swallowed(chain_.first, last, true);
+  const TextLine next = nextLineWithText(at(), textLine_);
+  if (next.start != nullptr) told += ", and picks up again at " + lineName(next.start, next.line);
+}
+
+// A statement as written begins the line at `lineStart`, whose number a statement read on
+// into took.
+void Checker::closeChainAt(const char* lineStart) {
+  chain_.open = false;
+  const TextLine last = chain_.last.start == lineStart ? chain_.beforeLast : chain_.last;
+  const std::string name = lineName(lineStart, textLine_);
+  std::string& told = findings_[chain_.finding].chain;
+  told = name + " still runs";
+  if (last.start != nullptr && chain_.first.start != nullptr && last.start >= chain_.first.start)
+    told = "the run swallows " + swallowed(chain_.first, last, true) + "; " + told;
+}
+
+}  // namespace linebasic::check
