@@ -390,7 +390,8 @@ void Checker::checkLowerWord(const char* start, const char* end) {
   } else if (word == "rem") {
     report(start, name::kUnknownWord,
            std::string(wordHint(word, *lowerEnd).cause) +
-               ": the run reads 'rem' and the words after it as statements");
+               ": the run reads 'rem' and the words after it as statements",
+           "remove the comment");
   } else {
     static_cast<void>(end);
     const WordHint hint = wordHint(word, *lowerEnd);

@@ -97,6 +97,10 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
 // `parenthesize` when an operator stands before the sign.
 std::string signAdvice(const char* sign, bool parenthesize);
 
+// Past the operand after the unary sign at `sign`: a number, a variable or a parenthesis;
+// null for anything else, or when it is too long to quote.
+const char* signOperandEnd(const char* sign);
+
 // The variable of the NEXT that `statement` starts, such as the 'i' of "next i"; null when
 // it starts none.
 const char* nextVariable(const char* statement);

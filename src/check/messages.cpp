@@ -231,7 +231,7 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
   return "for " + was + " write '" + a + " - " + b + "', which is 0 when equal";
 }
 
-std::string signAdvice(const char* sign, bool parenthesize) {
+const char* signOperandEnd(const char* sign) {
   const char* const operand = skipBlanks(sign + 1);
   const char* end = nullptr;
   if (isDigit(*operand)) {
@@ -243,9 +243,13 @@ std::string signAdvice(const char* sign, bool parenthesize) {
   } else if (*operand == '(') {
     end = closingParen(operand);
   }
-  if (end == nullptr || end - sign > static_cast<std::ptrdiff_t>(kQuotedMax)) {
-    return "start the operand with 0, as in '0 - 1'";
-  }
+  return end != nullptr && end - sign <= static_cast<std::ptrdiff_t>(kQuotedMax) ? end : nullptr;
+}
+
+std::string signAdvice(const char* sign, bool parenthesize) {
+  const char* const operand = skipBlanks(sign + 1);
+  const char* const end = signOperandEnd(sign);
+  if (end == nullptr) return "start the operand with 0, as in '0 - 1'";
   const std::string zero = "0 " + std::string(1, *sign) + " " + std::string(operand, end);
   return "write '" + (parenthesize ? "(" + zero + ")" : zero) + "' for " + quote(sign, end);
 }

@@ -122,6 +122,7 @@ void Checker::stray() {
   } else if (*at() == '\'') {
     message = "there are no comments: the run skips " + current() +
               " and reads the words after it as statements";
+    advice = "remove the comment";
   } else if (kind() == TokenKind::Invalid && isUpper(*at())) {
     // The word in lower case may be one that other BASICs know.
     std::string word;
@@ -132,6 +133,7 @@ void Checker::stray() {
     if (word == "rem") {
       message =
           std::string(hint.cause) + ": " + skips + " and reads the words after it as statements";
+      advice = "remove the comment";
     } else if (!hint.cause.empty()) {
       message = std::string(hint.cause) + ": " + skips;
       advice = hint.advice;
@@ -566,9 +568,13 @@ void Checker::badOperand(TokenKind before, const char* beforeAt) {
                "' operator: the run reads the second character as an operand worth 0",
            advice);
   } else if (kind() == TokenKind::Minus || kind() == TokenKind::Plus) {
+    const char* const operandEnd = signOperandEnd(at());
+    const std::string ends =
+        operandEnd != nullptr
+            ? " and ends the expression before " + quote(skipBlanks(at() + 1), operandEnd)
+            : ", and the operand after it ends the expression";
     report(at(), name::kUnarySign,
-           "there is no unary sign: the run reads " + current() +
-               " as 0, and the operand after it ends the expression",
+           "there is no unary sign: the run reads " + current() + " as 0" + ends,
            signAdvice(at(), isAdditive(before) || isMultiplicative(before)));
   } else if (kind() == TokenKind::Newline) {
     report(at(), name::kMissingOperand,
