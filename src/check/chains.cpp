@@ -2,6 +2,7 @@
 // line's end and tells, in the warning that derailed the line, which lines the run swallows,
 // as one range, and where it picks up again.
 #include <string>
+#include <string_view>
 
 #include "check/checker.h"
 #include "scanner/scanner.h"
@@ -15,16 +16,7 @@ void Checker::statementAtTop() {
   conditionReadOn_ = false;
   jumpReadOn_ = false;
   const bool startsStatement = (detail::kStatementKinds >> static_cast<int>(kind()) & 1) != 0;
-  // A statement as written: a keyword's, or one after a ':' or a LET; not a word of the line
-  // read otherwise, such as the 'x' of 'if x < 3' once the run has stepped over the IF.
-  const char* before = at();
-  while (before != lineStart_ && isBlank(before[-1]))
-    --before;
-  const bool afterLet = before - lineStart_ >= 3 && std::string_view(before - 3, 3) == "let" &&
-                        (before - 3 == lineStart_ || !isLetter(before[-4]));
-  const bool asWritten = before != at() && before != lineStart_ &&
-                         (kind() != TokenKind::Variable || before[-1] == ':' || afterLet);
-  if (chain_.open && chain_.goesOnAt == nullptr && startsStatement && asWritten) {
+  if (chain_.open && chain_.goesOnAt == nullptr && startsStatement && standsAsWritten()) {
     chain_.goesOnAt = at();
     chain_.goesOnEnd = scan_.tokenEnd;
   }
@@ -44,6 +36,19 @@ bool hasText(const char* lineStart) {
 }
 
 }  // namespace
+
+// True when the statement at the current token is one as written: a keyword's, or one after
+// a ':' or a LET; not a word read otherwise, such as the 'x' of 'if x < 3' once the run has
+// stepped over the IF.
+bool Checker::standsAsWritten() const {
+  const char* before = at();
+  while (before != lineStart_ && isBlank(before[-1]))
+    --before;
+  if (before == at() || before == lineStart_) return false;
+  const bool afterLet = before - lineStart_ >= 3 && std::string_view(before - 3, 3) == "let" &&
+                        (before - 3 == lineStart_ || !isLetter(before[-4]));
+  return kind() != TokenKind::Variable || before[-1] == ':' || afterLet;
+}
 
 // The statement just walked has read on into the line that starts at `lineStart`.
 void Checker::readOnInto(const char* lineStart) {

@@ -207,6 +207,7 @@ class Checker {
 
   // Lines read on into by the line above.
   void statementAtTop();
+  [[nodiscard]] bool standsAsWritten() const;
   void readOnInto(const char* lineStart);
   void closeChain();
   void closeChainAt(const char* lineStart);
