@@ -4,7 +4,7 @@
 import { EditorState, MapMode, Prec, RangeSet, StateEffect, StateField, Transaction } from '@codemirror/state';
 import { Decoration, EditorView, GutterMarker, WidgetType, gutter, highlightSpecialChars, keymap,
          showTooltip, tooltips } from '@codemirror/view';
-import { defaultKeymap, history, historyKeymap, invertedEffects } from '@codemirror/commands';
+import { defaultKeymap, history, historyKeymap, invertedEffects, isolateHistory, redo } from '@codemirror/commands';
 import { forEachDiagnostic, lintGutter, lintKeymap, linter, setDiagnostics } from '@codemirror/lint';
 import { linebasicHighlighting, linebasicLanguage, linesNoRunReaches } from './language.js';
 
@@ -114,11 +114,24 @@ const shownProgramHistory = invertedEffects.of((transaction) =>
   (transaction.effects.some((effect) => effect.is(setShownProgram))
     ? [setShownProgram.of(transaction.startState.field(shownProgram))] : []));
 
-// The text now belongs to another program (an edited example became the user's own): no
-// change that Undo takes back.
-export function nameShownProgram(view, shown) {
-  view.dispatch({ effects: setShownProgram.of(shown), annotations: Transaction.addToHistory.of(false) });
+// The text now belongs to another program. `edited`: the edit just made did it (an edited
+// example became the user's own), and Undo of that edit shows the program it was made from
+// again. Else (another tab changed the same program) it is no change that Undo takes back.
+export function nameShownProgram(view, shown, edited = false) {
+  view.dispatch({ effects: setShownProgram.of(shown), annotations: edited ? [] : Transaction.addToHistory.of(false) });
 }
+
+// Redo is Ctrl-Y, and Ctrl-Shift-Z (Cmd-Shift-Z) on every system, also where Caps Lock or the
+// layout sends a lower-case 'z' with Shift, which the keymap would read as Ctrl-Z: Undo.
+const redoKeys = Prec.highest(EditorView.domEventHandlers({
+  keydown(event, view) {
+    const z = event.key.toLowerCase() === 'z' || (event.keyCode === 90 && !/^[a-z]$/i.test(event.key));
+    if (!z || !event.shiftKey || event.altKey || !(event.ctrlKey || event.metaKey)) return false;
+    event.preventDefault();
+    redo(view);
+    return true;
+  },
+}));
 
 const breakpoints = StateField.define({
   create: () => RangeSet.empty,
@@ -279,7 +292,10 @@ export function createEditor(parent, { text, breakpoints: lines = [], shown, onC
       extensions: [
         EditorState.lineSeparator.of('\n'),  // a carriage return stays in the text, as in a run
         EditorView.clipboardInputFilter.of((pasted) => pasted.replace(/\r\n/g, '\n')),
-        history(),
+        // The edit that made a program of an example's text joins the naming of that program.
+        history({ joinToEvent: (transaction, adjacent) => adjacent ||
+                    transaction.effects.some((effect) => effect.is(setShownProgram)) }),
+        redoKeys,
         keymap.of([{ key: 'Mod-Enter', run: () => { onRun(); return true; } },
                    { key: 'F9', run: toggleAtCursor },
                    ...defaultKeymap, ...historyKeymap, ...lintKeymap]),
@@ -321,6 +337,7 @@ export function replaceText(view, text, lines, shown) {
     selection: { anchor: 0 },
     scrollIntoView: true,
     userEvent: 'load',
+    annotations: isolateHistory.of('full'),  // what is typed next is an edit of its own
   });
 }
 

@@ -58,7 +58,7 @@ const page = {
 function programChanged(typed, shown) {
   const text = textOf(page.editor);
   const kept = typed ? page.programs.typed(text, shown) : '';
-  if (kept !== '' && kept !== 'back') nameShownProgram(page.editor, page.programs.identity());
+  if (kept !== '' && kept !== 'back') nameShownProgram(page.editor, page.programs.identity(), true);
   forgetLink();
   $('share-link').hidden = true;
   if (page.run?.paused) {
