@@ -150,16 +150,16 @@ class Checker {
     std::size_t literal = 0;   // the literal that holds it, in swallowing_
   };
 
-  // A FOR met in the walk whose NEXT has not come yet, in text order.
-  struct OpenLoop {
-    char variable;
-    std::string lineName;  // the FOR's line
-  };
-
   // A text line, for naming it: where it starts and its place in the text.
   struct TextLine {
     const char* start = nullptr;  // null: none
     int line = 0;
+  };
+
+  // A FOR met in the walk whose NEXT has not come yet, in text order.
+  struct OpenLoop {
+    char variable;
+    TextLine line;  // the FOR's line
   };
 
   // The lines that the statement ending a derailed line reads on into, told in that line's

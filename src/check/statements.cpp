@@ -432,7 +432,7 @@ void Checker::loopVariable(const char* keyword, bool isFor) {
 
 // A FOR of `variable` opens a loop, inside those open already.
 void Checker::openLoop(char variable) {
-  loops_.push_back({variable, lineName(lineStart_, textLine_)});
+  loops_.push_back({variable, {lineStart_, textLine_}});
   ++openLoops_[static_cast<std::size_t>(variable - 'a')];
 }
 
@@ -450,7 +450,7 @@ void Checker::closeLoop(char variable, const char* keyword) {
   const std::string open(1, inner.variable);
   report(keyword, name::kNextOuterLoop,
          "'next " + named + "' names an outer loop while the loop over " + open + " from " +
-             inner.lineName + " is open: the run ignores it",
+             lineName(inner.line.start, inner.line.line) + " is open: the run ignores it",
          "close the inner loop first, with 'next " + open + "'");
 }
 
@@ -472,9 +472,10 @@ void Checker::leavesLoop(std::int32_t target, const char* keyword) {
     return;
   const std::string open(1, inner.variable);
   report(keyword, name::kNextOuterLoop,
-         "this GOTO leaves the loop over " + open + " from " + inner.lineName +
-             " open, so the run ignores " + quote(statement, variable + 1) + " on line " +
-             number(target) + ", which names an outer loop",
+         "this GOTO leaves the loop over " + open + " from " +
+             lineName(inner.line.start, inner.line.line) + " open, so the run ignores " +
+             quote(statement, variable + 1) + " on line " + number(target) +
+             ", which names an outer loop",
          "to leave the loop, set " + open + " past its limit and jump to its 'next " + open + "'");
 }
 
