@@ -63,11 +63,14 @@ export function programFromFile(name, bytes) {
   return { text: asRunReads(text), note };
 }
 
-// A file name made from a program's name or first line: "10 print "hi"" is "print-hi.bas".
+// A file name made from a program's name or first line: "10 print "hi"" is "print-hi.bas",
+// "Ünïcode name" "ünïcode-name.bas": letters and digits of any script stay, with the marks
+// that belong to them, and the rest between words is one '-'.
 export function fileNameFor(name) {
   if (/^[^/\\]+\.(bas|txt)$/i.test(name)) return name;
-  const words = name.normalize('NFKD').toLowerCase().replace(/^\s*\d+\s*/, '')
-    .replace(/[^a-z0-9]+/g, '-').replace(/^-+/, '').slice(0, 40).replace(/-+$/, '');
+  const made = name.normalize('NFC').toLowerCase().replace(/^\s*\d+\s*/, '').replace(/[^\p{L}\p{M}\p{N}]+/gu, '-');
+  const letters = Array.from(new Intl.Segmenter().segment(made.replace(/^-+/, '')), ({ segment }) => segment);
+  const words = letters.slice(0, 40).join('').replace(/-+$/, '');
   return `${words === '' ? 'program' : words}.bas`;
 }
 

@@ -2,7 +2,7 @@
 // earlier versions, how much of the browser's storage they take, and Show, Rename, Download,
 // Delete (with Undo) and Bring back of a version. It changes nothing itself: each button asks
 // the page through `actions`, which keeps the editor's text and the storage in step.
-import { firstLine, kMaxProgramChars, kVersionsKept, titleOf, when } from './programs.js';
+import { distinctNames, firstLine, kMaxProgramChars, kVersionsKept, titleOf, when } from './programs.js';
 import { kStorageChars } from './storage.js';
 
 const count = (n, what) => `${n.toLocaleString('en')} ${what}${n === 1 ? '' : 's'}`;
@@ -46,7 +46,8 @@ export class ProgramsDialog {
     const typing = this.dialog.querySelector('#rename-input');  // what is typed there stays
     const { entries, deleted } = this.programs;
     this.dialog.querySelector('#storage-use').textContent = this.usage();
-    this.list.replaceChildren(...entries.map((entry) => this.row(entry)));
+    const names = distinctNames(entries);
+    this.list.replaceChildren(...entries.map((entry) => this.row(entry, names.get(entry))));
     if (entries.length === 0) this.list.append(element('li', { className: 'none' }, 'You have no programs kept.'));
     const gone = this.dialog.querySelector('#deleted-programs');
     gone.hidden = deleted.length === 0;
@@ -70,9 +71,11 @@ export class ProgramsDialog {
     const share = (part) => (part > 0 && percent(part) === 0 ? 'less than 1%' : `${percent(part)}%`);
     const others = percent(all - mine) > 0
       ? ` Other data of this site take ${Math.min(percent(all - mine), 100 - percent(mine))}%, which the page cannot free.` : '';
-    return `Your ${count(entries.length, 'program')} and ${count(versions, 'earlier version')} take ` +
-      `${count(mine, 'character')}, ${share(mine)} of the about ${kStorageChars.toLocaleString('en')} this browser ` +
-      `keeps for the page.${others} Deleting programs or earlier versions frees what they take.`;
+    const keeps = `the about ${kStorageChars.toLocaleString('en')} characters this browser keeps for the page`;
+    if (entries.length === 0) return `You have no programs kept in this browser's storage.${others}`;
+    const earlier = versions === 0 ? 'no earlier versions' : count(versions, 'earlier version');
+    return `Your ${count(entries.length, 'program')} and ${earlier} take ` +
+      `${count(mine, 'character')}, ${share(mine)} of ${keeps}.${others} Deleting programs or earlier versions frees what they take.`;
   }
 
   button(label, key, run, extra = {}) {
@@ -82,11 +85,14 @@ export class ProgramsDialog {
     return made;
   }
 
-  row(entry) {
+  // `name`: what the row calls the program, its title unless another program has the same.
+  row(entry, name) {
     const { id, text, versions } = entry;
     const shown = this.programs.source === 'own' && this.programs.ownId === id;
-    const title = element('strong', { id: `title-${id}` }, titleOf(entry));
-    const kept = entry.failure === null && entry.text === entry.storedText ? '' : ' Not kept in storage.';
+    const title = element('strong', { id: `title-${id}` }, name);
+    const kept = entry.failure === null && entry.text === entry.storedText ? ''
+      : this.programs.held.has(id) ? ' Not kept in storage; this tab holds it.'
+      : ' Not kept in storage, nor can this tab hold it: leaving the page loses it.';
     const facts = element('p', { className: 'facts' }, `${count(lineCount(text), 'line')}, ${count(text.length, 'character')}; ` +
       `changed ${when(entry.time)}; ${count(versions.length, 'earlier version')}.${kept}`);
     const opened = this.open.has(id);

@@ -9,7 +9,7 @@ import { lineName, startsInLiteral } from './language.js';
 import { OutputPane } from './output.js';
 import { download, fileNameFor, programFromFile } from './files.js';
 import { ProgramsDialog, keepingRules } from './manage.js';
-import { Programs, exampleNames, exampleText, firstLine, forgetLink, kMaxProgramChars, linkTo, programFromLink,
+import { Programs, distinctNames, exampleNames, exampleText, firstLine, forgetLink, kMaxProgramChars, linkTo, programFromLink,
          programNames, readableName, titleOf, when } from './programs.js';
 import { Run } from './runner.js';
 import { showVariables } from './variables.js';
@@ -23,14 +23,16 @@ const $ = (id) => document.getElementById(id);
 const status = $('status');
 // `about` names what the status says, so that a change can take back what no longer holds;
 // `actions` are buttons beside it ({ label, run }) that act on what it says.
+const button = ({ label, run }) => {
+  const made = Object.assign(document.createElement('button'), { type: 'button', textContent: label });
+  made.addEventListener('click', run);
+  return made;
+};
 const say = (text, about = '', actions = []) => {
   status.textContent = text;
   status.dataset.about = about;
-  $('status-actions').replaceChildren(...actions.map(({ label, run }) => {
-    const button = Object.assign(document.createElement('button'), { type: 'button', textContent: label });
-    button.addEventListener('click', run);
-    return button;
-  }));
+  status.dataset.at = String(Date.now());
+  $('status-actions').replaceChildren(...actions.map(button));
 };
 
 const engineModule = fetch('linebasic.wasm')
@@ -49,6 +51,7 @@ const page = {
   outputRevealed: false,   // the run scrolled its output into view
   continueFocus: false,    // the focus went from Continue to Stop while the run goes on
   checkTimer: 0,
+  names: new Map(),      // what messages call each program (distinctNames)
 };
 
 // ---- The program changes: typed, or replaced whole by another.
@@ -73,14 +76,22 @@ function programChanged(typed, shown) {
     say(source === 'own' ? 'Your program is back.' : `${label || readableName(source)} is back: Run runs it.`, 'back');
   } else if (kept !== '') {
     say({ new: 'You are editing a new program of yours, kept in this browser under Programs.',
-          earlier: 'You are editing a new program of yours: your earlier program is kept under Programs.',
-          copy: 'You are editing a copy: the program as it was is kept under Programs.' }[kept]);
-  } else if (!page.run?.running && ['link', 'back', 'new'].includes(status.dataset.about)) {
+          earlier: 'You are editing a new program of yours: your earlier program stays under Programs.',
+          copy: 'You are editing a copy: the program as it was stays under Programs.' }[kept], 'forked');
+  } else if (!page.run?.running && saysWhatAnEditTakesBack()) {
     say('');
   }
   showSource();
   clearTimeout(page.checkTimer);
   page.checkTimer = setTimeout(checkProgram, kCheckDelayMs);
+}
+
+// Whether the status says what an edit made untrue: that the address holds the program, that a
+// program or a version is back, that a program is new; or, after a while, that the program is a
+// new one or a copy (said on the edit that made it, which is soon followed by others).
+function saysWhatAnEditTakesBack() {
+  const about = status.dataset.about;
+  return ['link', 'back', 'new', 'version'].includes(about) || (about === 'forked' && Date.now() - Number(status.dataset.at) > 3000);
 }
 
 // Puts a program in the editor as one undoable change; the old output and link go. `note`
@@ -114,6 +125,8 @@ function showSource() {
   loaded.textContent = label;
   $('examples').value = source === 'own' ? `own:${ownId}` : source === 'link' || source === 'file' ? 'loaded' : source;
   $('restore').hidden = !page.programs.canRestore();
+  page.names = distinctNames(entries);
+  showStorageNote();
   page.dialog?.render();
 }
 
@@ -176,30 +189,55 @@ function downloadProgram(entry = shownEntry()) {
   say(`The program is offered for download as ${name}.`);
 }
 
-// What the storage did not keep, or kept after all; said once while it stays the same.
+// A program in a message: as the menu names it where another has the same title.
+const nameOf = (entry) => `“${page.names.get(entry) ?? titleOf(entry)}”`;
+
+// A program kept after all is said in the status; what the storage does not keep, in the note
+// above the editor, where it stays in sight while the user types.
 function storageReport(entry) {
   showSource();
-  const failed = page.programs.entries.filter((other) => other.failure !== null);
-  const first = [shownEntry(), entry, ...failed].find((other) => other !== undefined && other.failure !== null);
-  if (first === undefined) {
-    say(`“${titleOf(entry)}” is kept in this browser's storage now.`);
-    return;
+  if (entry.failure === null) say(`${nameOf(entry)} is kept in this browser's storage now.`);
+}
+
+// The note above the editor: what the page lost when it was last left, and which programs the
+// storage does not keep, the one that leaving the page would lose first; drawn anew only when
+// what it says changes.
+function showStorageNote() {
+  const { entries, held, lost } = page.programs;
+  const failed = entries.filter((entry) => entry.failure !== null);
+  const atRisk = failed.filter((entry) => !held.has(entry.id));
+  const first = atRisk[0] ?? [shownEntry(), ...failed].find((entry) => entry !== undefined && entry.failure !== null);
+  const parts = lost.length === 0 ? [] : [`When the page was last left, neither the storage nor this tab could hold ` +
+    `${lost.map(({ name, since }) => (since === null ? `“${name}”, which is gone` : `your changes to “${name}” since ${when(since)}, which are gone`))
+      .join(', nor ')}.`];
+  const actions = [];
+  if (first !== undefined) {
+    const others = failed.filter((entry) => entry !== first);
+    const risky = atRisk.filter((entry) => entry !== first);
+    const it = risky.length === 1 ? 'it' : 'them';
+    const more = others.length === 0 ? ''
+      : ` ${others.length} more of your programs ${others.length === 1 ? 'is' : 'are'} not kept either` +
+        (risky.length === 0 ? `: this tab holds ${others.length === 1 ? 'it' : 'them'}.`
+          : `. Of them, this tab cannot hold ${risky.map(nameOf).join(' and ')}: leaving the page loses ${it}, so download ${it} first.`);
+    parts.push(`${notKept(first, nameOf(first))}${more}`);
+    const download = (entry, label) => ({ label, run: () => downloadProgram(page.programs.entry(entry.id) ?? entry) });
+    actions.push(download(first, 'Download'), ...risky.map((entry) => download(entry, `Download ${nameOf(entry)}`)));
+    if (failed.some(full)) actions.push({ label: 'Free space…', run: () => page.dialog.show() });
   }
-  const more = failed.length > 1 ? ` ${failed.length - 1} more of your programs ${failed.length === 2 ? 'is' : 'are'} not kept either.` : '';
-  const lost = failed.filter((other) => other !== first && !page.programs.held.has(other.id)).map((other) => `“${titleOf(other)}”`);
-  const losing = lost.length === 0 ? '' : ` Of them, this tab cannot hold ${lost.join(' and ')}: leaving the page loses ` +
-    `${lost.length === 1 ? 'it' : 'them'}, so download ${lost.length === 1 ? 'it' : 'them'} first.`;
-  const text = `${notKept(first)}${more}${losing}`;
-  if (status.textContent === text) return;
-  const download = { label: 'Download', run: () => downloadProgram(first) };
-  say(text, 'storage', full(first) ? [download, { label: 'Free space…', run: () => page.dialog.show() }] : [download]);
+  if (lost.length > 0) actions.push({ label: 'Dismiss', run: () => { page.programs.lost = []; showStorageNote(); } });
+  const text = parts.join(' ');
+  const note = $('storage-note');
+  if (note.dataset.text === text) return;
+  note.dataset.text = text;
+  note.hidden = text === '';
+  $('storage-text').textContent = text;
+  $('storage-actions').replaceChildren(...actions.map(button));
 }
 
 const full = (entry) => entry.failure?.name === 'QuotaExceededError';
 
-// What is not kept of `entry`, why, where it is held and what the user can do.
-function notKept(entry) {
-  const title = `“${titleOf(entry)}”`;
+// What is not kept of `entry`, called `title`, why, where it is held and what the user can do.
+function notKept(entry, title) {
   const large = entry.failure === 'large';
   const changes = entry.storedText !== null;
   const what = changes ? `Your changes to ${title} since ${when(entry.storedTime)} are not kept in this browser's storage`
@@ -211,7 +249,8 @@ function notKept(entry) {
   const them = changes ? 'them' : 'it';
   const held = page.programs.held.has(entry.id) ? `This tab holds ${them} until the tab is closed`
     : `Nor can this tab hold ${them}: leaving the page loses ${them}`;
-  return `${what}${why}. ${held}. Download it to keep it${full(entry) ? ', or free space under Manage' : ''}.`;
+  return `${what}${why}. ${held}. Download ${changes ? 'the program to keep them' : 'it to keep it'}` +
+    `${full(entry) ? ', or free space under Manage' : ''}.`;
 }
 
 // ---- The Manage dialog's actions.
@@ -222,7 +261,7 @@ function deleteProgram(entry) {
   page.programs.remove(entry);
   if (shown) showOwnProgram(page.programs.entries[0] ?? page.programs.add());
   const room = madeRoom();
-  say(`“${titleOf(entry)}” is deleted, with its earlier versions${shown ? '; Ctrl-Z in the editor brings it back too' : ''}.${room}`,
+  say(`${nameOf(entry)} is deleted, with its earlier versions${shown ? '; Ctrl-Z in the editor brings it back too' : ''}.${room}`,
       'deleted', [{ label: 'Undo delete', run: () => undeleteProgram(entry.id) }]);
   showSource();
 }
@@ -231,13 +270,13 @@ function deleteProgram(entry) {
 function madeRoom() {
   const failed = page.programs.entries.filter((entry) => entry.failure !== null);
   page.programs.keepUnkept();
-  const kept = failed.filter((entry) => entry.failure === null).map((entry) => `“${titleOf(entry)}”`);
+  const kept = failed.filter((entry) => entry.failure === null).map(nameOf);
   return kept.length === 0 ? '' : ` That made room: ${kept.join(' and ')} ${kept.length === 1 ? 'is' : 'are'} kept now.`;
 }
 
 function undeleteProgram(id) {
   const entry = page.programs.undelete(id);
-  if (entry?.failure === null) say(`“${titleOf(entry)}” is back under Programs.`);
+  if (entry?.failure === null) say(`${nameOf(entry)} is back under Programs.`);
   showSource();
 }
 
@@ -256,7 +295,7 @@ function bringBack(entry, time) {
   replaceWhole(page.editor, text);
   keepTyped();
   say(`The version of ${when(time)} is back in the editor: the text it replaced is kept as an earlier version, ` +
-      'and Ctrl-Z takes the change back.');
+      'and Ctrl-Z takes the change back.', 'version');
   page.editor.focus();
 }
 
@@ -278,7 +317,7 @@ const dialogActions = {
   removeVersions: (entry, times) => {
     page.programs.removeVersions(entry, times);
     const room = madeRoom();
-    say(`${times.length === 1 ? 'One earlier version' : `${times.length} earlier versions`} of “${titleOf(entry)}” deleted.${room}`);
+    say(`${times.length === 1 ? 'One earlier version' : `${times.length} earlier versions`} of ${nameOf(entry)} deleted.${room}`);
     showSource();
   },
 };
@@ -550,6 +589,46 @@ function setRunning() {
   if (focused !== $('continue') && focused !== $('stop')) page.continueFocus = false;
 }
 
+// Copy: the output to the clipboard, by the clipboard API where the page may use it (a secure
+// address), else by the older copy command; what happened is said either way.
+async function copyOutput() {
+  const text = page.output.text();
+  if (text === '') {
+    say('The output is empty: there is nothing to copy.');
+    return;
+  }
+  let refusal = '';
+  try {
+    if (navigator.clipboard === undefined) throw new Error('the clipboard is open to the page only at a secure address');
+    await navigator.clipboard.writeText(text);
+    say('The output is copied.');
+    return;
+  } catch (error) {
+    refusal = error.message;
+  }
+  const copied = copyByCommand(text);
+  say(copied ? 'The output is copied.' : `The browser did not let the page copy the output (${refusal}): ` +
+      'select it in the output pane and copy it with Ctrl-C.');
+}
+
+function copyByCommand(text) {
+  const holder = Object.assign(document.createElement('textarea'), { value: text, readOnly: true });
+  holder.style.position = 'fixed';
+  holder.style.opacity = '0';
+  const focused = document.activeElement;
+  document.body.append(holder);
+  holder.select();
+  let copied = false;
+  try {
+    copied = document.execCommand('copy');
+  } catch {
+    // refused: said by the caller
+  }
+  holder.remove();
+  focused?.focus();
+  return copied;
+}
+
 // ---- Start.
 
 function wire() {
@@ -575,8 +654,7 @@ function wire() {
   $('open-file').addEventListener('change', openFile);
   $('download').addEventListener('click', () => downloadProgram());
   $('share').addEventListener('click', shareProgram);
-  $('copy-output').addEventListener('click', () => navigator.clipboard?.writeText(page.output.text())
-    .then(() => say('The output is copied.'), (error) => say(`The output could not be copied: ${error.message}`)));
+  $('copy-output').addEventListener('click', copyOutput);
   $('clear-output').addEventListener('click', () => {
     page.output.clear();
     say('The output is cleared.');

@@ -58,6 +58,24 @@ export function programNames(entries, now = new Date()) {
   return exact.map((name, i) => (exact.indexOf(name) !== i ? `${name} (${i + 1})` : name));
 }
 
+// What each program is called where a message names it: its title, or its name in the menu
+// (with its time, or a number) where another program has the same title.
+export function distinctNames(entries, now = new Date()) {
+  const titles = entries.map(titleOf);
+  const menu = programNames(entries, now);
+  return new Map(entries.map((entry, i) => [entry, titles.indexOf(titles[i]) !== titles.lastIndexOf(titles[i]) ? menu[i] : titles[i]]));
+}
+
+// `name`, or, when a program is named so already, the first of "name (2).bas", "name (3).bas",
+// ... that none is.
+function unusedName(name, entries) {
+  const taken = new Set(entries.map((entry) => entry.name));
+  const [, stem, extension] = /^(.*?)((?:\.[^.\s]{1,4})?)$/.exec(name);
+  let made = name;
+  for (let n = 2; taken.has(made); ++n) made = `${stem} (${n})${extension}`;
+  return made;
+}
+
 // The text as a run reads a file: CR-LF line ends turned into LF.
 export const asRunReads = (text) => text.replace(/\r\n/g, '\n');
 
@@ -90,6 +108,7 @@ export class Programs {
     this.tabStore = new Store(session);
     this.entries = this.store.programs().map((entry) => held(entry));  // newest first
     this.tab = parsed(this.tabStore.get(kTabKey));  // as this tab was before a reload
+    this.lost = [];          // { name, since } of what neither the storage nor this tab kept when the page was left
     this.tabId = typeof this.tab?.tabId === 'string' ? this.tab.tabId : newId();
     this.held = new Set();   // the ids of programs not kept that this tab's session storage holds
     this.ownId = null;       // the user's program this tab shows, or showed last
@@ -103,6 +122,7 @@ export class Programs {
     this.reports = new Set();  // programs whose keeping onStorage is to hear of
     this.takeOldPrograms();
     this.takeUnkept();
+    this.takeLost();
     window.addEventListener('storage', (event) => {
       if (event.key !== null && !event.key.startsWith('linebasic.program')) return;
       this.merge();
@@ -157,6 +177,14 @@ export class Programs {
     this.sort();
   }
 
+  // What the page lost when it was left (the storage had not kept it, nor could this tab hold
+  // it): a program that is not in the storage, or is there only as it was `since` then.
+  takeLost() {
+    const lost = Array.isArray(this.tab?.lost) ? this.tab.lost : [];
+    this.lost = lost.filter(({ id, time }) => !(this.entry(id)?.time >= time))
+      .map(({ id, name, since }) => ({ name: String(name), since: this.entry(id) === undefined ? null : Number(since) || this.entry(id).time }));
+  }
+
   sort() {
     this.entries.sort((a, b) => b.time - a.time);
   }
@@ -205,7 +233,7 @@ export class Programs {
   // The user typed `text`. Typed into a program that is not theirs, or that another tab made,
   // it becomes a new program of theirs, and the one it was made from stays as it was. Returns
   // what happened: '' (the program shown changed), 'new' (a new program), 'earlier' (a new one,
-  // and the user's earlier program is kept), 'copy' (a copy; the program as it was is kept) or
+  // and the user's earlier program stays), 'copy' (a copy; the program as it was stays) or
   // 'back' (Undo or Redo took back a switch to another program, or did it again: the editor
   // says it shows program `named`, as identity() named it).
   typed(text, named) {
@@ -220,7 +248,8 @@ export class Programs {
       return '';
     }
     const replaced = this.source !== 'own';
-    const name = this.source === 'file' ? this.label : shown?.name ?? null;
+    const given = this.source === 'file' ? this.label : shown?.name ?? null;
+    const name = given === null ? null : unusedName(given, this.entries);
     this.source = 'own';
     this.add({ text, name, breakpoints: this.breakpoints });
     if (shown !== undefined) return 'copy';
@@ -400,12 +429,17 @@ export class Programs {
   saveTab() {
     const { shownText: text, source, label, breakpoints } = this;
     const shown = source === 'own' ? null : { text, source, label, breakpoints };
-    const unkept = this.unkept().sort((a, b) => (b.id === this.ownId) - (a.id === this.ownId))
-      .map(({ id, tab, name, text, breakpoints, time }) => ({ id, tab, name, text, breakpoints, time }));
+    const entries = this.unkept().sort((a, b) => (b.id === this.ownId) - (a.id === this.ownId));
+    const unkept = entries.map(({ id, tab, name, text, breakpoints, time }) => ({ id, tab, name, text, breakpoints, time }));
+    const names = distinctNames(this.entries);
+    // What does not fit is named, so that a reload can say what was lost.
+    const lost = entries.map((entry) => ({ id: entry.id, name: names.get(entry), time: entry.time,
+                                           since: entry.storedText === null ? null : entry.storedTime }));
     this.held.clear();
     for (let count = unkept.length; count >= 0; --count) {
       try {
-        this.tabStore.set(kTabKey, JSON.stringify({ tabId: this.tabId, ownId: this.ownId, shown, unkept: unkept.slice(0, count) }));
+        this.tabStore.set(kTabKey, JSON.stringify({ tabId: this.tabId, ownId: this.ownId, shown, unkept: unkept.slice(0, count),
+                                                    lost: lost.slice(count) }));
         for (const entry of unkept.slice(0, count)) this.held.add(entry.id);
         break;
       } catch {
