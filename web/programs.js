@@ -4,8 +4,8 @@
 // the Programs menu; editing an example starts a new one and leaves the one before it there.
 // What the storage cannot keep (it is full, or a program is larger than kMaxProgramChars) is
 // held in this tab's session storage, which outlives a reload, and the page says so. Each tab
-// remembers there which program it shows, and changes only the programs it made: editing one
-// made by another tab, or before the browser was closed, makes a copy.
+// remembers there which program it shows, and tells the other tabs, so that none writes over
+// what another shows: editing a program that another tab made and shows makes a copy.
 import { Store, breakpointsIn, parsed, programIn } from './storage.js';
 
 const kTabKey = 'linebasic.tab';  // this tab's { tabId, ownId, shown, unkept }
@@ -90,6 +90,52 @@ function replacesHalf(before, text) {
   return (start + end) * 2 < before.length;
 }
 
+// Which of the user's programs the page's other tabs show, as they tell on a channel that the
+// tabs of one browser share: each says which one it shows when that changes and when it
+// starts (and the others answer), and that it goes when it is left. `shows(id)` is null where
+// the browser has no such channel.
+class OtherTabs {
+  constructor() {
+    this.me = newId();         // this page: a duplicated tab has the tab id of another
+    this.shown = new Map();    // page -> the id of the program it shows, or null
+    this.showing = undefined;  // what this page last said it shows
+    try {
+      this.channel = new BroadcastChannel('linebasic.tabs');
+    } catch {
+      this.channel = null;
+      return;
+    }
+    this.channel.onmessage = ({ data }) => {
+      if (data?.page === undefined || data.page === this.me) return;
+      if (data.kind === 'gone') this.shown.delete(data.page);
+      else this.shown.set(data.page, data.shows ?? null);
+      if (data.kind === 'hello') this.post('here', this.showing);
+    };
+    window.addEventListener('pagehide', () => this.post('gone'));
+    window.addEventListener('pageshow', (event) => event.persisted && this.post('hello', this.showing));
+  }
+
+  post(kind, shows = null) {
+    try {
+      this.channel?.postMessage({ page: this.me, kind, shows });
+    } catch {
+      // the channel is closed as the page goes
+    }
+  }
+
+  // This page shows program `id` (null for none); the first call says hello.
+  show(id) {
+    if (id === this.showing) return;
+    const first = this.showing === undefined;
+    this.showing = id;
+    this.post(first ? 'hello' : 'shows', id);
+  }
+
+  shows(id) {
+    return this.channel === null ? null : [...this.shown.values()].includes(id);
+  }
+}
+
 const newId = () => `${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
 const session = () => sessionStorage;
 
@@ -120,6 +166,7 @@ export class Programs {
     this.versionDue = true;  // the first change kept after a program is shown keeps a version
     this.deleted = [];       // { entry, texts } this page deleted, for Undo: the newest last
     this.reports = new Set();  // programs whose keeping onStorage is to hear of
+    this.otherTabs = new OtherTabs();
     this.takeOldPrograms();
     this.takeUnkept();
     this.takeLost();
@@ -230,8 +277,15 @@ export class Programs {
     return { text: demo, source: 'demo', label: '', breakpoints: [], broken };
   }
 
-  // The user typed `text`. Typed into a program that is not theirs, or that another tab made,
-  // it becomes a new program of theirs, and the one it was made from stays as it was. Returns
+  // Whether program `entry` is another tab's: it was made there (or before the browser was
+  // closed), and a tab shows it (where the browser cannot tell, whether it was made elsewhere).
+  othersShow(entry) {
+    return entry.tab !== this.tabId && (this.otherTabs.shows(entry.id) ?? true);
+  }
+
+  // The user typed `text`. Typed into a program that is not theirs, or that another tab made
+  // and shows, it becomes a new program of theirs, and the one it was made from stays as it was
+  // (a program made elsewhere that no other tab shows becomes this tab's). Returns
   // what happened: '' (the program shown changed), 'new' (a new program), 'earlier' (a new one,
   // and the user's earlier program stays), 'copy' (a copy; the program as it was stays) or
   // 'back' (Undo or Redo took back a switch to another program, or did it again: the editor
@@ -243,8 +297,8 @@ export class Programs {
     }
     this.unsaved = true;
     const shown = this.source === 'own' ? this.ownEntry() : undefined;
-    if (shown?.tab === this.tabId) {
-      Object.assign(shown, { text, time: Date.now() });
+    if (shown !== undefined && !this.othersShow(shown)) {
+      Object.assign(shown, { tab: this.tabId, text, time: Date.now() });
       return '';
     }
     const replaced = this.source !== 'own';
@@ -428,6 +482,7 @@ export class Programs {
   // keep as fits, the program shown first.
   saveTab() {
     const { shownText: text, source, label, breakpoints } = this;
+    this.otherTabs.show(source === 'own' ? this.ownId : null);
     const shown = source === 'own' ? null : { text, source, label, breakpoints };
     const entries = this.unkept().sort((a, b) => (b.id === this.ownId) - (a.id === this.ownId));
     const unkept = entries.map(({ id, tab, name, text, breakpoints, time }) => ({ id, tab, name, text, breakpoints, time }));
