@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -32,9 +33,10 @@ struct Host {
 };
 
 // Drives `text` by a script of words and tells what each run or step did: "b20" sets a
-// breakpoint at line 20, "t2" one at text line 2, "u20" clears it, "r" runs, "r5" runs at most
-// 5 steps, "s" steps, "x=7" sets x. A run or step is told as its status's letter, where the run
-// stands ("20/2": number and text line) and what it printed, in brackets.
+// breakpoint at line 20, "t2" one at text line 2, "u20" and "v2" clear them, "c" clears all,
+// "r" runs, "r5" runs at most 5 steps, "s" steps, "x=7" sets x. A run or step is told as its
+// status's letter, where the run stands ("20/2": number and text line), what it printed, in
+// brackets, and at the end a missed jump in braces.
 std::string drive(const std::string& text, const std::string& script) {
   Host host;
   EXPECT_EQ(host.load(text), LINEBASIC_OK);
@@ -49,6 +51,8 @@ std::string drive(const std::string& text, const std::string& script) {
     if (word[0] == 'b') status = linebasic_set_breakpoint(host.machine, number);
     if (word[0] == 't') status = linebasic_set_text_breakpoint(host.machine, number);
     if (word[0] == 'u') status = linebasic_clear_breakpoint(host.machine, number);
+    if (word[0] == 'v') status = linebasic_clear_text_breakpoint(host.machine, number);
+    if (word == "c") linebasic_clear_breakpoints(host.machine);
     if (word[1] == '=')
       status = linebasic_set_variable(host.machine, word[0], std::stoi(word.substr(2)));
     if (status != LINEBASIC_OK)
@@ -60,8 +64,10 @@ std::string drive(const std::string& text, const std::string& script) {
         word[0] == 'r' ? linebasic_run(host.machine, bound) : linebasic_step(host.machine, bound);
     linebasic_place place{};
     linebasic_where(host.machine, &place);
+    const std::string missed = linebasic_missed_jump(host.machine);
     told += std::string(1, "EBSLIT"[status]) + std::to_string(place.number) + "/" +
-            std::to_string(place.text_line) + "[" + host.printed + "] ";
+            std::to_string(place.text_line) + "[" + host.printed + "]" +
+            (missed.empty() ? "" : "{" + missed + "}") + " ";
   }
   return told.substr(0, told.size() - 1);
 }
@@ -78,13 +84,18 @@ TEST(ApiTest, RunsStopsAndTellsWhere) {
        "!no line is numbered 25: no run stops there !no breakpoint is set at line 30"},
       // Numbers that repeat: a breakpoint by number stops at each, the text line says which.
       {"10 print 1\n10 print 2\n", "b10 r r r", "B10/1[] B10/2[1\n] E10/2[2\n]"},
-      {"10 print 1\n20 print 2\n", "t2 t3 r", "!the program has no text line 3 B20/2[1\n]"},
+      {"10 print 1\n20 print 2\n", "t1 t3 r", "!the program has no text line 3 B10/1[]"},
+      {"10 print 1\n20 print 2\n", "t1 t2 v1 v1 r c r",
+       "!no breakpoint is set at text line 1 B20/2[1\n] E20/2[2\n]"},
+      {"10 print 1\n20 print 2\n", "t1 t2 c r", "E20/2[1\n2\n]"},
       // A line a literal runs on over starts no line: no run stops there.
       {"10 print \"a\n20 print 2\n30 print \"b\n", "b20",
        "!no line is numbered 20: no run stops there"},
       // Once ended, a run stays ended; where names the statement that ended it.
-      {"10 print 1\n20 goto 75\n30 print 3\n", "r r", "E20/2[1\n] E20/2[]"},
-      {"10 end\n20 print 2\n", "r", "E10/1[]"},
+      {"10 print 1\n20 goto 75\n30 print 3\n", "r r",
+       "E20/2[1\n]{no line is numbered 75} E20/2[]{no line is numbered 75}"},
+      {"10 end\n20 goto 75\n", "r", "E10/1[]"},
+      {"10 goto 75\n", "s", "E10/1[]{no line is numbered 75}"},
       {"", "r", "E-1/0[]"},
   };
   for (const auto& [text, script, expected] : cases)
@@ -116,6 +127,9 @@ TEST(ApiTest, FailuresAreStatusesWithAMessage) {
   EXPECT_EQ(linebasic_run(host.machine, 10), LINEBASIC_NO_PROGRAM);
   EXPECT_STREQ(linebasic_error_message(host.machine),
                "no program is loaded: call linebasic_load first");
+  linebasic_place place{};
+  EXPECT_EQ(linebasic_where(host.machine, &place), LINEBASIC_NO_PROGRAM);
+  EXPECT_STREQ(linebasic_missed_jump(host.machine), "");
   EXPECT_EQ(linebasic_set_variable(host.machine, 'A', 1), LINEBASIC_BAD_ARGUMENT);
   EXPECT_EQ(linebasic_load(host.machine, nullptr, 3), LINEBASIC_BAD_ARGUMENT);
   ASSERT_EQ(host.load("10 print 1\n"), LINEBASIC_OK);
@@ -127,6 +141,17 @@ TEST(ApiTest, FailuresAreStatusesWithAMessage) {
   EXPECT_EQ(host.printed, "1\n");  // the program loaded before stays
   EXPECT_STREQ(linebasic_error_message(nullptr), "the machine is NULL");
   EXPECT_EQ(linebasic_run(nullptr, 1), LINEBASIC_BAD_ARGUMENT);
+}
+
+TEST(ApiTest, OutputGoesToStandardOutputUntilSet) {
+  linebasic_machine* machine = linebasic_new();
+  const std::string text = "10 print 7, \"x\"\n";
+  linebasic_load(machine, text.data(), text.size());
+  ::testing::internal::CaptureStdout();
+  linebasic_run(machine, LINEBASIC_UNBOUNDED);
+  std::fflush(stdout);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "7 x\n");
+  linebasic_delete(machine);
 }
 
 TEST(ApiTest, VariablesAndCounts) {
