@@ -460,10 +460,11 @@ std::string Checker::withCause(const std::string& symptom) const {
   return found.empty() ? symptom : found + "; " + symptom;
 }
 
-// What to write instead, when cause() names a ':'.
+// What to write instead, when cause() names a ':' or a comment.
 std::string Checker::causeAdvice() const {
-  const bool colon = kind() == TokenKind::Invalid && *at() == ':';
-  return colon ? std::string(kOwnLines) : std::string();
+  if (kind() != TokenKind::Invalid) return {};
+  if (*at() == ':') return std::string(kOwnLines);
+  return *at() == '\'' ? "remove the comment" : "";
 }
 
 // What the run does where the statement's `rule` finds another token.

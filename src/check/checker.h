@@ -87,6 +87,10 @@ enum class Rest { Let, Goto, Gosub, Return, End, Next, For };
 std::string restMessage(Rest rest, TokenKind kind, const std::string& token,
                         const std::string& statement);
 
+// What the run does with a ':' that stands alone after a statement, named by that statement
+// as written: other BASICs' separator.
+std::string colonMessage(Rest rest, const std::string& statement);
+
 // How to write the two-character operator `first` `second` of other BASICs: with the operands
 // as typed when the relation from `left` (null: unknown) through the pair at `pairAt` to the
 // plain expression at `right` allows, such as "for 'i <= 3' write 'i < 3 + 1'".

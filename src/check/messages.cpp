@@ -198,6 +198,27 @@ std::string restMessage(Rest rest, TokenKind kind, const std::string& token,
   return {};
 }
 
+std::string colonMessage(Rest rest, const std::string& statement) {
+  switch (rest) {
+    case Rest::Let:
+      return "the assignment ends at it, and the run steps over it";
+    case Rest::Goto:
+    case Rest::End:
+      return "nothing after " + statement + " runs";
+    case Rest::Gosub:
+      return "nothing after " + statement + " runs, and RETURN comes back to the next line";
+    case Rest::Return:
+      return "what follows " + statement + " runs only when no GOSUB is active";
+    case Rest::Next:
+      return "the run steps over it after " + statement +
+             ", and runs what follows only when the loop ends";
+    case Rest::For:
+      return "the run steps over it after the limit, and runs what follows once, before the " +
+             std::string("loop's body");
+  }
+  return {};
+}
+
 std::string pairAdvice(char first, char second, const char* left, const char* pairAt,
                        const char* right) {
   const std::string pair{first, second};

@@ -181,14 +181,18 @@ void Checker::storedValue(const Operand& value) {
 // reported with what becomes of it, and stepped over as the handler steps over it.
 void Checker::endStatement(Rest rest, const char* start) {
   if (endsStatement()) return;
-  if (rest == Rest::Let && *at() == ':') {
+  const std::string statement = quote(start, lastTokenEnd(start, at()));
+  if (*at() == ':' && scan_.tokenEnd == at() + 1) {
+    // A ':' alone, as other BASICs separate statements with it.
+    report(at(), name::kRestOfLine, "':' is no separator here: " + colonMessage(rest, statement),
+           std::string(kOwnLines));
+  } else if (rest == Rest::Let && *at() == ':') {
     report(at(), name::kRestOfLine,
            "':' is no separator here: the assignment ends at " + current() +
                ", and the run steps over it",
            std::string(kOwnLines));
   } else {
-    report(at(), name::kRestOfLine,
-           withCause(restMessage(rest, kind(), current(), quote(start, lastTokenEnd(start, at())))),
+    report(at(), name::kRestOfLine, withCause(restMessage(rest, kind(), current(), statement)),
            causeAdvice());
   }
   step();
@@ -263,7 +267,8 @@ void Checker::endPrint() {
            "comparisons work only in IF conditions: " + current() + " ends the PRINT list" + rest);
   } else if (*at() == ':') {
     report(at(), name::kPrintItem,
-           "':' is no separator here: " + current() +
+           "':' is no separator here: " +
+               (scan_.tokenEnd == at() + 1 ? std::string("it") : current()) +
                " ends the PRINT list, and the run steps over it",
            std::string(kOwnLines));
   } else if (!cause().empty()) {
