@@ -75,13 +75,15 @@ async function openPage(address = url, options = {}) {
 
 const statusOf = (page) => page.locator('#status').textContent();
 const outputOf = (page) => page.locator('#output').textContent();
-// Waits for the status to start with `start` (a string) or to match it (a RegExp); a status
-// that never does is named.
-const waitForStatus = (page, start) => page.waitForFunction(
-  ([text, pattern]) => (pattern ? new RegExp(text) : { test: (s) => s.startsWith(text) })
-    .test(document.getElementById('status').textContent),
-  start instanceof RegExp ? [start.source, true] : [start, false], { timeout: 20_000 })
-  .catch(async (error) => assert.fail(`${error.message}: the status says "${await statusOf(page)}", not "${start}"`));
+// Waits for the status (or the element `id`) to start with `start` (a string) or to match it
+// (a RegExp); a status that never does is named.
+const waitForStatus = (page, start, id = 'status') => page.waitForFunction(
+  ([text, pattern, where]) => (pattern ? new RegExp(text) : { test: (s) => s.startsWith(text) })
+    .test(document.getElementById(where).textContent),
+  start instanceof RegExp ? [start.source, true, id] : [start, false, id], { timeout: 20_000 })
+  .catch(async (error) => assert.fail(`${error.message}: #${id} says "${await page.locator(`#${id}`).textContent()}", not "${start}"`));
+// What the note above the editor says of programs the storage does not keep.
+const waitForNote = (page, start) => waitForStatus(page, start, 'storage-text');
 // The variables that are not 0, as the panel shows them: "i = 2 was 1, x = 1".
 const variablesOf = (page) => page.$$eval('#variables .set', (items) => items.map((item) => item.textContent).join(', '));
 const runLineOf = (page) => page.locator('#program .cm-runLine').allTextContents();
@@ -427,7 +429,7 @@ test('nothing typed is lost, nor its breakpoints: examples, an edited example, u
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+End');
   await page.keyboard.type('40 end');  // the example edited is a new program; the typed one stays
-  await waitForStatus(page, 'You are editing a new program of yours: your earlier program is kept under Programs.');
+  await waitForStatus(page, 'You are editing a new program of yours: your earlier program stays under Programs.');
   await page.reload();
   await waitForStatus(page, 'Ready');
   assert.match(await programOf(page), /^10 for i = 1 to 15\n[^]*\n40 end$/);
@@ -438,14 +440,26 @@ test('nothing typed is lost, nor its breakpoints: examples, an edited example, u
   assert.deepEqual(await mine(), ['print "mine"', ['print "mine"']]);
 });
 
+// [key, the status then] after a program typed over the demo, and Fizzbuzz shown: Redo is
+// Ctrl-Shift-Z also when Shift comes with a lower-case z (Caps Lock), and Ctrl-Y.
+const kUndoRedo = [
+  ['Control+Z', 'Your program is back.'], ['Control+Z', 'Demo is back: Run runs it.'],
+  ['Control+Shift+z', 'Your program is back.'], ['Control+Shift+z', 'Fizzbuzz is back: Run runs it.'],
+  ['Control+Z', 'Your program is back.'], ['Control+Y', 'Fizzbuzz is back: Run runs it.'],
+  ['Control+Z', 'Your program is back.'], ['Control+Shift+Z', 'Fizzbuzz is back: Run runs it.'],
+];
+
 test('Undo and Redo across switches of program never put one program in the place of another', async () => {
   const page = await openPage();
   await setProgram(page, '10 print "A"');
   await page.selectOption('#examples', 'fizzbuzz.bas');
   await waitForStatus(page, 'Fizzbuzz loaded');
   await page.click('#program .cm-content');
-  for (const key of ['Control+Z', 'Control+Z', 'Control+Shift+Z', 'Control+Shift+Z']) await page.keyboard.press(key);
-  await waitForStatus(page, 'Fizzbuzz is back: Run runs it.');
+  for (const [key, status] of kUndoRedo) {
+    await page.keyboard.press(key);
+    await waitForStatus(page, status);
+  }
+  assert.deepEqual((await ownProgramsOf(page)).map((name) => name.replace(/, [\d:]+$/, '')), ['10 print "A"']);
   await page.evaluate(() => navigator.clipboard.writeText('\n99 end'));
   await page.keyboard.press('Control+End');
   await page.keyboard.press('Control+V');  // the example edited: a program of its own
@@ -480,12 +494,22 @@ test('tabs: a link opened and edited in one tab leaves what another tab typed', 
   assert.equal(await programOf(other), program);
   await other.click('#program .cm-content');
   await other.keyboard.type('Z');
-  await waitForStatus(other, /your earlier program is kept under Programs/);
+  await waitForStatus(other, /your earlier program stays under Programs/);
   // The first tab's menu lists the other's program as soon as it is kept, but shows its own.
   await page.waitForFunction(() => document.querySelectorAll('#own-programs option').length === 2);
   await page.reload();
   await waitForStatus(page, 'Ready');
   assert.equal(await programOf(page), 'print "tab one"');
+  const [made] = await ownProgramsOf(page);  // the other tab's: copied while that tab shows it,
+  for (const open of [true, false]) {         // and edited in place once that tab is closed
+    if (!open) await other.close();
+    await page.selectOption('#examples', { label: made });
+    await page.click('#program .cm-content');
+    await page.keyboard.press('Control+Home');
+    await page.keyboard.type('Y');
+    if (open) await waitForStatus(page, 'You are editing a copy');
+    assert.equal((await ownProgramsOf(page)).length, 3);
+  }
   await page.goto(link);  // followed in the same tab: the address changes, the page stays
   await waitForStatus(page, 'Linked program loaded');
   assert.equal(await programOf(page), program);
@@ -588,7 +612,7 @@ const fillStorage = (page) => page.evaluate(() => {
   localStorage.setItem('filler', 'x'.repeat(low - 10));
 });
 const kNotKept = " are not kept in this browser's storage: the storage is full. This tab holds them until the tab is closed. " +
-  'Download it to keep it, or free space under Manage.';
+  'Download the program to keep them, or free space under Manage.';
 
 test('storage full: the page says what it did not keep, holds it across reloads, and keeps it once freed', async () => {
   const page = await openPage();
@@ -598,26 +622,26 @@ test('storage full: the page says what it did not keep, holds it across reloads,
   await page.keyboard.press('Control+End');
   await page.keyboard.type('\n20 print "typed when full"\n30 end');
   const mine = 'print "mine"\n20 print "typed when full"\n30 end';
-  await waitForStatus(page, new RegExp(`^Your changes to “print "mine"” since \\d\\d:\\d\\d${kNotKept}$`));
-  assert.deepEqual(await downloaded(page, '#status-actions button:text-is("Download")'), ['print-mine.bas', mine]);
+  await waitForNote(page, new RegExp(`^Your changes to “print "mine"” since \\d\\d:\\d\\d${kNotKept}$`));
+  assert.deepEqual(await downloaded(page, '#storage-actions button:text-is("Download")'), ['print-mine.bas', mine]);
   await assertAccessible(page, 'storage full');
   await page.selectOption('#examples', 'fizzbuzz.bas');
   await waitForStatus(page, 'Fizzbuzz loaded');
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+End');
   await page.keyboard.type('40 end');
-  await waitForStatus(page, '“10 for i = 1 to 15” is not kept in this browser\'s storage: the storage is full. This tab holds it');
+  await waitForNote(page, '“10 for i = 1 to 15” is not kept in this browser\'s storage: the storage is full. This tab holds it');
   const dialogs = [];
   page.on('dialog', (dialog) => dialogs.push(dialog.type()) && dialog.accept());
   await page.reload();  // the page asks before it is left
-  await waitForStatus(page, /is not kept in this browser's storage: the storage is full\. .* 1 more of your programs is not kept either\.$/);
+  await waitForNote(page, /is not kept in this browser's storage: the storage is full\. .* 1 more of your programs is not kept either: this tab holds it\.$/);
   assert.deepEqual(dialogs, ['beforeunload']);
   assert.match(await programOf(page), /^10 for i = 1 to 15\n[^]*\n40 end$/);
   assert.deepEqual((await ownProgramsOf(page)).slice(0, 2).map((name) => name.replace(/, [\d:]+/, '')),
                    ['Not kept: 10 for i = 1 to 15', 'Not kept: print "mine"']);
   await page.click('#manage-button');
   assert.match(await page.locator('#storage-use').textContent(),
-               /^Your 6 programs and 0 earlier versions take [\d,]+ characters, 7\d% of .* Other data of this site take 2\d%, which the page cannot free\./);
+               /^Your 6 programs and no earlier versions take [\d,]+ characters, 7\d% of .* Other data of this site take 2\d%, which the page cannot free\./);
   await rowButton(page, 'big 2', 'Delete').click();
   await waitForStatus(page, '“big 2” is deleted, with its earlier versions. That made room: “10 for i = 1 to 15” ' +
                             'and “print "mine"” are kept now.');
@@ -627,9 +651,65 @@ test('storage full: the page says what it did not keep, holds it across reloads,
   await page.selectOption('#examples', { label: (await ownProgramsOf(page))[1] });
   assert.equal(await programOf(page), mine);
   await setProgram(page, '1 x = 1\n'.repeat(125_001));
-  await waitForStatus(page, new RegExp('^Your changes to “1 x = 1” since \\d\\d:\\d\\d are not kept in this ' +
+  await waitForNote(page, new RegExp('^Your changes to “1 x = 1” since \\d\\d:\\d\\d are not kept in this ' +
     "browser's storage: it is 1,000,008 characters long, more than the 1,000,000 the page keeps of one program\\. " +
-    'This tab holds them until the tab is closed\\. Download it to keep it\\.$'));
+    'This tab holds them until the tab is closed\\. Download the program to keep them\\.$'));
+});
+
+// The same file opened twice and edited each time, with the storage full and room in the tab
+// for one of the two: [the line typed, what the note says then].
+const kSameFile = [
+  ['5 print "one"\n', '“same.bas” is not kept in this browser\'s storage: the storage is full. This tab holds it until'],
+  ['5 print "two"\n', /^“same\.bas” is not kept .*\. Nor can this tab hold it: .* 1 more of your programs is not kept either: this tab holds it\.$/],
+];
+
+test('storage and tab full: the note names programs apart, downloads the one at risk, and a reload says it is gone', async () => {
+  const page = await openPage();
+  await fillStorage(page);
+  await page.evaluate(() => sessionStorage.setItem('filler', 'x'.repeat(5_242_880 - 4_000 - JSON.stringify(sessionStorage).length)));
+  const file = join(await mkdtemp(join(tmpdir(), 'linebasic-playground-')), 'same.bas');
+  await writeFile(file, '10 print "same"\n'.repeat(150));
+  for (const [typed, note] of kSameFile) {
+    const chooser = page.waitForEvent('filechooser');
+    await page.click('#open');
+    await (await chooser).setFiles(file);
+    await waitForStatus(page, 'same.bas loaded');
+    await page.click('#program .cm-content');
+    await page.keyboard.press('Control+Home');
+    await page.keyboard.type(typed);
+    await waitForNote(page, note);
+  }
+  assert.deepEqual((await ownProgramsOf(page)).map((name) => name.replace(/, [\d:]+$/, '')), ['Not kept: same (2).bas', 'Not kept: same.bas']);
+  assert.deepEqual(await downloaded(page, '#storage-actions button:text-is("Download")'), ['same.bas', `5 print "one"\n${'10 print "same"\n'.repeat(150)}`]);
+  page.on('dialog', (dialog) => dialog.accept());
+  await page.reload();
+  await waitForNote(page, 'When the page was last left, neither the storage nor this tab could hold “same.bas”, which is gone. “same (2).bas” is not kept');
+});
+
+const kCopies = [  // [what the page cannot use, the status after Copy, the clipboard then]
+  [[], 'The output is copied.', 'out\n'],
+  [['clipboard'], 'The output is copied.', 'out\n'],  // as at an address that is not secure: by the copy command
+  [['clipboard', 'copy'], /^The browser did not let the page copy the output \(.+\): select it in the output pane/, 'before'],
+];
+
+test('Copy says what became of the output: copied, nothing to copy, or refused', async () => {
+  const page = await openPage();
+  const other = await page.context().newPage();  // reads the clipboard, since the page may not
+  await other.goto(`${url}examples/index.json`);
+  await page.click('#copy-output');
+  await waitForStatus(page, 'The output is empty: there is nothing to copy.');
+  await runToEnd(page, '10 print "out"\n');
+  for (const [lacks, status, clipboard] of kCopies) {
+    await other.evaluate(() => navigator.clipboard.writeText('before'));
+    await page.evaluate((lack) => {
+      if (lack.includes('clipboard')) Object.defineProperty(navigator, 'clipboard', { value: undefined });
+      if (lack.includes('copy')) document.execCommand = () => false;
+      document.getElementById('status').textContent = '';
+    }, lacks);
+    await page.click('#copy-output');
+    await waitForStatus(page, status);
+    assert.equal(await other.evaluate(() => navigator.clipboard.readText()), clipboard, lacks.join());
+  }
 });
 
 // [file name, its bytes, the status after Open]: each byte kept, or the file refused with a word on why.
@@ -665,8 +745,8 @@ test('files: Open keeps every byte or refuses the file; Download is named after 
   await waitForStatus(page, 'Fizzbuzz loaded');
   assert.equal((await downloaded(page))[0], 'fizzbuzz.bas');
   await page.click('#new');
-  await page.keyboard.type('10 print "Hi, there"');
-  assert.equal((await downloaded(page))[0], 'print-hi-there.bas');
+  await page.keyboard.type('10 print "Ünïcode, there"');
+  assert.equal((await downloaded(page))[0], 'print-ünïcode-there.bas');
 });
 
 test('bad input: a megabyte of binary is checked and runs', async () => {

@@ -4,7 +4,8 @@
 import { EditorState, MapMode, Prec, RangeSet, StateEffect, StateField, Transaction } from '@codemirror/state';
 import { Decoration, EditorView, GutterMarker, WidgetType, gutter, highlightSpecialChars, keymap,
          showTooltip, tooltips } from '@codemirror/view';
-import { defaultKeymap, history, historyKeymap, invertedEffects, isolateHistory, redo } from '@codemirror/commands';
+import { copyLineDown, copyLineUp, deleteLine, history, historyKeymap, indentLess, indentMore, invertedEffects, isolateHistory,
+         moveLineDown, moveLineUp, redo, selectLine, standardKeymap } from '@codemirror/commands';
 import { forEachDiagnostic, lintGutter, lintKeymap, linter, setDiagnostics } from '@codemirror/lint';
 import { linebasicHighlighting, linebasicLanguage, linesNoRunReaches } from './language.js';
 
@@ -276,6 +277,15 @@ export function closeWarningTooltip(view) {
 
 // ---- The editor.
 
+// The keys beyond the standard ones (cursor, selection, deletion) that act on lines, with
+// CodeMirror's usual bindings; those that need a syntax tree or comments, which the language
+// has not, are left out, and so is the code behind them, which the page's size has no room for.
+const lineKeys = [
+  { key: 'Alt-ArrowUp', run: moveLineUp, shift: copyLineUp }, { key: 'Alt-ArrowDown', run: moveLineDown, shift: copyLineDown },
+  { key: 'Alt-l', mac: 'Ctrl-l', run: selectLine }, { key: 'Shift-Mod-k', run: deleteLine },
+  { key: 'Mod-[', run: indentLess }, { key: 'Mod-]', run: indentMore },
+];
+
 // `onChange(typed)` hears of every change of the text; `typed` is false for a program that
 // replaced the text whole (replaceText). `onBreakpoints(lines, toggled)` hears of every change
 // of the breakpoints' lines; `toggled` is the line a click or F9 set or cleared, else null.
@@ -298,7 +308,7 @@ export function createEditor(parent, { text, breakpoints: lines = [], shown, onC
         redoKeys,
         keymap.of([{ key: 'Mod-Enter', run: () => { onRun(); return true; } },
                    { key: 'F9', run: toggleAtCursor },
-                   ...defaultKeymap, ...historyKeymap, ...lintKeymap]),
+                   ...standardKeymap, ...lineKeys, ...historyKeymap, ...lintKeymap]),
         highlightSpecialChars(),
         linebasicLanguage,
         linebasicHighlighting,
