@@ -7,10 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -302,9 +304,10 @@ TEST(SessionTest, SavesOnlyWhereItShould) {
       "save @\nsave ~/\"a b\"\nsave \"~/a b.bas\"\nsave \"x\nload @one.bas\n10 print 3\nsave\n"
       "load @ro.bas\nsave\nsave";
   const std::string shown =
-      "> 10 end\n> save @notes.bas\n@notes.bas exists: type 'save @notes.bas' again to replace "
-      "it\n> save @notes.bas\nsaved 1 line to @notes.bas\n> save @link.bas\n@link.bas exists: "
-      "type 'save @link.bas' again to replace it\n> save @link.bas\nsaved 1 line to @link.bas\n"
+      "> 10 end\n> save @notes.bas\nsave: @notes.bas exists: type 'save @notes.bas' again to "
+      "replace it\n> save @notes.bas\nsaved 1 line to @notes.bas\n> save @link.bas\nsave: "
+      "@link.bas exists: type 'save @link.bas' again to replace it\n> save @link.bas\nsaved 1 line "
+      "to @link.bas\n"
       "> save @fifo\nsave: @fifo: is a FIFO (a named pipe), not a file; the program is still "
       "in the session, and nothing was written\n> save @\nsave: @: is a directory, not a file; "
       "the program is still in the session, and nothing was written\n> save ~/\"a b\"\nsave: "
@@ -312,7 +315,7 @@ TEST(SessionTest, SavesOnlyWhereItShould) {
       "b.bas\"\nsaved 1 line to @a b.bas\n> save \"x\nsave: a file name in double quotes ends "
       "at its second quote\n> load @one.bas\nloaded 1 line from @one.bas; no warnings\n> 10 "
       "print 3\n> save\nsaved 1 line to @one.bas\n> load @ro.bas\nloaded 1 line from @ro.bas; "
-      "no warnings\n> save\n@ro.bas is read-only: type 'save' again to replace it\n> save\n"
+      "no warnings\n> save\nsave: @ro.bas is read-only: type 'save' again to replace it\n> save\n"
       "saved 1 line to @ro.bas\n";
   const std::string at = folder.path().string() + "/";
   EXPECT_EQ(transcript(std::regex_replace(typed, std::regex("@"), at)),
@@ -331,6 +334,36 @@ TEST(SessionTest, SavesOnlyWhereItShould) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                           std::filesystem::directory_iterator()),
             8);  // no temporary file left behind
+}
+
+// A file another program (or session) wrote since this session loaded or saved it is replaced
+// only when the same save comes again: a change of its size, or of its time alone. The session's
+// own saves, by a rename or in place, change nothing.
+TEST(SessionTest, AsksBeforeSavingOverChangesMadeElsewhere) {
+  namespace fs = std::filesystem;
+  const ScratchFolder folder;
+  const fs::path file = folder / "a.bas";
+  const fs::path other = folder / "b.bas";
+  std::ofstream(file) << "10 print 1\n";
+  Typed typed;
+  transcript(typed, "load " + file.string() + "\n20 print 2");
+  const std::string saved = "> save\nsaved 2 lines to " + file.string() + "\n";
+  const std::string asked = "> save\nsave: " + file.string() +
+                            " has changed since this session loaded or saved it: type 'save' "
+                            "again to replace it, or save under another name to keep both\n";
+  const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+      {[] {}, saved},
+      {[&] { fs::last_write_time(file, fs::last_write_time(file) + std::chrono::nanoseconds(1)); },
+       asked},
+      {[] {}, saved},
+      {[&] { fs::create_hard_link(file, other); }, saved},
+      {[] {}, saved},
+      {[&] { std::ofstream(file) << "15 print \"someone else\"\n"; }, asked}};
+  for (const auto& [change, shown] : cases) {
+    change();
+    EXPECT_EQ(transcript(typed, "save"), shown);
+  }
+  EXPECT_EQ(readFile(file), "15 print \"someone else\"\n");
 }
 
 // A write that fails halfway (here: past the file size limit) leaves the old file whole, both

@@ -90,7 +90,8 @@ void Session::load(std::string_view argument) {
 // With `asking`, unsaved changes are given up only once the file is found fit to load.
 void Session::loadFile(const std::string& path, bool asking) {
   std::string bytes;
-  if (const auto error = loadProgramFile(path, bytes, settings_.interrupted)) {
+  FileStamp stamp;
+  if (const auto error = loadProgramFile(path, bytes, settings_.interrupted, stamp)) {
     if (settings_.interrupted != nullptr) settings_.interrupted->store(0);
     return complain("load: " + path + ": " + *error + "; nothing was loaded\n");
   }
@@ -150,15 +151,15 @@ void Session::loadFile(const std::string& path, bool asking) {
   endStoppedRun();
   changed_ = false;
   fileName_ = path;
-  ownFiles_.insert(identity(path));
+  ownFiles_[identity(path)] = stamp;
   const std::size_t warnings = checkProgram(programText()).size();
   say("loaded " + countOf(lines_.size(), "line") + " from " + path + "; " +
       (warnings == 0 ? "no warnings" : countOf(warnings, "warning") + ": type 'check'") + "\n");
   clearAllBreakpoints(" of the old program");  // they belong to their program
 }
 
-// save [FILE]: writes the program; a file this session did not load or save, or one that
-// denies writing, is replaced only when asked twice.
+// save [FILE]: writes the program; a file this session did not load or save, one that changed
+// since, or one that denies writing, is replaced only when asked twice.
 void Session::save(std::string_view argument) {
   std::optional<std::string> path = fileName_;
   if (!argument.empty()) {
@@ -172,12 +173,23 @@ void Session::save(std::string_view argument) {
   if (target.refusal)
     return complain("save: " + *path + ": " + *target.refusal + kept +
                     ", and nothing was written\n");
-  if (target.exists && (target.readOnly || ownFiles_.count(identity(target.path)) == 0)) {
-    const std::string question = *path + (target.readOnly ? " is read-only" : " exists") +
-                                 ": type '" + typed_ + "' again to replace it\n";
-    if (!confirmed("save\n" + identity(target.path), question)) return;
+  const std::string file = identity(target.path);
+  const auto own = ownFiles_.find(file);
+  // Another program (or another session) wrote the file since: vim asks so too.
+  const bool changed = target.exists && own != ownFiles_.end() && own->second != target.stamp;
+  if (target.exists && (target.readOnly || own == ownFiles_.end() || changed)) {
+    std::string state = target.readOnly ? " is read-only" : " exists";
+    if (changed) {
+      state = (target.readOnly ? " is read-only and" : "") +
+              std::string(" has changed since this session loaded or saved it");
+    }
+    const std::string question = "save: " + *path + state + ": type '" + typed_ +
+                                 "' again to replace it" +
+                                 (changed ? ", or save under another name to keep both\n" : "\n");
+    if (!confirmed("save\n" + file, question)) return;
   }
-  if (const auto failure = saveProgramFile(target, programText())) {
+  FileStamp written;
+  if (const auto failure = saveProgramFile(target, programText(), written)) {
     return complain("save: " + *path + ": " + failure->reason + kept +
                     (!target.exists        ? ", and nothing was written\n"
                      : failure->fileIntact ? ", and the file is as it was\n"
@@ -185,7 +197,7 @@ void Session::save(std::string_view argument) {
   }
   changed_ = false;
   fileName_ = *path;
-  ownFiles_.insert(identity(target.path));
+  ownFiles_[file] = written;
   say("saved " + countOf(lines_.size(), "line") + " to " + *path + "\n");
 }
 

@@ -46,6 +46,18 @@ std::optional<std::string> notAFile(mode_t mode) {
   return "is not a regular file";
 }
 
+FileStamp stampOf(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+          static_cast<std::int64_t>(info.st_size), static_cast<std::int64_t>(info.st_mtim.tv_sec),
+          static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
+}
+
+// The stamp of the open file `fd`; when it cannot be had, one that no file has.
+FileStamp stampOf(int fd) {
+  struct stat info {};
+  return ::fstat(fd, &info) == 0 ? stampOf(info) : FileStamp{};
+}
+
 const std::string kTooLarge = "is larger than 16 MiB, which no program needs";
 
 // Writes all of `text` to `fd` from `offset`; false, with errno set, when it cannot.
@@ -63,8 +75,7 @@ bool writeAll(int fd, const std::string& text, off_t offset) {
 
 // Reads the open regular file `fd` into `text`, up to kProgramFileMax bytes; the reason when it
 // cannot. Stops when `interrupted` is set.
-std::optional<std::string> readAll(int fd, std::string& text,
-                                   const std::atomic<int>* interrupted) {
+std::optional<std::string> readAll(int fd, std::string& text, const std::atomic<int>* interrupted) {
   std::vector<char> buffer(std::size_t{1} << 16);
   text.clear();
   while (true) {
@@ -98,7 +109,7 @@ std::string folderOf(const std::string& path) {
 // Writes a new file beside `path` and renames it over `path`, with the old file's owner and
 // permission bits (`old`) when there is one.
 std::optional<SaveFailure> replaceByRename(const std::string& path, const std::string& text,
-                                           const struct stat* old) {
+                                           const struct stat* old, FileStamp& written) {
   std::string temporary = path + ".XXXXXX";
   Descriptor file(::mkstemp(temporary.data()));
   if (file.get() < 0) return SaveFailure{reason(errno), true};
@@ -106,9 +117,10 @@ std::optional<SaveFailure> replaceByRename(const std::string& path, const std::s
   [[maybe_unused]] const bool owned =
       old != nullptr && ::fchown(file.get(), old->st_uid, old->st_gid) == 0;
   const mode_t mode = old != nullptr ? old->st_mode & 07777 : newFileMode();
-  const bool written =
+  const bool done =
       ::fchmod(file.get(), mode) == 0 && writeAll(file.get(), text, 0) && ::fsync(file.get()) == 0;
-  const int writeError = written ? 0 : errno;
+  const int writeError = done ? 0 : errno;
+  written = stampOf(file.get());
   const int closeError = file.close();
   const int error = writeError != 0 ? writeError : closeError;
   if (error == 0 && ::rename(temporary.c_str(), path.c_str()) == 0) return {};
@@ -119,7 +131,8 @@ std::optional<SaveFailure> replaceByRename(const std::string& path, const std::s
 
 // Writes `text` over the file at `path` itself, so that its other names, and a folder that may
 // not be written, keep it; when a write fails, the old text is put back.
-std::optional<SaveFailure> rewriteInPlace(const std::string& path, const std::string& text) {
+std::optional<SaveFailure> rewriteInPlace(const std::string& path, const std::string& text,
+                                          FileStamp& written) {
   Descriptor file(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat info {};
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0) return SaveFailure{reason(errno), true};
@@ -134,6 +147,7 @@ std::optional<SaveFailure> rewriteInPlace(const std::string& path, const std::st
   const auto size = static_cast<off_t>(text.size());
   if (writeAll(file.get(), text, 0) && ::ftruncate(file.get(), size) == 0 &&
       ::fsync(file.get()) == 0) {
+    written = stampOf(file.get());
     return {};
   }
   const int error = errno;
@@ -164,13 +178,14 @@ std::optional<std::string> readProgramFile(const std::string& path, std::string&
 }
 
 std::optional<std::string> loadProgramFile(const std::string& path, std::string& text,
-                                           const std::atomic<int>* interrupted) {
+                                           const std::atomic<int>* interrupted, FileStamp& stamp) {
   // O_NONBLOCK: opening a FIFO does not wait for a writer, so it can be refused at once.
   Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat info {};
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0) return reason(errno);
   if (auto kind = notAFile(info.st_mode)) return kind;
   if (static_cast<std::size_t>(info.st_size) > kProgramFileMax) return kTooLarge;
+  stamp = stampOf(info);
   return readAll(file.get(), text, interrupted);
 }
 
@@ -207,21 +222,23 @@ SaveTarget findSaveTarget(const std::string& path) {
   }
   target.refusal = notAFile(info.st_mode);
   target.exists = true;
+  target.stamp = stampOf(info);
   target.readOnly = (info.st_mode & 0222) == 0 || !mayWrite(target.path);
   return target;
 }
 
-std::optional<SaveFailure> saveProgramFile(const SaveTarget& target, const std::string& text) {
+std::optional<SaveFailure> saveProgramFile(const SaveTarget& target, const std::string& text,
+                                           FileStamp& written) {
   if (target.refusal) return SaveFailure{*target.refusal, true};
   struct stat info {};
   if (::lstat(target.path.c_str(), &info) != 0) {
     if (errno != ENOENT) return SaveFailure{reason(errno), true};
-    return replaceByRename(target.path, text, nullptr);
+    return replaceByRename(target.path, text, nullptr, written);
   }
   if (const auto kind = notAFile(info.st_mode)) return SaveFailure{*kind, true};
   if (info.st_nlink > 1 || !mayWrite(folderOf(target.path)))
-    return rewriteInPlace(target.path, text);
-  return replaceByRename(target.path, text, &info);
+    return rewriteInPlace(target.path, text, written);
+  return replaceByRename(target.path, text, &info, written);
 }
 
 }  // namespace linebasic

@@ -20,6 +20,7 @@
 #include "check/check.h"
 #include "debug/run_control.h"
 #include "interpreter/interpreter.h"
+#include "session/program_file.h"
 
 namespace linebasic {
 
@@ -132,7 +133,8 @@ class Session {
   std::string asked_;                 // what the line before asked to have typed again
   std::string asking_;                // what this line asks to have typed again
   std::string fileName_;              // the file last loaded or saved: `save` alone writes it
-  std::set<std::string> ownFiles_;    // files this session loaded or saved: saved over freely
+  // Files this session loaded or saved, saved over freely while they stay as they were then.
+  std::map<std::string, FileStamp> ownFiles_;
   std::string lineToEdit_;
   SessionSettings settings_;
   Interpreter interpreter_;  // its variables live as long as the session
