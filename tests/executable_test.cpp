@@ -34,7 +34,7 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {kDemo + " --help 'x y' </dev/null",
        "0|subroutine\n1\n3\n6\n10\n15\n21\n28\n36\n45\n55\nend\n||"},
-      {"printf '10 print 1\\r\\n20 end\\r\\n30 print 2\\r\\n' | " + kRun + " -", "0|1\n||"},
+      {R"(printf '10 print 1\r\n20 end\r\n30 print 2\r\n' | )" + kRun + " -", "0|1\n||"},
       {"printf 'print 1\\n\\0print 2' | " + kRun + " -", "0|1\n||"},
       {"echo '10 print 1\n20 goto 10' | " + kRun + " --max-steps 5 -",
        "3|1\n|linebasic-run: stopped after 5 statements at line 10\n|"},
@@ -61,7 +61,7 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {kRun + " a.bas b.bas",
        "2||linebasic-run: one FILE only, not 'a.bas' and 'b.bas'\n" + kUsage + "|"},
       // A check runs nothing: warnings on standard output, status 4 when there are any.
-      {"printf '10 print 1\\r\\n20 goto 75\\n' | " + kRun + " --check -",
+      {R"(printf '10 print 1\r\n20 goto 75\n' | )" + kRun + " --check -",
        "4|<stdin>:2:9: warning: no line is numbered 75: the run ends here [missing-line]\n|"
        "1 warning generated.\n|"},
       {"printf '10 print 1\\r\\n' | " + kRun + " --check -", "0|||"},
@@ -85,15 +85,19 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {kRun + " --version x", "2||linebasic-run: --version stands alone\n" + kUsage + "|"},
       {"{ printf '10 print 1\\nsave a.bas\\nrun\\n' | " + kRun + " -i && cat a.bas; }",
        "0|saved 1 line to a.bas\n1\n10 print 1\n||"},
+      // SIGINT ends a script, as a shell's, with status 130.
+      {R"({ printf 'print 1\n10 goto 10\nrun\nprint 5\n' | )" + kRun +
+           " -i >out & until [ -s out ]; do sleep 0.1; done; sleep 0.3; kill -INT $!; wait $!; }",
+       "130|1\n|<stdin>:3: stopped at line 10; SIGINT ends the script\n|"},
       // A script's CR-LF line ends are LF, for commands, program lines and file names alike.
-      {"{ printf '10 print 2\\r\\nrun\\r\\nlist\\r\\nsave crs.bas\\r\\n' | " + kRun +
+      {R"({ printf '10 print 2\r\nrun\r\nlist\r\nsave crs.bas\r\n' | )" + kRun +
            " -i && cat crs.bas; }",
        "0|2\n10 print 2\nsaved 1 line to crs.bas\n10 print 2\n||"},
-      {"printf '10 goto 10\\nrun\\nsave .\\nbye\\n' | " + kRun + " --max-steps 9 -i",
+      {R"(printf '10 goto 10\nrun\nsave .\nbye\n' | )" + kRun + " --max-steps 9 -i",
        "1||<stdin>:2: stopped after 9 statements at line 10 (--max-steps)\n<stdin>:3: save: .: is "
        "a directory, not a file; the program is still in the session, and nothing was written\n|"},
       // The trace: each numbered line the run reaches, on standard error.
-      {"printf '10 gosub 30\\n20 end\\n30 print 3\\n  40 return\\n' | " + kRun + " --trace -",
+      {R"(printf '10 gosub 30\n20 end\n30 print 3\n  40 return\n' | )" + kRun + " --trace -",
        "0|3\n|[10][30][40][20]\n|"},
       {"echo '10 goto 10' | " + kRun + " --trace --max-steps 3 -",
        "3||[10][10]\nlinebasic-run: stopped after 3 statements at line 10\n|"}};

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -366,6 +367,23 @@ TEST(SessionTest, AsksBeforeSavingOverChangesMadeElsewhere) {
   EXPECT_EQ(readFile(file), "15 print \"someone else\"\n");
 }
 
+// An interrupt (here: one that came before) stops a command and says where, on a line of its
+// own after the "^C" a terminal echoed. A script's interrupt is the executable's test.
+TEST(SessionTest, SaysWhereAnInterruptStopped) {
+  const ScratchFolder folder;
+  const std::string file = folder / "a.bas";
+  std::ofstream(file) << "10 print 1\n";
+  for (const auto& [command, shown] : std::vector<std::pair<std::string, std::string>>{
+           {"list 20-30", "\nstopped the listing at line 20: type 'list 20-30' for the rest\n"},
+           {"load " + file, "\nload: " + file + ": stopped; nothing was loaded\n"}}) {
+    std::atomic<int> interrupt{0};
+    Typed typed({.maxSteps = {}, .interrupted = &interrupt, .onTerminal = true});
+    transcript(typed, "10 goto 10\n20 goto 99");
+    interrupt = 1;
+    EXPECT_EQ(transcript(typed, command), std::string("> ").append(command) + "\n" + shown);
+  }
+}
+
 // A write that fails halfway (here: past the file size limit) leaves the old file whole, both
 // when the file is replaced and when it is rewritten in place for its other name.
 TEST(SessionTest, KeepsTheProgramAndTheFileWhenAWriteFails) {
@@ -374,7 +392,8 @@ TEST(SessionTest, KeepsTheProgramAndTheFileWhenAWriteFails) {
   for (const bool linked : {false, true}) {
     const std::string file = folder / (linked ? "linked.bas" : "alone.bas");
     Typed typed(SessionSettings{});
-    transcript(typed, "10 print 1\nsave " + file + "\n" + line);
+    transcript(typed, "10 print 1\nsave " + file);
+    transcript(typed, line);
     if (linked) std::filesystem::create_hard_link(file, folder / "other.bas");
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};

@@ -160,7 +160,8 @@ TEST(TerminalTest, KeepsWhatIsTyped) {
   }
 }
 
-// Ctrl-C stops a long list; edit puts a line at the prompt; history keeps a repeated line once.
+// Ctrl-C stops a long list and says where; edit puts a line at the prompt; history keeps a repeated
+// line once.
 TEST(TerminalTest, StopsAListEditsAndRecalls) {
   const ScratchFolder home;
   {
@@ -176,7 +177,8 @@ TEST(TerminalTest, StopsAListEditsAndRecalls) {
   terminal.type("list\r");
   ASSERT_TRUE(terminal.waitFor("100 print")) << terminal.screen();
   terminal.type("\x03");
-  ASSERT_TRUE(terminal.waitFor("stopped\r\n> ")) << terminal.screen();
+  ASSERT_TRUE(terminal.waitFor("\r\nstopped the listing at line ")) << terminal.screen();
+  ASSERT_TRUE(terminal.waitFor("-' for the rest\r\n> ")) << terminal.screen();
   terminal.type("print 7\r");
   ASSERT_TRUE(terminal.waitFor("\r\n7\r\n> ")) << terminal.screen();
 #ifdef LINEBASIC_LIBEDIT

@@ -248,7 +248,7 @@ LineReader::Status LineReader::readPlain(std::string& line) {
     std::fflush(stdout);
   }
   line.clear();
-  interruptRequested = 0;
+  if (terminal_) interruptRequested = 0;  // a script's host acts on one that came before
   continued = 0;
   std::optional<CaughtSignals> signals;
   if (terminal_) signals.emplace(kPlainSignals);
@@ -275,7 +275,7 @@ LineReader::Status LineReader::readPlain(std::string& line) {
   std::clearerr(stdin);  // on a terminal, reading may go on after Ctrl-D or Ctrl-C
   if (interrupted || interruptRequested != 0) {
     interruptRequested = 0;
-    std::fputc('\n', stdout);
+    if (terminal_) std::fputc('\n', stdout);
     return Status::Interrupted;
   }
   if (!line.empty()) return Status::Line;  // a last line without its line-feed

@@ -13,10 +13,12 @@
 //
 // Exit status: 0 when the program ran to its end (or checked clean), 1 when FILE cannot be
 // read (or a session reading a script had a command fail), 2 for a command line of another
-// form, 3 when the bound stopped the program, 4 when the check printed a warning.
+// form, 3 when the bound stopped the program, 4 when the check printed a warning, 130 when
+// SIGINT stopped a session's script.
 #include <unistd.h>
 
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <limits>
 #include <optional>
@@ -37,6 +39,7 @@ constexpr int kExitUnreadable = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3;
 constexpr int kExitWarned = 4;
+constexpr int kExitInterrupted = 128 + SIGINT;  // as shells end on SIGINT
 
 constexpr char kUsage[] =
     "usage: linebasic-run [--max-steps N] [--trace] FILE\n"
@@ -56,7 +59,7 @@ constexpr char kHelp[] =
     "  --version      print the version\n"
     "\n"
     "Exit status: 0 done, 1 FILE cannot be read (or a command of a session's script failed),\n"
-    "2 wrong command line, 3 stopped, 4 warnings.\n";
+    "2 wrong command line, 3 stopped, 4 warnings, 130 a session's script stopped by SIGINT.\n";
 
 constexpr char kNoTerminal[] =
     "no FILE, and standard input is not a terminal to hold a session on: give\n"
@@ -186,8 +189,8 @@ int run(const std::string& text, const Options& options) {
 }
 
 // The session: a banner, then one typed line at a time until "bye" or the end of the input.
-// A script (standard input not a terminal) has its errors on standard error, and exit status 1
-// when a command failed.
+// A script (standard input not a terminal) has its errors on standard error, exit status 1
+// when a command failed, and ends at an interrupt.
 int interact(const Options& options) {
   linebasic::catchInterrupts();
   linebasic::LineReader reader("> ");
@@ -203,14 +206,26 @@ int interact(const Options& options) {
   }
   if (!options.file.empty()) session.loadFile(options.file);
   std::string line;
-  while (true) {
+  bool goOn = !session.endedByInterrupt();
+  while (goOn) {
     std::fflush(stdout);
+    // An interrupt that no command took (it came between two) ends a script too.
+    if (script && linebasic::interruptRequested.exchange(0) != 0) {
+      session.stopScript();
+      break;
+    }
     const linebasic::LineReader::Status status = reader.read(line, session.takeLineToEdit());
-    if (status == linebasic::LineReader::Status::Interrupted) continue;
-    const bool goOn = status == linebasic::LineReader::Status::End ? session.endOfInput()
-                                                                   : session.handleLine(line);
-    if (!goOn) return script && session.anyFailed() ? 1 : 0;
+    if (status == linebasic::LineReader::Status::Interrupted) {
+      if (script) session.stopScript();
+      goOn = !script;
+      continue;
+    }
+    goOn = status == linebasic::LineReader::Status::End ? session.endOfInput()
+                                                        : session.handleLine(line);
   }
+  std::fflush(stdout);
+  if (session.endedByInterrupt()) return kExitInterrupted;
+  return script && session.anyFailed() ? 1 : 0;
 }
 
 }  // namespace

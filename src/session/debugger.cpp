@@ -158,7 +158,7 @@ void Session::runAndReport(bool stepping) {
                     countOf(static_cast<std::size_t>(control_.statements() - before), "statement") +
                     where + " (--max-steps)\n");
   }
-  if (reason == StopReason::Interrupted) return sayStopped(where);
+  if (reason == StopReason::Interrupted) return sayStopped("stopped" + where);
   if (!ending.empty() && !stepping) {
     breakOutputLine();
     say("the run ended" + ending + "\n");

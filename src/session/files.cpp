@@ -92,7 +92,8 @@ void Session::loadFile(const std::string& path, bool asking) {
   std::string bytes;
   FileStamp stamp;
   if (const auto error = loadProgramFile(path, bytes, settings_.interrupted, stamp)) {
-    if (settings_.interrupted != nullptr) settings_.interrupted->store(0);
+    if (*error == kLoadStopped && stopRequested())
+      return sayStopped("load: " + path + ": stopped; nothing was loaded");
     return complain("load: " + path + ": " + *error + "; nothing was loaded\n");
   }
   if (bytes.rfind(kByteOrderMark, 0) == 0) bytes.erase(0, kByteOrderMark.size());
@@ -111,7 +112,10 @@ void Session::loadFile(const std::string& path, bool asking) {
     // Blanks at the end stay: a literal that runs on over the line's end prints them.
     std::string_view content = line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
     if (trimmed(content).empty()) continue;
-    if (stopRequested()) return complain("load: " + path + ": stopped; nothing was loaded\n");
+    if (stopRequested()) {
+      return sayStopped("load: " + path + ": stopped at text line " + std::to_string(fileLine + 1) +
+                        "; nothing was loaded");
+    }
     const std::string where = "load: " + path + ":" + std::to_string(fileLine + 1) + ": ";
     if (!isDigit(content.front()))
       return complain(where + "the line has no number, and the session keeps numbered lines " +

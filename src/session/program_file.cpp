@@ -79,7 +79,7 @@ std::optional<std::string> readAll(int fd, std::string& text, const std::atomic<
   std::vector<char> buffer(std::size_t{1} << 16);
   text.clear();
   while (true) {
-    if (interrupted != nullptr && interrupted->load() != 0) return "stopped by Ctrl-C";
+    if (interrupted != nullptr && interrupted->load() != 0) return std::string(kLoadStopped);
     const ssize_t count = ::read(fd, buffer.data(), buffer.size());
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) return reason(errno);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace linebasic {
 
@@ -27,6 +28,9 @@ struct FileStamp {
 // Reads all of `path` ("-": standard input) as bytes into `text`, up to kProgramFileMax. On
 // failure, the reason.
 std::optional<std::string> readProgramFile(const std::string& path, std::string& text);
+
+// The reason loadProgramFile gives when `interrupted` stopped it.
+inline constexpr std::string_view kLoadStopped = "stopped";
 
 // Reads the regular file at `path` into `text`, for the session: a device, FIFO, socket or
 // directory is refused without waiting on it, and so is a file beyond kProgramFileMax. Stops

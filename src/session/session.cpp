@@ -264,13 +264,19 @@ bool Session::stopRequested() const {
   return settings_.interrupted != nullptr && settings_.interrupted->exchange(0) != 0;
 }
 
-// On a terminal, Ctrl-C left "^C" on the line.
-void Session::sayStopped(const std::string& where) {
-  if (settings_.onTerminal) {
-    outputOpen_ = true;
-  }
+// An interrupt stopped a command. On a terminal, Ctrl-C left "^C" on the line. A script
+// ends, as a shell's does, naming its line.
+void Session::sayStopped(const std::string& message) {
+  if (settings_.onTerminal) outputOpen_ = true;
   breakOutputLine();
-  say("stopped" + where + "\n");
+  if (!settings_.errorsApart) return say(message + "\n");
+  over_ = true;
+  endedByInterrupt_ = true;
+  complain(message + "; SIGINT ends the script\n");
+}
+
+void Session::stopScript() {
+  sayStopped(linesRead_ == 0 ? "stopped before the first line" : "stopped after this line");
 }
 
 // True when the line before asked to have this `key` typed again; otherwise asks so now.
@@ -338,9 +344,15 @@ void Session::check(std::string_view /*argument*/) {
   std::vector<int> numbers;
   for (const auto& entry : lines_)
     numbers.push_back(entry.first);
-  for (const Diagnostic& diagnostic : diagnostics) {
-    if (stopRequested()) return sayStopped("");
-    say(warningText(diagnostic, numbers[static_cast<std::size_t>(diagnostic.line) - 1]));
+  for (auto diagnostic = diagnostics.begin(); diagnostic != diagnostics.end(); ++diagnostic) {
+    const int number = numbers[static_cast<std::size_t>(diagnostic->line) - 1];
+    if (stopRequested()) {
+      return sayStopped(
+          "stopped the warnings at line " + std::to_string(number) + ": " +
+          countOf(static_cast<std::size_t>(diagnostics.end() - diagnostic), "warning") +
+          " not shown");
+    }
+    say(warningText(*diagnostic, number));
   }
   if (diagnostics.empty()) say("no warnings\n");
 }
@@ -399,7 +411,12 @@ void Session::list(std::string_view argument) {
   bool any = false;
   for (auto line = lines_.lower_bound(range->first);
        line != lines_.end() && line->first <= range->second; ++line) {
-    if (stopRequested()) return sayStopped("");
+    if (stopRequested()) {
+      return sayStopped("stopped the listing at line " + std::to_string(line->first) +
+                        ": type 'list " + std::to_string(line->first) + "-" +
+                        (range->second == 9999 ? "" : std::to_string(range->second)) +
+                        "' for the rest");
+    }
     const std::string_view mark = !at ? "" : line->first == *at ? "-> " : "   ";
     say(std::string(mark) + std::to_string(line->first) + line->second + "\n");
     any = true;

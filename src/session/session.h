@@ -52,11 +52,15 @@ class Session {
 
   // Replaces the program with the one in the file at `path`, taken as it stands.
   void loadFile(const std::string& path, bool asking = false);
+  // An interrupt came between two lines: a script ends there, with its line named.
+  void stopScript();
 
   // The program as `list` shows it and `save` writes it.
   [[nodiscard]] std::string programText() const;
   // True once a command has failed (an error was shown).
   [[nodiscard]] bool anyFailed() const { return failed_; }
+  // True once an interrupt has ended a script.
+  [[nodiscard]] bool endedByInterrupt() const { return endedByInterrupt_; }
   // The line `edit` asks to put at the next prompt, once; empty when there is none.
   std::string takeLineToEdit() { return std::move(lineToEdit_); }
 
@@ -76,7 +80,7 @@ class Session {
   void complain(const std::string& message);
   void warn(Diagnostic diagnostic, int line) const;
   bool stopRequested() const;
-  void sayStopped(const std::string& where);
+  void sayStopped(const std::string& message);
   bool confirmed(const std::string& key, const std::string& question);
   bool confirmDiscard(std::string_view name, std::string_view again = {});
   bool isUnknownCommand(std::string_view text);
@@ -128,6 +132,7 @@ class Session {
   bool changed_ = false;              // changes since the last load or save
   bool failed_ = false;               // a command has failed
   bool over_ = false;                 // bye was accepted
+  bool endedByInterrupt_ = false;     // an interrupt ended the script
   std::size_t linesRead_ = 0;         // lines handled
   std::string typed_;                 // the command line being handled
   std::string asked_;                 // what the line before asked to have typed again
