@@ -199,8 +199,8 @@ TEST(TerminalTest, StopsAListEditsAndRecalls) {
 // A resize, Ctrl-Z and a continue (the shell's fg) leave the program and the session as they
 // were, at the prompt and at the unsaved-changes question, and a resize the line being typed;
 // with line editing, so does Ctrl-Z (the plain reader's terminal drops a line's typed part on
-// Ctrl-Z itself). Ctrl-C drops the line, at the edit prompt too; Ctrl-D at an empty prompt is
-// bye.
+// Ctrl-Z itself). Ctrl-C drops the line, at the edit prompt too, and shows "^C" after all of it;
+// Ctrl-D at an empty prompt is bye.
 TEST(TerminalTest, SignalsAtThePromptLoseNothing) {
   const ScratchFolder home;
   Terminal terminal(home.path());
@@ -254,6 +254,11 @@ TEST(TerminalTest, SignalsAtThePromptLoseNothing) {
   ASSERT_TRUE(terminal.waitFor("^C\r\n> ")) << terminal.screen();
   terminal.type("list\r");
   ASSERT_TRUE(terminal.waitFor("\r\n10 print \"unsaved\"\r\n> ")) << terminal.screen();
+  terminal.ready();
+  terminal.type("print 4 + 5\x1b[D\x1b[D\x1b[D\x1b[D");  // the cursor left of " + 5"
+  terminal.ready();
+  terminal.type("\x03");
+  ASSERT_TRUE(terminal.waitFor(" + 5^C\r\n> ")) << terminal.screen();
 #endif
   terminal.ready();
   terminal.type("\x04");  // Ctrl-D

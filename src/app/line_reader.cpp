@@ -13,6 +13,7 @@
 #include <cwchar>
 #include <optional>
 #include <span>
+#include <utility>
 
 #ifdef LINEBASIC_LIBEDIT
 #include <editline/readline.h>
@@ -137,6 +138,13 @@ void useTerminalEncoding() {
 // when it starts reading, so the text comes in through its character reader, as typed ahead.
 std::string typedAhead;
 
+// On Ctrl-C the cursor goes to the line's end first, so that "^C" follows all that was typed
+// rather than covering the rest of the line: the reader gives libedit a key bound to move
+// there, then the end of the input. The key is Ctrl-\, which a terminal turns into SIGQUIT: no
+// one types it, and a user's own bindings stay as they are.
+constexpr int kMoveToEnd = 0x1C;
+bool movedToEnd = false;  // kMoveToEnd was given for this Ctrl-C
+
 // libedit's character reader: one character of the text typed ahead, then of standard input,
 // decoded in the terminal's encoding. -1 at the end of the input, or when Ctrl-C interrupts;
 // any other signal lets it read on.
@@ -149,9 +157,9 @@ int readCharacter(std::FILE* /*in*/) {
       typedAhead.erase(0, 1);
     } else {
       actOnEditSignals();
-      if (interruptRequested != 0) return -1;
+      if (interruptRequested != 0) return std::exchange(movedToEnd, true) ? -1 : kMoveToEnd;
       const ssize_t count = ::read(STDIN_FILENO, &byte, 1);
-      if (count < 0 && errno == EINTR && interruptRequested == 0) continue;  // acted on above
+      if (count < 0 && errno == EINTR) continue;  // acted on above
       if (count != 1) return -1;
     }
     wchar_t character = 0;
@@ -186,6 +194,7 @@ LineReader::LineReader(std::string prompt)
   useTerminalEncoding();
   rl_getc_function = readCharacter;
   rl_bind_key('\t', rl_insert);  // a tab is text, as typed or pasted: there is nothing to complete
+  rl_parse_and_bind("bind '^\\' ed-move-to-end");  // kMoveToEnd
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
     historyFile_ = std::string(home) + "/.linebasic_history";
   using_history();
@@ -202,6 +211,7 @@ LineReader::Status LineReader::read(std::string& line, const std::string& initia
 #ifdef LINEBASIC_LIBEDIT
   if (editing_) {
     interruptRequested = 0;
+    movedToEnd = false;
     typedAhead = initial;
     char* typed = nullptr;
     {
