@@ -83,8 +83,9 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
        "steps over it; put each statement on a line of its own [rest-of-line]\n<stdin>:2:4: "
        "warning: variables and keywords are lower case: the run skips 'Hello' [stray-token]\n|"},
       {kRun + " --version x", "2||linebasic-run: --version stands alone\n" + kUsage + "|"},
-      {"{ printf '10 print 1\\nsave a.bas\\nrun\\n' | " + kRun + " -i && cat a.bas; }",
-       "0|saved 1 line to a.bas\n1\n10 print 1\n||"},
+      // A FILE not there yet is a new program's, which `save` writes.
+      {R"({ printf '10 print 1\nsave\nrun\n' | )" + kRun + " -i new.bas && cat new.bas; }",
+       "0|new.bas is a new file: 'save' writes it\nsaved 1 line to new.bas\n1\n10 print 1\n||"},
       // SIGINT ends a script, as a shell's, with status 130.
       {R"({ printf 'print 1\n10 goto 10\nrun\nprint 5\n' | )" + kRun +
            " -i >out & until [ -s out ]; do sleep 0.1; done; sleep 0.3; kill -INT $!; wait $!; }",

@@ -105,7 +105,8 @@ TEST(SessionTest, AnswersEachTypedLine) {
        "> 10 end\n> new\nthe program has changes that are not saved: type 'new' again to go on "
        "without saving them, or 'save FILE'\n> list\n10 end\n> new\n"
        "the program has changes that are not saved: type 'new' again to go on without saving "
-       "them, or 'save FILE'\n> new\n> list\nthe program is empty\n> bye\n(bye)\n"},
+       "them, or 'save FILE'\n> new\nforgot 1 line and every variable: the program is empty\n"
+       "> list\nthe program is empty\n> bye\n(bye)\n"},
       // "quit" and "exit" leave as "bye" does, and count as it when repeated.
       {"run\nquit",
        "> run\nthere is no program yet: type numbered lines, such as 10 print "
@@ -160,8 +161,8 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "> run\nbreak at [20] print x\n"
        "> unbreak\ncleared 1 breakpoint\n> unbreak\nthere were no breakpoints\n> run\n8\n"
        "> vars x\n'vars' takes no argument\n> new\nthe program has changes that are not "
-       "saved: type 'new' again to go on without saving them, or 'save FILE'\n> new\n> vars\n"
-       "every variable is 0\n"},
+       "saved: type 'new' again to go on without saving them, or 'save FILE'\n> new\nforgot 2 "
+       "lines and every variable: the program is empty\n> vars\nevery variable is 0\n"},
       // A run that ends at a jump to a missing line says so; one that ends after its last line
       // does not.
       {"10 x = 1\n20 if x then goto 75\n30 end\nrun\n20 goto 75\n30\nrun\nstep\n10 x = 0\nrun",
@@ -219,8 +220,9 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "stops at 30: inside a literal)\n> 20 print 2\n> break\na breakpoint at line 30\n> delete "
        "20-30\ndeleted 2 lines\nthe breakpoint at line 30 went with its line\n> break 10\na run "
        "stops before line 10 runs\n> new\nthe program has changes that are not saved: type 'new' "
-       "again to go on without saving them, or 'save FILE'\n> new\ncleared 1 breakpoint of the "
-       "old program\n> break\nno breakpoints: type 'break N' to stop at line N\n"},
+       "again to go on without saving them, or 'save FILE'\n> new\nforgot 1 line and every "
+       "variable: the program is empty\ncleared 1 breakpoint of the old program\n> break\nno "
+       "breakpoints: type 'break N' to stop at line N\n"},
       // Without a terminal, a trace's line still ends before what comes next.
       {"10 x = 1\n20 end\ntrace on\nrun\nprint 1",
        "> 10 x = 1\n> 20 end\n> trace on\n> run\n[10][20]\n> print 1\n1\n"},
@@ -302,7 +304,8 @@ TEST(SessionTest, SavesOnlyWhereItShould) {
   ASSERT_EQ(setenv("HOME", folder.path().c_str(), 1), 0);
   const std::string typed =
       "10 end\nsave @notes.bas\nsave @notes.bas\nsave @link.bas\nsave @link.bas\nsave @fifo\n"
-      "save @\nsave ~/\"a b\"\nsave \"~/a b.bas\"\nsave \"x\nload @one.bas\n10 print 3\nsave\n"
+      "save @\nsave ~/\"a b\"\nsave \"~/a b.bas\"\nsave \"x\nsave \" \"\nload @one.bas\n10 print "
+      "3\nsave\n"
       "load @ro.bas\nsave\nsave";
   const std::string shown =
       "> 10 end\n> save @notes.bas\nsave: @notes.bas exists: type 'save @notes.bas' again to "
@@ -314,7 +317,8 @@ TEST(SessionTest, SavesOnlyWhereItShould) {
       "the program is still in the session, and nothing was written\n> save ~/\"a b\"\nsave: "
       "put a file name with blanks in double quotes: save \"my program.bas\"\n> save \"~/a "
       "b.bas\"\nsaved 1 line to @a b.bas\n> save \"x\nsave: a file name in double quotes ends "
-      "at its second quote\n> load @one.bas\nloaded 1 line from @one.bas; no warnings\n> 10 "
+      "at its second quote\n> save \" \"\nsave: the file name in double quotes is only blanks\n"
+      "> load @one.bas\nloaded 1 line from @one.bas; no warnings\n> 10 "
       "print 3\n> save\nsaved 1 line to @one.bas\n> load @ro.bas\nloaded 1 line from @ro.bas; "
       "no warnings\n> save\nsave: @ro.bas is read-only: type 'save' again to replace it\n> save\n"
       "saved 1 line to @ro.bas\n";
@@ -328,6 +332,10 @@ TEST(SessionTest, SavesOnlyWhereItShould) {
   EXPECT_EQ(readFile(folder / "other.bas"), "10 print 3\n");  // one file, two names
   EXPECT_EQ(std::filesystem::status(folder / "ro.bas").permissions(), std::filesystem::perms(0444));
   EXPECT_EQ(std::filesystem::status(folder / "fifo").type(), std::filesystem::file_type::fifo);
+  ASSERT_EQ(setenv("HOME", "", 1), 0);
+  EXPECT_EQ(transcript("save ~/x.bas"),
+            "> save ~/x.bas\nsave: ~ stands for the home folder, which HOME names, and HOME is "
+            "empty: give the whole path\n");
   ASSERT_EQ(unsetenv("HOME"), 0);
   EXPECT_EQ(transcript("save ~/x.bas"),
             "> save ~/x.bas\nsave: ~ stands for the home folder, which HOME names, and HOME is not "

@@ -204,7 +204,7 @@ int interact(const Options& options) {
   if (!script) {
     std::fwrite(linebasic::Session::kBanner.data(), 1, linebasic::Session::kBanner.size(), stdout);
   }
-  if (!options.file.empty()) session.loadFile(options.file);
+  if (!options.file.empty()) session.openFile(options.file);
   std::string line;
   bool goOn = !session.endedByInterrupt();
   while (goOn) {

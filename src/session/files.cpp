@@ -46,20 +46,21 @@ std::string identity(const std::string& path) {
 }  // namespace
 
 // The file a command names: in double quotes when the name holds blanks; "~/" at its start is
-// the home folder. Nothing, after saying why, for a name of another form.
+// the home folder. Nothing, after saying why, for a name of another form or of blanks only.
 std::optional<std::string> Session::fileName(std::string_view command, std::string_view argument) {
   std::string name(argument);
-  if (argument == "\"\"") {
-    complain(std::string(command) + ": the file name in double quotes is empty\n");
-    return {};
-  }
   if (argument.front() == '"') {
-    if (argument.size() < 3 || argument.back() != '"' ||
+    if (argument.size() < 2 || argument.back() != '"' ||
         argument.substr(1, argument.size() - 2).find('"') != std::string_view::npos) {
       complain(std::string(command) + ": a file name in double quotes ends at its second quote\n");
       return {};
     }
     name = argument.substr(1, argument.size() - 2);
+    if (trimmed(name).empty()) {
+      complain(std::string(command) + ": the file name in double quotes is " +
+               (name.empty() ? "empty\n" : "only blanks\n"));
+      return {};
+    }
   } else if (argument.find_first_of(" \t") != std::string_view::npos) {
     complain(std::string(command) + ": put a file name with blanks in double quotes: " +
              std::string(command) + " \"my program.bas\"\n");
@@ -68,9 +69,8 @@ std::optional<std::string> Session::fileName(std::string_view command, std::stri
   if (name == "~" || name.rfind("~/", 0) == 0) {
     const char* const home = std::getenv("HOME");
     if (home == nullptr || *home == '\0') {
-      complain(std::string(command) +
-               ": ~ stands for the home folder, which HOME names, and HOME is not set: give " +
-               "the whole path\n");
+      complain(std::string(command) + ": ~ stands for the home folder, which HOME names, and " +
+               (home == nullptr ? "HOME is not set" : "HOME is empty") + ": give the whole path\n");
       return {};
     }
     name = std::string(home) + name.substr(1);
@@ -82,6 +82,12 @@ void Session::load(std::string_view argument) {
   if (argument.empty()) return complain("load: which file? type 'load FILE'\n");
   const std::optional<std::string> path = fileName("load", argument);
   if (path) loadFile(*path, true);
+}
+
+void Session::openFile(const std::string& path) {
+  if (!isNewFile(path)) return loadFile(path, false);
+  fileName_ = path;
+  say(path + " is a new file: 'save' writes it\n");
 }
 
 // Replaces the program with the numbered lines of a file. Any line without a number, with too

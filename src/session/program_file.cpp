@@ -189,6 +189,12 @@ std::optional<std::string> loadProgramFile(const std::string& path, std::string&
   return readAll(file.get(), text, interrupted);
 }
 
+bool isNewFile(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) != 0 && errno == ENOENT &&
+         ::stat(folderOf(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::string withLineFeeds(const std::string& text) {
   std::string converted;
   converted.reserve(text.size());

@@ -39,6 +39,9 @@ inline constexpr std::string_view kLoadStopped = "stopped";
 std::optional<std::string> loadProgramFile(const std::string& path, std::string& text,
                                            const std::atomic<int>* interrupted, FileStamp& stamp);
 
+// True when nothing is at `path` yet, in a folder that is there: a save can create the file.
+bool isNewFile(const std::string& path);
+
 // The dialect ends lines with a line-feed alone: a carriage return in front of it would hide a
 // keyword that ends its line, so CR-LF line ends become LF.
 std::string withLineFeeds(const std::string& text);

@@ -368,6 +368,7 @@ void Session::bye(std::string_view /*argument*/) {
 
 void Session::newProgram(std::string_view /*argument*/) {
   if (!confirmDiscard("new")) return;
+  say("forgot " + countOf(lines_.size(), "line") + " and every variable: the program is empty\n");
   lines_.clear();
   endStoppedRun();
   clearAllBreakpoints(" of the old program");

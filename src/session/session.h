@@ -50,8 +50,9 @@ class Session {
   // The end of the input, which is "bye"; in a script, no failure of a command.
   bool endOfInput();
 
-  // Replaces the program with the one in the file at `path`, taken as it stands.
-  void loadFile(const std::string& path, bool asking = false);
+  // The file a host names at the start: loaded when it is there; when nothing is there yet,
+  // the program starts empty and `save` alone creates the file, as an editor starts a new file.
+  void openFile(const std::string& path);
   // An interrupt came between two lines: a script ends there, with its line named.
   void stopScript();
 
@@ -89,6 +90,7 @@ class Session {
   void list(std::string_view argument);
   void newProgram(std::string_view argument);
   void load(std::string_view argument);
+  void loadFile(const std::string& path, bool asking);
   void save(std::string_view argument);
   void deleteLines(std::string_view argument);
   void edit(std::string_view argument);
