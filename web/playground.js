@@ -113,7 +113,8 @@ function showProgram(text, source, { label = '', breakpoints = [], id = null, no
 function showSource() {
   const { source, label, entries, ownId } = page.programs;
   const own = $('own-programs');
-  const names = programNames(entries).map((name, i) => [`own:${entries[i].id}`,
+  const menu = programNames(entries);
+  const names = menu.map((name, i) => [`own:${entries[i].id}`,
     entries[i].failure === null ? name : `Not kept: ${name}`]);
   if (own.dataset.shown !== JSON.stringify(names)) {  // unchanged on most keystrokes
     own.dataset.shown = JSON.stringify(names);
@@ -125,7 +126,7 @@ function showSource() {
   loaded.textContent = label;
   $('examples').value = source === 'own' ? `own:${ownId}` : source === 'link' || source === 'file' ? 'loaded' : source;
   $('restore').hidden = !page.programs.canRestore();
-  page.names = distinctNames(entries);
+  page.names = distinctNames(entries, menu);
   showStorageNote();
   page.dialog?.render();
 }

@@ -60,9 +60,9 @@ export function programNames(entries, now = new Date()) {
 
 // What each program is called where a message names it: its title, or its name in the menu
 // (with its time, or a number) where another program has the same title.
-export function distinctNames(entries, now = new Date()) {
+// `menu`: their names in the menu, where the caller has them.
+export function distinctNames(entries, menu = programNames(entries)) {
   const titles = entries.map(titleOf);
-  const menu = programNames(entries, now);
   return new Map(entries.map((entry, i) => [entry, titles.indexOf(titles[i]) !== titles.lastIndexOf(titles[i]) ? menu[i] : titles[i]]));
 }
 
