@@ -178,7 +178,7 @@ TEST(CheckTest, NamesCausesAndWholeChains) {
 }
 
 // Programs as someone coming from another BASIC writes them, without jumps or loops, so that
-// the lines a run reaches show which lines it swallows.
+// the lines a run reaches show which lines it swallows; IFs whose condition may be false.
 std::string slipProgram(std::mt19937& random) {
   static const std::vector<std::string> kLines = {"print x",
                                                   "x = x + 1",
@@ -195,6 +195,8 @@ std::string slipProgram(std::mt19937& random) {
                                                   "y = x * -2",
                                                   "print \"abc",
                                                   "if x <= 3 then print 1",
+                                                  "if x > 1 then let y",
+                                                  "if a(x) > 1 then y = a(1) : y = t",
                                                   "print \"a\" : y = 1",
                                                   "x = 1 : rem note",
                                                   "DIM a(3)",
@@ -235,8 +237,9 @@ std::set<std::int32_t> reachedLines(const std::string& text) {
 TEST(CheckTest, MessagesNameLinesThatExistAndSayWhatTheRunReaches) {
   std::mt19937 random(30);
   const std::regex named("(text )?lines? (\\d+)(?: to (\\d+))?");
-  const std::regex swallows("swallows lines? (\\d+)(?: to (\\d+))?");
-  const std::regex picksUp("picks up again at line (\\d+)");
+  // A claim made "when the IF holds" (or fails) is left out: the run may not reach the line.
+  const std::regex swallows("(?:^|; )the run swallows lines? (\\d+)(?: to (\\d+))?");
+  const std::regex picksUp("(?:^|; )the run swallows [^;]*picks up again at line (\\d+)");
   const std::regex word("\\S+");
   const std::regex quoted("'[^']*'");  // the program's own text, which may say "line 5"
   for (int program = 0; program < 3000; ++program) {

@@ -21,11 +21,12 @@ void Checker::statementAtTop() {
     chain_.goesOnEnd = scan_.tokenEnd;
   }
   const TokenKind first = kind();
+  const char* const line = lineStart_;
   statement();
   if (startsStatement) {
     fallsInto_ = first != TokenKind::Goto && first != TokenKind::Return && first != TokenKind::End;
   }
-  if (feedsStepped_ != feeds && derailed_ && !jumpReadOn_) readOnInto(lineStart_);
+  if (feedsStepped_ != feeds && derailed_ && !jumpReadOn_) readOnInto(lineStart_, line);
 }
 
 namespace {
@@ -50,8 +51,9 @@ bool Checker::standsAsWritten() const {
   return kind() != TokenKind::Variable || before[-1] == ':' || afterLet;
 }
 
-// The statement just walked has read on into the line that starts at `lineStart`.
-void Checker::readOnInto(const char* lineStart) {
+// The statement just walked, which started on the line at `statementLine`, has read on into
+// the line that starts at `lineStart`.
+void Checker::readOnInto(const char* lineStart, const char* statementLine) {
   const TextLine line{lineStart, textLine_};
   if (chain_.open) {
     if (chain_.watchElse) return;  // the IF's own line-feed is what counts
@@ -70,6 +72,13 @@ void Checker::readOnInto(const char* lineStart) {
   chain_ = Chain{};
   chain_.finding = derailFinding_;
   chain_.open = true;
+  // After a THEN on its line, the statement runs only as the IFs there decide.
+  if (thenLine_ == statementLine && thensOnLine_ > 0) {
+    chain_.when = elseOnLine_
+                      ? (thensOnLine_ == 1 ? "when the IF fails, " : "depending on the IFs, ")
+                  : thensOnLine_ == 1 ? "when the IF holds, "
+                                      : "when the IFs hold, ";
+  }
   if (conditionReadOn_ && !hasText(lineStart)) {
     chain_.open = false;  // only the end of the text follows
   } else if (conditionReadOn_) {
@@ -134,11 +143,11 @@ void Checker::closeChain() {
   if (hasText(lineStart_) && lineStart_ > last.start) last = {lineStart_, textLine_};
   if (chain_.first.start == nullptr || last.start == nullptr) return;
   if (chain_.goesOnAt != nullptr && chain_.goesOnAt >= last.start) {
-    told = "the run swallows " + swallowed(chain_.first, last, false) + " up to " +
+    told = chain_.when + "the run swallows " + swallowed(chain_.first, last, false) + " up to " +
            quote(chain_.goesOnAt, chain_.goesOnEnd) + ", and picks up again there";
     return;
   }
-  told = "the run swallows " + swallowed(chain_.first, last, true);
+  told = chain_.when + "the run swallows " + swallowed(chain_.first, last, true);
   const TextLine next = nextLineWithText(at(), textLine_);
   if (next.start != nullptr) told += ", and picks up again at " + lineName(next.start, next.line);
 }
@@ -152,7 +161,7 @@ void Checker::closeChainAt(const char* lineStart) {
   std::string& told = findings_[chain_.finding].chain;
   told = name + " still runs";
   if (last.start != nullptr && chain_.first.start != nullptr && last.start >= chain_.first.start)
-    told = "the run swallows " + swallowed(chain_.first, last, true) + "; " + told;
+    told = chain_.when + "the run swallows " + swallowed(chain_.first, last, true) + "; " + told;
 }
 
 }  // namespace linebasic::check

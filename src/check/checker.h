@@ -179,6 +179,7 @@ class Checker {
     bool watchElse = false;  // an IF read on into the line: it skips to its own ELSE
     int innerIfs = 0;        // the IFs met there, each owning the next ELSE
     bool ownElse = false;    // that ELSE was met
+    std::string when;        // the IFs the swallowing depends on, such as "when the IF holds, "
   };
 
   // Line numbers, loops and literals, gathered before the walk.
@@ -212,7 +213,7 @@ class Checker {
   // Lines read on into by the line above.
   void statementAtTop();
   [[nodiscard]] bool standsAsWritten() const;
-  void readOnInto(const char* lineStart);
+  void readOnInto(const char* lineStart, const char* statementLine);
   void closeChain();
   void closeChainAt(const char* lineStart);
   void watchForElse();
@@ -283,6 +284,9 @@ class Checker {
   int feedsStepped_ = 0;                 // Newline tokens stepped over so far
   bool conditionReadOn_ = false;         // an IF read its condition or THEN on past its line's end
   const char* elseAt_ = nullptr;         // the last ELSE an IF took
+  const char* thenLine_ = nullptr;       // the line of the last THEN an IF stepped over
+  int thensOnLine_ = 0;                  // the THENs stepped over on that line
+  bool elseOnLine_ = false;              // an IF on that line took an ELSE
   bool jumpReadOn_ = false;              // a GOSUB took the next line's number for its target
   Chain chain_;
 };

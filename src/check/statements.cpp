@@ -293,6 +293,12 @@ void Checker::checkIf() {
   }
   step();
   if (feedsStepped_ != feeds) conditionReadOn_ = true;
+  if (thenLine_ != lineStart_) {
+    thenLine_ = lineStart_;
+    thensOnLine_ = 0;
+    elseOnLine_ = false;
+  }
+  ++thensOnLine_;
   if (depth_ >= kNestingDepthMax) {
     report(at(), name::kNestingDepth,
            "IFs run inside other IFs at most " + number(kNestingDepthMax) +
@@ -303,6 +309,7 @@ void Checker::checkIf() {
   branch("then");
   if (kind() == TokenKind::Else) {
     elseAt_ = at();
+    elseOnLine_ = elseOnLine_ || thenLine_ == lineStart_;
     step();
     branch("else");
   }
