@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "check/checker.h"
 #include "scanner/scanner.h"
@@ -64,6 +65,39 @@ const char* closingParen(const char* open) {
     if (*p == ')' && --depth == 0) return p + 1;
   }
   return nullptr;
+}
+
+// The plain expression text from `start` to `end` with each unary sign written as a
+// subtraction from 0, as advice must show it: '-5' becomes '0 - 5', 'y * -5' becomes
+// 'y * (0 - 5)'. Empty when a sign's operand is no number, variable or parenthesis.
+std::string withoutSigns(const char* start, const char* end) {
+  std::string written;
+  bool afterOperand = false;
+  char before = '(';  // the last byte other than a blank
+  for (const char* p = start; p < end; ++p) {
+    if (isBlank(*p)) {
+      written += *p;
+      continue;
+    }
+    if ((*p == '-' || *p == '+') && !afterOperand) {
+      const char* const operandEnd = signOperandEnd(p);
+      if (operandEnd == nullptr || operandEnd > end) return {};
+      const char* const operand = skipBlanks(p + 1);
+      std::string inner =
+          *operand == '(' ? withoutSigns(operand, operandEnd) : std::string(operand, operandEnd);
+      if (inner.empty()) return {};
+      const std::string zero = "0 " + std::string(1, *p) + " " + inner;
+      written += before == '(' ? zero : "(" + zero + ")";
+      p = operandEnd - 1;
+      afterOperand = true;
+      before = ')';
+      continue;
+    }
+    written += *p;
+    afterOperand = isDigit(*p) || isLower(*p) || *p == ')';
+    before = *p;
+  }
+  return written;
 }
 
 }  // namespace
@@ -241,10 +275,14 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
     const char* const leftEnd = plainEnd(leftStart);
     const bool shown = rightEnd - leftStart <= static_cast<std::ptrdiff_t>(kQuotedMax);
     if (leftEnd != leftStart && skipBlanks(leftEnd) == pairAt && shown) {
-      was = quote(leftStart, rightEnd);
-      a.assign(leftStart, leftEnd);
-      b.assign(rightStart, rightEnd);
-      if ((pair == "<>" || pair == "><") && addsAtTop(rightStart, rightEnd)) b = "(" + b + ")";
+      std::string leftWritten = withoutSigns(leftStart, leftEnd);
+      std::string rightWritten = withoutSigns(rightStart, rightEnd);
+      if (!leftWritten.empty() && !rightWritten.empty()) {
+        was = quote(leftStart, rightEnd);
+        a = std::move(leftWritten);
+        b = std::move(rightWritten);
+        if ((pair == "<>" || pair == "><") && addsAtTop(rightStart, rightEnd)) b = "(" + b + ")";
+      }
     }
   }
   if (pair == "<=" || pair == "=<") return "for " + was + " write '" + a + " < " + b + " + 1'";
