@@ -139,7 +139,12 @@ TEST(CheckTest, KeepsItsClearestMessages) {
       {"if a <= b + 1 then end",
        "there is no '<=' operator: the run reads the second character as an operand worth 0; "
        "for 'a <= b + 1' write 'a < b + 1 + 1'"},
-      {"x = 200", "200 is stored as -56: a variable holds -128 to 127"},
+      {"if x then print 1 : goto 9\n9 end",
+       "':' is no separator here: it ends the PRINT list, and the run steps over it; what "
+       "follows still runs only when the IF holds, so the line runs as meant"},
+      {"let a = 1 : let b = 2",
+       "':' is no separator here: the assignment ends at it, and the "
+       "run steps over it, so the line runs as meant"},
       {"if a and b then end",
        "there is no AND: the run reads 'and' as variables, one letter each; nest the IFs, as in "
        "'if a = 1 then if b = 2 then ...'"}};

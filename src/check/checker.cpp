@@ -60,19 +60,24 @@ std::vector<Diagnostic> Checker::run() {
   while (kind() != TokenKind::EndOfText) {
     if (kind() == TokenKind::Newline) {
       if (chain_.open) closeChain();
-      if (at() >= derailEnd_) derailed_ = false;
+      if (at() >= derailEnd_) {
+        derailed_ = false;
+        settleColon();
+      }
       step();
       startLine();
     } else {
       if (derailed_ && at() > derailEnd_ && beginsLine(at())) {
         if (chain_.open && !chain_.watchElse) closeChainAt(lineStart_);
         derailed_ = false;
+        settleColon();
         if (kind() != TokenKind::String) checkToken();  // a literal is told in any case
       }
       statementAtTop();
     }
   }
   if (chain_.open) closeChain();
+  settleColon();
 
   // The walk reports in text order; should a report ever come late, the sort puts it in place.
   const auto byPosition = [](const Finding& a, const Finding& b) { return a.at < b.at; };
@@ -245,6 +250,8 @@ void Checker::step() {
   scan_.advance();
   checkToken();
   if (chain_.watchElse) watchForElse();
+  // A true IF skips the rest of its line when it holds an ELSE.
+  if (colonFinding_ != kNone && kind() == TokenKind::Else) colonRestWrong_ = true;
 }
 
 // The checks that depend on the token alone, whatever statement reads it.
@@ -407,6 +414,7 @@ void Checker::checkLowerWord(const char* start, const char* end) {
 // that are told all the same.
 void Checker::report(const char* at, std::string_view name, std::string message, std::string advice,
                      bool always) {
+  if (derailed_ && colonFinding_ != kNone) colonRestWrong_ = true;
   if (derailed_ && !always) return;
   findings_.push_back({at, name, std::move(message), std::move(advice), {}});
   if (derailed_) return;
@@ -420,6 +428,37 @@ void Checker::report(const char* at, std::string_view name, std::string message,
     const char* const feed = std::strchr(at, '\n');
     derailEnd_ = feed != nullptr ? feed : at + std::strlen(at);
   }
+}
+
+// A ':' alone that ends an assignment or a PRINT list: the run steps over it and runs the
+// statement after it, on the same terms as the statement before. What that means is told once
+// the walk has seen the rest of the line.
+void Checker::reportColon(std::string_view name, std::string message) {
+  if (derailed_) return;
+  report(at(), name, std::move(message), std::string(kOwnLines));
+  colonFinding_ = findings_.size() - 1;
+  colonInIf_ = thenLine_ == lineStart_ && thensOnLine_ > 0;
+  colonWhen_ = elseOnLine_         ? "as the line's IFs decide"
+               : thensOnLine_ == 1 ? "when the IF holds"
+                                   : "when the IFs hold";
+  colonRestWrong_ = false;
+}
+
+// The rest of the line after that ':' has been walked: when it reads as written, the line runs
+// as meant. After a THEN, splitting the line would run what follows whatever the IF decides.
+void Checker::settleColon() {
+  if (colonFinding_ == kNone) return;
+  Finding& finding = findings_[colonFinding_];
+  colonFinding_ = kNone;
+  if (colonInIf_) {
+    finding.advice.clear();
+    if (colonRestWrong_) return;
+    finding.message += "; what follows still runs only " + std::string(colonWhen_);
+  } else if (colonRestWrong_) {
+    return;
+  }
+  finding.message += ", so the line runs as meant";
+  finding.advice.clear();
 }
 
 // The current token as a message shows it.

@@ -201,6 +201,8 @@ class Checker {
   void checkLiteral();
   void report(const char* at, std::string_view name, std::string message, std::string advice = {},
               bool always = false);
+  void reportColon(std::string_view name, std::string message);
+  void settleColon();
   [[nodiscard]] TokenKind kind() const { return scan_.token; }
   [[nodiscard]] const char* at() const { return scan_.tokenStart; }
   [[nodiscard]] std::string current() const;
@@ -287,7 +289,13 @@ class Checker {
   const char* thenLine_ = nullptr;       // the line of the last THEN an IF stepped over
   int thensOnLine_ = 0;                  // the THENs stepped over on that line
   bool elseOnLine_ = false;              // an IF on that line took an ELSE
-  bool jumpReadOn_ = false;              // a GOSUB took the next line's number for its target
+  // A ':' alone after an assignment or a PRINT list, told with what the rest of its line does
+  // once the walk has seen that rest.
+  std::size_t colonFinding_ = kNone;  // its warning; kNone: none open
+  bool colonInIf_ = false;            // it stands after a THEN on its line
+  std::string_view colonWhen_;        // then, when what follows it runs
+  bool colonRestWrong_ = false;       // the rest of the line has a mistake, or an ELSE
+  bool jumpReadOn_ = false;           // a GOSUB took the next line's number for its target
   Chain chain_;
 };
 

@@ -182,7 +182,9 @@ void Checker::storedValue(const Operand& value) {
 void Checker::endStatement(Rest rest, const char* start) {
   if (endsStatement()) return;
   const std::string statement = quote(start, lastTokenEnd(start, at()));
-  if (*at() == ':' && scan_.tokenEnd == at() + 1) {
+  if (rest == Rest::Let && *at() == ':' && scan_.tokenEnd == at() + 1) {
+    reportColon(name::kRestOfLine, "':' is no separator here: " + colonMessage(rest, statement));
+  } else if (*at() == ':' && scan_.tokenEnd == at() + 1) {
     // A ':' alone, as other BASICs separate statements with it.
     report(at(), name::kRestOfLine, "':' is no separator here: " + colonMessage(rest, statement),
            std::string(kOwnLines));
@@ -265,10 +267,12 @@ void Checker::endPrint() {
   } else if (isRelational(kind())) {
     report(at(), name::kPrintItem,
            "comparisons work only in IF conditions: " + current() + " ends the PRINT list" + rest);
+  } else if (*at() == ':' && scan_.tokenEnd == at() + 1) {
+    reportColon(name::kPrintItem,
+                "':' is no separator here: it ends the PRINT list, and the run steps over it");
   } else if (*at() == ':') {
     report(at(), name::kPrintItem,
-           "':' is no separator here: " +
-               (scan_.tokenEnd == at() + 1 ? std::string("it") : current()) +
+           "':' is no separator here: " + current() +
                " ends the PRINT list, and the run steps over it",
            std::string(kOwnLines));
   } else if (!cause().empty()) {
