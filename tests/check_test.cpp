@@ -77,7 +77,6 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
        "5:7 [rest-of-line]"},
       {" x = 1\n  10 end\n", "1:1 [stray-token]"},
       {"   gosubT 050\n30 next i", "1:4 [keyword-glued] 2:4 [next-without-for]"},
-      {" 10 print 1\n", ""},
       {"10 goto x\n20 gosub\n30 goto 0010", "1:9 [jump-target] 2:9 [jump-target]"},
       {"10 goto 75\n20 gosub 0\n0 let x = -1",
        "1:9 [missing-line] 3:1 [line-order] 3:11 [unary-sign]"},
@@ -173,7 +172,10 @@ TEST(CheckTest, NamesCausesAndWholeChains) {
        "names an outer loop while the loop over j from line 20 is open"},
       {"20 for n = 2 to 9\n30 for d = 2 to 3\n40 if n % d = 0 then goto 70\n50 next d\n70 next n",
        3, "leaves the loop over d from line 30 open, so the run ignores 'next n' on line 70"},
-      {"10 Hel\\lo\x01", 1, "the run skips 'Hel\\lo\\x01'"}};
+      {"10 Hel\\lo\x01", 1, "the run skips 'Hel\\lo\\x01'"},
+      {"a(1) = 5", 1, "an assignment needs '=' after its variable"},
+      {"if x > (a < b) then end", 1,
+       "steps over '<' as if it were ')', so the condition becomes 'x > (a)'"}};
   for (const auto& [text, line, says] : cases) {
     std::string messages;
     for (const Diagnostic& diagnostic : checkProgram(text)) {
@@ -309,7 +311,7 @@ TEST(CheckTest, AdviceTypedInRunsAsMeant) {
       {"print x; -A", "print x; 0 - A"},
       {"if x <= A then print 2", "if x < A + 1 then print 2"},
       {"if x + 1 >= A - -B then print 3", "if x + 1 > A - (0 - B) - 1 then print 3"},
-      {"if x <> A + B then print 4 else print 5", "if x - (A + B) then print 4 else print 5"},
+      {"if x != A + B then print 4 else print 5", "if x - (A + B) then print 4 else print 5"},
       {"if x <> -A then print 4 else print 5", "if x - (0 - A) then print 4 else print 5"},
       {"if x =< -(A - -B) then print 6", "if x < 0 - (A - (0 - B)) + 1 then print 6"},
       {"PRINT x", "print x"},

@@ -257,8 +257,8 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
                        const char* right) {
   const std::string pair{first, second};
   if (pair == "==") return "write '='";
-  const bool known =
-      pair == "<=" || pair == "=<" || pair == ">=" || pair == "=>" || pair == "<>" || pair == "><";
+  const bool known = pair == "<=" || pair == "=<" || pair == ">=" || pair == "=>" || pair == "<>" ||
+                     pair == "><" || pair == "!=";
   if (!known) return {};  // and `right` may lie past the end of the text
   // The operands as typed when both are plain, so the advice can be typed in their place;
   // otherwise the rule with placeholders.
@@ -281,7 +281,8 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
         was = quote(leftStart, rightEnd);
         a = std::move(leftWritten);
         b = std::move(rightWritten);
-        if ((pair == "<>" || pair == "><") && addsAtTop(rightStart, rightEnd)) b = "(" + b + ")";
+        if ((pair == "<>" || pair == "><" || pair == "!=") && addsAtTop(rightStart, rightEnd))
+          b = "(" + b + ")";
       }
     }
   }

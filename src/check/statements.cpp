@@ -27,6 +27,21 @@ std::string lowerLetterAdvice(const char* at) {
   return "write '" + std::string(1, lowered(*at)) + "'";
 }
 
+// The IF condition from `start` as the run reads it when it takes the comparison from
+// `comparison` to `comparisonEnd` for the ')' of the one parenthesis open there, quoted; empty
+// when `start` is null (no condition), another parenthesis is open, or an operator after the
+// comparison carries the expression on.
+std::string conditionUpTo(const char* start, const char* comparison, const char* comparisonEnd) {
+  if (start == nullptr) return {};
+  int open = 0;
+  for (const char* p = start; p != comparison; ++p)
+    open += *p == '(' ? 1 : *p == ')' ? -1 : 0;
+  const char next = *skipBlanks(comparisonEnd);
+  if (open != 1 || std::string_view("+-*/%&|<>=").find(next) != std::string_view::npos) return {};
+  const std::string condition = std::string(start, lastTokenEnd(start, comparison)) + ")";
+  return quote(condition.data(), condition.data() + condition.size());
+}
+
 }  // namespace
 
 // A line starts. Its number, when it has one, is skipped as the run skips it.
@@ -152,9 +167,10 @@ void Checker::stray() {
 // [LET] v = expression
 void Checker::checkLet() {
   const char* const start = at();
+  const bool afterLet = previous_ == TokenKind::Let;
   step();
   const char* const equals = at();
-  expectEquals("LET");
+  expectEquals(afterLet ? "LET" : "an assignment");
   storedValue(expression(TokenKind::Equals, equals));
   endStatement(Rest::Let, start);
 }
@@ -290,8 +306,14 @@ void Checker::endPrint() {
 void Checker::checkIf() {
   const int feeds = feedsStepped_;
   step();
+  const char* const condition = at();
   relation();
-  if (kind() != TokenKind::Then) {
+  if (*at() == '!' && at()[1] == '=' && scan_.tokenEnd == at() + 2) {
+    report(at(), name::kOperatorPair,
+           "there is no '!=' operator: the condition ends before it, and the run steps over it "
+           "in THEN's place",
+           pairAdvice('!', '=', condition, at(), at() + 2));
+  } else if (kind() != TokenKind::Then) {
     report(at(), name::kMissingThen, inPlaceOf("IF needs 'then' after its condition"),
            causeAdvice());
   }
@@ -559,7 +581,13 @@ void Checker::parenthesis() {
   const char* const open = at();
   step();
   expression(TokenKind::LeftParen, open);
-  if (isRelational(kind())) {
+  const std::string condition =
+      isRelational(kind()) ? conditionUpTo(relationStart_, at(), scan_.tokenEnd) : "";
+  if (!condition.empty()) {
+    report(at(), name::kMissingParen,
+           "comparisons work only outside parentheses: the run steps over " + current() +
+               " as if it were ')', so the condition becomes " + condition);
+  } else if (isRelational(kind())) {
     report(at(), name::kMissingParen,
            "comparisons work only in IF conditions, not inside parentheses: the run steps over " +
                current() + " as if it were ')'");
