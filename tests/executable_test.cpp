@@ -80,7 +80,7 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
        "1|2\n|load: /dev/null: is a device, not a file; nothing was loaded\n|"},
       {"printf 'x = 1 : y = 2\\n10 Hello\\n' | " + kRun + " -i",
        "0||<stdin>:1:7: warning: ':' is no separator here: the assignment ends at it, and the run "
-       "steps over it; put each statement on a line of its own [rest-of-line]\n<stdin>:2:4: "
+       "steps over it, so the line runs as meant [rest-of-line]\n<stdin>:2:4: "
        "warning: variables and keywords are lower case: the run skips 'Hello' [stray-token]\n|"},
       {kRun + " --version x", "2||linebasic-run: --version stands alone\n" + kUsage + "|"},
       // A FILE not there yet is a new program's, which `save` writes.
