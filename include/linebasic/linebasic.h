@@ -48,13 +48,13 @@ typedef struct linebasic_machine linebasic_machine;
 /* How a call ended. A run or step returns one of the first six; other calls return LINEBASIC_OK
  * or a failure, whose message linebasic_error_message gives. */
 typedef enum linebasic_status {
-  LINEBASIC_ENDED = 0,       /* the run is over: END ran, or the text is exhausted */
-  LINEBASIC_BREAKPOINT = 1,  /* the run reached a line that has a breakpoint */
-  LINEBASIC_STEPPED = 2,     /* linebasic_step ran one line and reached the next */
-  LINEBASIC_STEP_BOUND = 3,  /* the call ran as many steps as it was allowed */
-  LINEBASIC_INTERRUPTED = 4, /* linebasic_request_stop asked the run to stop */
-  LINEBASIC_TIME_BOUND = 5,  /* the call ran as long as linebasic_set_time_limit allows */
-  LINEBASIC_OK = 6,          /* the call did what it was asked */
+  LINEBASIC_ENDED = 0,         /* the run is over: END ran, or the text is exhausted */
+  LINEBASIC_BREAKPOINT = 1,    /* the run reached a line that has a breakpoint */
+  LINEBASIC_STEPPED = 2,       /* linebasic_step ran one line and reached the next */
+  LINEBASIC_STEP_BOUND = 3,    /* the call ran as many steps as it was allowed */
+  LINEBASIC_INTERRUPTED = 4,   /* linebasic_request_stop asked the run to stop */
+  LINEBASIC_TIME_BOUND = 5,    /* the call ran as long as linebasic_set_time_limit allows */
+  LINEBASIC_OK = 6,            /* the call did what it was asked */
   LINEBASIC_BAD_ARGUMENT = -1, /* a null pointer, a name outside a to z, no such line ... */
   LINEBASIC_TOO_LARGE = -2,    /* a text longer than linebasic_set_text_limit allows */
   LINEBASIC_NO_MEMORY = -3,    /* memory ran out; the machine is as it was before the call */
@@ -149,8 +149,7 @@ typedef struct linebasic_place {
 /* Fills `place` with where the run stands. LINEBASIC_OK; LINEBASIC_ENDED when the run has ended
  * (with `place` that of the statement that ended it, or {-1, 0} when no statement ran);
  * LINEBASIC_NO_PROGRAM before a load. */
-LINEBASIC_API linebasic_status linebasic_where(linebasic_machine* machine,
-                                               linebasic_place* place);
+LINEBASIC_API linebasic_status linebasic_where(linebasic_machine* machine, linebasic_place* place);
 
 /* When the run ended at a GOTO or GOSUB to a line no line has, why: "no line is numbered 75";
  * otherwise "". Valid until the next call on the machine. */

@@ -107,8 +107,8 @@ class Interpreter {
   std::int32_t forDepth = 0;                               // entries in use in forStack
   std::array<std::int8_t, kVariableCount> variables{};     // a to z; all start at 0
   std::int32_t endReached = 0;                             // 1 once END has run
-  std::int32_t nestingDepth = 0;  // open parentheses and running IF statements, together
-  OutputSink output;              // where PRINT writes; standard output by default
+  std::int32_t nestingDepth = 0;     // open parentheses and running IF statements, together
+  OutputSink output;                 // where PRINT writes; standard output by default
   std::uint64_t statementCount = 0;  // statements begun (skipped tokens are none), ever
 
  private:
