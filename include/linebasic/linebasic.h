@@ -57,7 +57,7 @@ typedef enum linebasic_status {
   LINEBASIC_OK = 6,            /* the call did what it was asked */
   LINEBASIC_BAD_ARGUMENT = -1, /* a null pointer, a name outside a to z, no such line ... */
   LINEBASIC_TOO_LARGE = -2,    /* a text longer than linebasic_set_text_limit allows */
-  LINEBASIC_NO_MEMORY = -3,    /* memory ran out; the machine is as it was before the call */
+  LINEBASIC_NO_MEMORY = -3,    /* memory ran out before the call could finish */
   LINEBASIC_NO_PROGRAM = -4    /* a run was asked of a machine that never loaded a program */
 } linebasic_status;
 
@@ -81,8 +81,9 @@ LINEBASIC_API const char* linebasic_error_message(const linebasic_machine* machi
 /* Makes the `length` bytes at `text` the program, as a copy (the host may free or change its
  * text at once), and sets a new run at its top: both stacks empty, every variable 0, no
  * breakpoints, the step count 0, a pending stop request dropped. A NUL byte ends the text early,
- * as it ends any run. LINEBASIC_TOO_LARGE when `length` passes the text limit; on any failure
- * the program and run loaded before stay as they were. */
+ * as it ends any run. LINEBASIC_TOO_LARGE when `length` passes the text limit; then, and on a
+ * bad argument, the program and run loaded before stay as they were (after LINEBASIC_NO_MEMORY,
+ * load again before running). */
 LINEBASIC_API linebasic_status linebasic_load(linebasic_machine* machine, const char* text,
                                               size_t length);
 
