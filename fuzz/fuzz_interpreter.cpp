@@ -26,7 +26,7 @@ void appendTo(void* context, const char* text, std::size_t length) {
 
 // The same text run twice through the C API, once plainly and once stopping on the way, as
 // chosen by a hash of the text: breakpoints on some text lines, steps and runs with bounds.
-void compareStoppedRun(const std::string& text) {
+void compareStoppedRun(const std::string& text, std::size_t lines) {
   std::uint64_t choice = 1469598103934665603ULL;
   for (const char c : text)
     choice = (choice ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
@@ -49,6 +49,10 @@ void compareStoppedRun(const std::string& text) {
     const linebasic_status status =
         (turn & 1) != 0 ? linebasic_step(stopped, bound) : linebasic_run(stopped, bound);
     turn = turn * 6364136223846793005ULL + 1442695040888963407ULL;
+    // Where the run stands is a line the text has.
+    linebasic_place place{};
+    linebasic_where(stopped, &place);
+    if (place.text_line < 0 || static_cast<std::size_t>(place.text_line) > lines) std::abort();
     if (status == LINEBASIC_ENDED || linebasic_steps(stopped) == kStatementLimit) break;
   }
   if (stoppedOutput != plainOutput || linebasic_steps(stopped) != linebasic_steps(plain)) {
@@ -77,13 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     interpreter.executeStatement();
   }
 
-  compareStoppedRun(text);
-
   // Every warning stands on a line and column of the text, in text order, and the summary
   // counts them all.
   std::size_t lines = 1;
   for (const char c : text.substr(0, text.find('\0')))
     lines += c == '\n' ? 1 : 0;
+  compareStoppedRun(text, lines);
   const std::vector<linebasic::Diagnostic> diagnostics = linebasic::checkProgram(text);
   int previousLine = 1;
   for (const linebasic::Diagnostic& diagnostic : diagnostics) {
