@@ -19,6 +19,7 @@
 #include "check/lines.h"
 #include "debug/run_control.h"
 #include "interpreter/interpreter.h"
+#include "scanner/scanner.h"
 
 namespace {
 
@@ -245,10 +246,6 @@ linebasic_status goOn(linebasic_machine* machine, std::uint64_t maxSteps, bool s
   return toStatus(reason);
 }
 
-bool isVariableName(char name) {
-  return name >= 'a' && name <= 'z';
-}
-
 // The text line, from 1, that holds `at`.
 std::int32_t textLineOf(const std::string& text, const char* at) {
   return 1 + static_cast<std::int32_t>(std::count(text.c_str(), at, '\n'));
@@ -438,7 +435,7 @@ int32_t linebasic_get_variable(const linebasic_machine* machine, char name) {
 
 linebasic_status linebasic_set_variable(linebasic_machine* machine, char name, int32_t value) {
   if (machine == nullptr) return LINEBASIC_BAD_ARGUMENT;
-  if (!isVariableName(name)) {
+  if (!linebasic::isLower(name)) {
     return machine->fail(LINEBASIC_BAD_ARGUMENT, "a variable is named by a letter from a to z");
   }
   machine->interpreter.storeVariable(name, value);
