@@ -4,18 +4,28 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace linebasic {
 
+// What a warning's advice writes in place of the text's bytes from `offset` on: the run of the
+// text so mended does what the original evidently meant.
+struct Fix {
+  std::size_t offset;       // from the start of the text, in bytes
+  std::size_t length;       // of the bytes replaced; 0 inserts
+  std::string replacement;  // what is written instead
+};
+
 // One warning about a program text.
 struct Diagnostic {
-  int line;               // 1-based line of the text
-  int column;             // 1-based, in bytes
-  std::string_view name;  // stable, such as "keyword-case"
-  std::string message;    // what the run will do, and what to write instead
+  int line;                // 1-based line of the text
+  int column;              // 1-based, in bytes
+  std::string_view name;   // stable, such as "keyword-case"
+  std::string message;     // what the run will do, and what to write instead
+  std::optional<Fix> fix;  // only where the warning has one evident meaning
 };
 
 // The warnings for `text`, in text order. Like a run, the check stops at the first NUL byte.

@@ -97,7 +97,8 @@ std::vector<Diagnostic> Checker::run() {
     for (const std::string* part : {&finding.chain, &finding.advice}) {
       if (!part->empty()) finding.message += "; " + *part;
     }
-    diagnostics.push_back({line, column, finding.name, std::move(finding.message)});
+    diagnostics.push_back(
+        {line, column, finding.name, std::move(finding.message), std::move(finding.fix)});
   }
   return diagnostics;
 }
@@ -154,6 +155,7 @@ void Checker::gatherLineOrder(std::int32_t n, std::int32_t previous) {
                             ": lines run in the order they are written, not by number (a jump "
                             "finds the first line numbered " +
                             number + ", scanning from the top)",
+                        {},
                         {},
                         {}});
 }
@@ -416,7 +418,7 @@ void Checker::report(const char* at, std::string_view name, std::string message,
                      bool always) {
   if (derailed_ && colonFinding_ != kNone) colonRestWrong_ = true;
   if (derailed_ && !always) return;
-  findings_.push_back({at, name, std::move(message), std::move(advice), {}});
+  findings_.push_back({at, name, std::move(message), std::move(advice), {}, {}});
   if (derailed_) return;
   const bool derails = name != name::kMissingLine && name != name::kDuplicateLine &&
                        name != name::kValueRange && name != name::kLongLiteral &&

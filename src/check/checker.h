@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,6 +137,7 @@ class Checker {
     std::string message;
     std::string advice;
     std::string chain;
+    std::optional<Fix> fix;  // its advice as an edit of the text, where it has one meaning
   };
   static constexpr int kNoLine = -1;
   static constexpr int kLineNumberCount = 10'000;  // a line number has at most four digits
