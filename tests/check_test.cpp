@@ -16,6 +16,7 @@
 
 #include "app/demo_program.h"
 #include "check/lines.h"
+#include "edit/fix.h"
 #include "interpreter/interpreter.h"
 #include "test_support.h"
 
@@ -136,7 +137,7 @@ TEST(CheckTest, KeepsItsClearestMessages) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"if x then 50", "'50' starts no statement: the run skips it; to jump, write 'goto 50'"},
       {"if a <= b + 1 then end",
-       "there is no '<=' operator: the run reads the second character as an operand worth 0; "
+       "there is no '<=' operator: the run reads its '=' as 0; "
        "for 'a <= b + 1' write 'a < b + 1 + 1'"},
       {"if x then print 1 : goto 9\n9 end",
        "':' is no separator here: it ends the PRINT list, and the run steps over it; what "
@@ -296,10 +297,20 @@ struct Slip {
   std::string meant;
 };
 
+// The names of the warnings on `text` up to its text line `last`, sorted.
+std::multiset<std::string> namesOf(const std::string& text, int last) {
+  std::multiset<std::string> names;
+  for (const Diagnostic& diagnostic : checkProgram(text)) {
+    if (diagnostic.line <= last) names.emplace(diagnostic.name);
+  }
+  return names;
+}
+
 // Every piece of advice "write 'NEW' for 'OLD'" (or "for 'OLD' write 'NEW'", or "write 'NEW'"
-// for the word at the warning), typed into its program, leaves no warning, and the program
-// then prints what the text evidently meant.
-TEST(CheckTest, AdviceTypedInRunsAsMeant) {
+// for the word at the warning) is its warning's fix: applied alone, the fix removes that warning
+// and adds none on its line or above (below, it may bring to light the warnings of lines its
+// mistake swallowed); applied all together, the program prints what the text evidently meant.
+TEST(CheckTest, FixesAreTheAdviceAndRunAsMeant) {
   static const std::vector<Slip> kSlips = {
       {"x = -A", "x = 0 - A"},
       {"x = -A * B", "x = 0 - A * B"},
@@ -314,14 +325,20 @@ TEST(CheckTest, AdviceTypedInRunsAsMeant) {
       {"if x != A + B then print 4 else print 5", "if x - (A + B) then print 4 else print 5"},
       {"if x <> -A then print 4 else print 5", "if x - (0 - A) then print 4 else print 5"},
       {"if x =< -(A - -B) then print 6", "if x < 0 - (A - (0 - B)) + 1 then print 6"},
+      {"if x == A then print 7", "if x = A then print 7"},
       {"PRINT x", "print x"},
       {"print (x + A) * B", "print 0+(x + A) * B"},
       {"print(x - A) % B", "print 0+(x - A) % B"},
+      {"print\"A\"", "print \"A\""},
+      {"print \"A", "print \"A\""},
+      {"\"B\"", "print \"B\""},
+      {"REM x = A", ""},
+      {"x = A : rem x = B", "x = A"},
+      {"y = int(A)", "y = (A)"},
       {"y = A mod B + 1", "y = A % B + 1"},
       {"X = A", "x = A"}};
   std::mt19937 random(24);
   const std::regex forOld("write '([^']*)' for '([^']*)'|for '([^']*)' write '([^']*)'");
-  const std::regex alone("write '([^']*)'$");
   for (int program = 0; program < 2000; ++program) {
     std::string written;
     std::string meant;
@@ -337,39 +354,22 @@ TEST(CheckTest, AdviceTypedInRunsAsMeant) {
       written += std::to_string(10 * line) + " " + slip.written + "\n";
       meant += std::to_string(10 * line) + " " + slip.meant + "\n";
     }
-    // A warning may come only once the line above it is mended: type the advice in and check
-    // again, as a user would.
-    std::string typedIn = written;
-    std::map<int, std::pair<std::size_t, std::size_t>> advised;  // by line: the text typed in
-    for (int round = 0; round < 4; ++round) {
-      std::vector<std::string> lines;
-      for (std::size_t at = 0; at < typedIn.size(); at = typedIn.find('\n', at) + 1)
-        lines.push_back(typedIn.substr(at, typedIn.find('\n', at) - at));
-      for (const Diagnostic& diagnostic : checkProgram(typedIn)) {
-        std::string& line = lines[static_cast<std::size_t>(diagnostic.line) - 1];
-        const auto column = static_cast<std::size_t>(diagnostic.column) - 1;
-        if (const auto typed = advised.find(diagnostic.line); typed != advised.end()) {
-          EXPECT_FALSE(column >= typed->second.first && column < typed->second.second)
-              << written << typedIn << diagnostic.message;  // the advice itself is warned about
-        }
-        std::smatch m;
-        if (std::regex_search(diagnostic.message, m, forOld)) {
-          const std::string old = m[2].matched ? m[2] : m[3];
-          const std::string advice = m[1].matched ? m[1] : m[4];
-          const auto at = line.rfind(old, column);
-          ASSERT_NE(at, std::string::npos) << written << diagnostic.message;
-          line.replace(at, old.size(), advice);
-          advised[diagnostic.line] = {at, at + advice.size()};
-        } else if (std::regex_search(diagnostic.message, m, alone)) {
-          line.replace(column, line.find(' ', column) - column, m[1]);
-        }
+    for (const Diagnostic& diagnostic : checkProgram(written)) {
+      if (!diagnostic.fix) continue;
+      const Fix& fix = *diagnostic.fix;
+      std::smatch m;
+      if (std::regex_search(diagnostic.message, m, forOld)) {
+        EXPECT_EQ(fix.replacement, m[1].matched ? m[1] : m[4]) << written << diagnostic.message;
+        EXPECT_EQ(written.substr(fix.offset, fix.length), m[1].matched ? m[2] : m[3]);
       }
-      typedIn.clear();
-      for (const std::string& line : lines)
-        typedIn += line + "\n";
+      std::multiset<std::string> left = namesOf(written, diagnostic.line);
+      left.erase(left.find(std::string(diagnostic.name)));
+      EXPECT_EQ(namesOf(applyFix(written, fix), diagnostic.line), left)
+          << written << diagnostic.message;
     }
-    EXPECT_EQ(check(typedIn), "") << written << typedIn;
-    EXPECT_EQ(testing::runProgram(typedIn), testing::runProgram(meant)) << written << typedIn;
+    const Fixed fixed = applyFixes(written);
+    EXPECT_EQ(check(fixed.text), "") << written << fixed.text;
+    EXPECT_EQ(testing::runProgram(fixed.text), testing::runProgram(meant)) << written;
   }
 }
 

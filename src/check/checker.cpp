@@ -333,7 +333,15 @@ void Checker::checkLiteral() {
       }
     }
   }
-  report(quoteAt, name::kUnclosedLiteral, message, {}, true);
+  // The first literal of a cascade is the one to mend: it wants its '"' at its line's end.
+  if (!message.starts_with("the literal has no")) {
+    report(quoteAt, name::kUnclosedLiteral, message, {}, true);
+    return;
+  }
+  report(quoteAt, name::kUnclosedLiteral, message, "close it with '\"' at its line's end", true);
+  const char* close = firstFeed != nullptr ? firstFeed : end;
+  if (close > quoteAt + 1 && close[-1] == '\r') --close;
+  offer(close, close, "\"");
 }
 
 // Words that are keywords in other letter case, keywords glued to what follows them, words of
@@ -348,7 +356,7 @@ void Checker::checkWord() {
     report(start, name::kLongNumber,
            digits + (previous_ == TokenKind::Newline ? "no jump finds this line by it"
                      : target                        ? "no line has it, so the jump ends the run"
-                              : "the run reads no number here (an expression reads it as 0)"));
+                                                     : "the run reads it as 0"));
     return;
   }
   if (start != text_ && isLetter(start[-1])) return;  // the rest of a word already checked
@@ -360,13 +368,17 @@ void Checker::checkWord() {
     if (letters.size() < kLongestKeyword + 1) letters += lowered(*end);
   }
   if (mixed && isKeyword(letters)) {
+    const bool operand = previous_ == TokenKind::If || previous_ == TokenKind::To ||
+                         (previous_ >= TokenKind::Plus && previous_ <= TokenKind::Equals &&
+                          previous_ != TokenKind::RightParen);
     report(start, name::kKeywordCase,
-           "keywords are lower case: " +
-               (kind() == TokenKind::Invalid
-                    ? "the run skips " + quote(start, end) + " (an expression reads it as 0)"
-                    : "the run reads " + quote(start, start + 1) + " of " + quote(start, end) +
-                          " as a variable"),
+           "keywords are lower case: " + (kind() != TokenKind::Invalid
+                                              ? "the run reads " + quote(start, start + 1) +
+                                                    " of " + quote(start, end) + " as a variable"
+                                          : operand ? "the run reads " + quote(start, end) + " as 0"
+                                                    : "the run skips " + quote(start, end)),
            "write '" + letters + "'");
+    offer(start, end, letters);
     return;
   }
   if (kind() == TokenKind::Variable) checkLowerWord(start, end);
@@ -396,11 +408,17 @@ void Checker::checkLowerWord(const char* start, const char* end) {
            *lowerEnd == ':' ? std::string(kOwnLines)
            : item           ? "write 'print 0+(' for 'print('"
                             : "put a space after it");
+    if (item) {
+      offer(start, lowerEnd + 1, "print 0+(");
+    } else if (*lowerEnd != ':') {
+      offer(lowerEnd, lowerEnd, " ");
+    }
   } else if (word == "rem") {
     report(start, name::kUnknownWord,
            std::string(wordHint(word, *lowerEnd).cause) +
                ": the run reads 'rem' and the words after it as statements",
            "remove the comment");
+    offer(blanksBefore(start), lineEnd(start), "");
   } else {
     static_cast<void>(end);
     const WordHint hint = wordHint(word, *lowerEnd);
@@ -409,6 +427,7 @@ void Checker::checkLowerWord(const char* start, const char* end) {
            hint.cause.empty() ? quote(start, lowerEnd) + " is no keyword: " + reads
                               : std::string(hint.cause) + ": " + reads,
            std::string(hint.advice));
+    if (hint.fix != nullptr) offer(start, lowerEnd, hint.fix);
   }
 }
 
@@ -417,7 +436,8 @@ void Checker::checkLowerWord(const char* start, const char* end) {
 void Checker::report(const char* at, std::string_view name, std::string message, std::string advice,
                      bool always) {
   if (derailed_ && colonFinding_ != kNone) colonRestWrong_ = true;
-  if (derailed_ && !always) return;
+  reported_ = !derailed_ || always;
+  if (!reported_) return;
   findings_.push_back({at, name, std::move(message), std::move(advice), {}, {}});
   if (derailed_) return;
   const bool derails = name != name::kMissingLine && name != name::kDuplicateLine &&
@@ -430,6 +450,18 @@ void Checker::report(const char* at, std::string_view name, std::string message,
     const char* const feed = std::strchr(at, '\n');
     derailEnd_ = feed != nullptr ? feed : at + std::strlen(at);
   }
+}
+
+// The advice of the warning just told, as an edit of the text: `replacement` in place of the
+// bytes from `from` to `to`.
+void Checker::offer(const char* from, const char* to, std::string replacement) {
+  if (!reported_) return;
+  findings_.back().fix = Fix{static_cast<std::size_t>(from - text_),
+                             static_cast<std::size_t>(to - from), std::move(replacement)};
+}
+
+void Checker::offer(const Advice& advice) {
+  if (advice.from != nullptr) offer(advice.from, advice.to, advice.replacement);
 }
 
 // A ':' alone that ends an assignment or a PRINT list: the run steps over it and runs the
@@ -501,9 +533,12 @@ std::string Checker::withCause(const std::string& symptom) const {
   return found.empty() ? symptom : found + "; " + symptom;
 }
 
-// What to write instead, when cause() names a ':' or a comment.
+// What to write instead, when cause() names a construct of other BASICs.
 std::string Checker::causeAdvice() const {
+  const bool afterLetter = at() != text_ && isLower(at()[-1]);
+  if (kind() == TokenKind::LeftParen && afterLetter) return std::string(kEachValue);
   if (kind() != TokenKind::Invalid) return {};
+  if (*at() == '$') return std::string(kLiterals);
   if (*at() == ':') return std::string(kOwnLines);
   return *at() == '\'' ? "remove the comment" : "";
 }

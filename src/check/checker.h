@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,6 +61,19 @@ constexpr char lowered(char c) {
   return isUpper(c) ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Where the blanks before `at` start.
+inline const char* blanksBefore(const char* at) {
+  while (at[-1] == ' ' || at[-1] == '\t')
+    --at;
+  return at;
+}
+
+// The line-feed that ends the line holding `at`, or the end of the text.
+inline const char* lineEnd(const char* at) {
+  const char* const feed = std::strchr(at, '\n');
+  return feed != nullptr ? feed : at + std::strlen(at);
+}
+
 // A token's bytes as a message shows them: quoted, cut short, printable bytes as typed and
 // control bytes escaped, so that none reaches a terminal raw.
 std::string quote(const char* start, const char* end);
@@ -67,12 +81,18 @@ std::string quote(const char* start, const char* end);
 // What a message calls a byte that follows a keyword.
 std::string describeByte(char c);
 
+// What to write instead of an array, and of a string variable.
+inline constexpr std::string_view kEachValue = "use a variable of its own for each value (a to z)";
+inline constexpr std::string_view kLiterals =
+    "text is printed from a literal, as in 'print \"hi\"'";
+
 // What other BASICs mean by a lower-case word that this one lacks, or by a name followed by
 // '(' or '$' (`next` is the byte after the word): the cause, and what to write instead. Both
 // empty for any other word.
 struct WordHint {
-  std::string_view cause;   // such as "there is no STEP"
-  std::string_view advice;  // such as "FOR always counts by one"; may be empty
+  std::string_view cause;     // such as "there is no STEP"
+  std::string_view advice;    // such as "FOR counts up by one"; may be empty
+  const char* fix = nullptr;  // what to write for the word, when that is evident
 };
 WordHint wordHint(std::string_view word, char next);
 
@@ -92,15 +112,22 @@ std::string restMessage(Rest rest, TokenKind kind, const std::string& token,
 // as written: other BASICs' separator.
 std::string colonMessage(Rest rest, const std::string& statement);
 
+// What to write instead, in words, and as an edit of the text when the words quote it.
+struct Advice {
+  std::string words;           // such as "write '(0 - 2)' for '-2'"
+  const char* from = nullptr;  // the bytes the edit replaces; null: no edit
+  const char* to = nullptr;
+  std::string replacement;
+};
+
 // How to write the two-character operator `first` `second` of other BASICs: with the operands
 // as typed when the relation from `left` (null: unknown) through the pair at `pairAt` to the
 // plain expression at `right` allows, such as "for 'i <= 3' write 'i < 3 + 1'".
-std::string pairAdvice(char first, char second, const char* left, const char* pairAt,
-                       const char* right);
+Advice pairAdvice(char first, char second, const char* left, const char* pairAt, const char* right);
 
 // How to write the operand after the unary sign at `sign`, such as "write '(0 - 2)' for '-2'";
 // `parenthesize` when an operator stands before the sign.
-std::string signAdvice(const char* sign, bool parenthesize);
+Advice signAdvice(const char* sign, bool parenthesize);
 
 // Past the operand after the unary sign at `sign`: a number, a variable or a parenthesis;
 // null for anything else, or when it is too long to quote.
@@ -204,6 +231,9 @@ class Checker {
   void report(const char* at, std::string_view name, std::string message, std::string advice = {},
               bool always = false);
   void reportColon(std::string_view name, std::string message);
+  void offer(const char* from, const char* to, std::string replacement);
+  void offerLower();
+  void offer(const Advice& advice);
   void settleColon();
   [[nodiscard]] TokenKind kind() const { return scan_.token; }
   [[nodiscard]] const char* at() const { return scan_.tokenStart; }
@@ -256,8 +286,9 @@ class Checker {
   const char* text_;
   Interpreter scan_;  // its scanner and 8-bit store: the checker never executes a statement
   std::vector<Finding> findings_;
-  std::vector<Finding> lineOrder_;           // line-order findings, gathered before the walk
-  bool derailed_ = false;                    // a derailing warning was given on this line
+  bool reported_ = false;           // the last report() was told, not held back by a derailing one
+  std::vector<Finding> lineOrder_;  // line-order findings, gathered before the walk
+  bool derailed_ = false;           // a derailing warning was given on this line
   std::size_t derailFinding_ = kNone;        // that warning, in findings_
   const char* derailEnd_ = nullptr;          // the end of that line
   bool inBranch_ = false;                    // checking the statement after THEN or ELSE

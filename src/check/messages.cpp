@@ -168,26 +168,32 @@ std::string describeByte(char c) {
 
 WordHint wordHint(std::string_view word, char next) {
   static constexpr std::pair<std::string_view, WordHint> kHints[] = {
-      {"rem", {"there are no comments", ""}},
-      {"input", {"there is no INPUT, since a program reads no input", "assign the value with LET"}},
-      {"dim", {"there are no arrays", ""}},
-      {"int", {"there are no functions, and every value is a whole number", "write the value"}},
-      {"rnd", {"there are no functions and no random numbers", ""}},
+      {"rem", {"there are no comments", "remove the comment"}},
+      {"input",
+       {"there is no INPUT, since a program reads no input",
+        "set the value with LET, as in 'let n = 5'"}},
+      {"dim", {"there are no arrays", kEachValue}},
+      {"rnd", {"there are no random numbers", "choose the numbers and write them in"}},
       {"tab", {"there are no functions", "write the spaces in a literal"}},
       {"data", {"there are no DATA lines", "assign each value with LET"}},
       {"read", {"there are no DATA lines", "assign each value with LET"}},
       {"on", {"there is no ON ... GOTO", "write an IF ... THEN GOTO for each value"}},
-      {"stop", {"there is no STOP", "write 'end' to stop"}},
-      {"step", {"there is no STEP", "FOR always counts by one"}},
+      {"stop", {"there is no STOP", "write 'end'", "end"}},
+      {"step",
+       {"there is no STEP", "FOR counts up by one: work out other values, as in 'print 2 * i'"}},
       {"and", {"there is no AND", "nest the IFs, as in 'if a = 1 then if b = 2 then ...'"}},
       {"or", {"there is no OR", "write an IF for each condition"}},
       {"not", {"there is no NOT", "turn the comparison around, or swap the two statements"}},
-      {"mod", {"there is no MOD", "write '%' for 'mod'"}}};
+      {"mod", {"there is no MOD", "write '%' for 'mod'", "%"}}};
+  if (word == "int") {
+    if (next != '(') return {"every value is a whole number, and there are no functions", ""};
+    return {"every value is a whole number already", "leave out 'int'", ""};
+  }
   for (const auto& [known, hint] : kHints) {
     if (word == known) return hint;
   }
-  if (next == '(') return {"there are no functions or arrays", ""};
-  if (next == '$') return {"there are no string variables or functions", ""};
+  if (next == '(') return {"there are no functions or arrays", kEachValue};
+  if (next == '$') return {"there are no string variables or functions", kLiterals};
   return {};
 }
 
@@ -253,10 +259,10 @@ std::string colonMessage(Rest rest, const std::string& statement) {
   return {};
 }
 
-std::string pairAdvice(char first, char second, const char* left, const char* pairAt,
-                       const char* right) {
+Advice pairAdvice(char first, char second, const char* left, const char* pairAt,
+                  const char* right) {
   const std::string pair{first, second};
-  if (pair == "==") return "write '='";
+  if (pair == "==") return {"write '='", pairAt, pairAt + 2, "="};
   const bool known = pair == "<=" || pair == "=<" || pair == ">=" || pair == "=>" || pair == "<>" ||
                      pair == "><" || pair == "!=";
   if (!known) return {};  // and `right` may lie past the end of the text
@@ -265,6 +271,8 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
   std::string was = "'a " + pair + " b'";
   std::string a = "a";
   std::string b = "b";
+  const char* from = nullptr;  // the bytes the advice rewrites, once known
+  const char* to = nullptr;
   const char* const rightStart = skipBlanks(right);
   const char* const rightEnd = plainEnd(rightStart);
   const char* const after = skipBlanks(rightEnd);
@@ -283,12 +291,17 @@ std::string pairAdvice(char first, char second, const char* left, const char* pa
         b = std::move(rightWritten);
         if ((pair == "<>" || pair == "><" || pair == "!=") && addsAtTop(rightStart, rightEnd))
           b = "(" + b + ")";
+        from = leftStart;
+        to = rightEnd;
       }
     }
   }
-  if (pair == "<=" || pair == "=<") return "for " + was + " write '" + a + " < " + b + " + 1'";
-  if (pair == ">=" || pair == "=>") return "for " + was + " write '" + a + " > " + b + " - 1'";
-  return "for " + was + " write '" + a + " - " + b + "', which is 0 when equal";
+  const std::string written = pair == "<=" || pair == "=<"   ? a + " < " + b + " + 1"
+                              : pair == ">=" || pair == "=>" ? a + " > " + b + " - 1"
+                                                             : a + " - " + b;
+  const bool equality = pair == "<>" || pair == "><" || pair == "!=";
+  return {"for " + was + " write '" + written + "'" + (equality ? ", which is 0 when equal" : ""),
+          from, to, from != nullptr ? written : std::string()};
 }
 
 const char* signOperandEnd(const char* sign) {
@@ -306,12 +319,13 @@ const char* signOperandEnd(const char* sign) {
   return end != nullptr && end - sign <= static_cast<std::ptrdiff_t>(kQuotedMax) ? end : nullptr;
 }
 
-std::string signAdvice(const char* sign, bool parenthesize) {
+Advice signAdvice(const char* sign, bool parenthesize) {
   const char* const operand = skipBlanks(sign + 1);
   const char* const end = signOperandEnd(sign);
-  if (end == nullptr) return "start the operand with 0, as in '0 - 1'";
+  if (end == nullptr) return {"start the operand with 0, as in '0 - 1'", nullptr, nullptr, {}};
   const std::string zero = "0 " + std::string(1, *sign) + " " + std::string(operand, end);
-  return "write '" + (parenthesize ? "(" + zero + ")" : zero) + "' for " + quote(sign, end);
+  std::string written = parenthesize ? "(" + zero + ")" : zero;
+  return {"write '" + written + "' for " + quote(sign, end), sign, end, written};
 }
 
 }  // namespace linebasic::check

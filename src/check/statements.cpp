@@ -3,6 +3,7 @@
 // not what the statement needs. A statement stops on the token that ends it (the line's end,
 // or an ELSE in a branch) without stepping over it.
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "check/checker.h"
@@ -20,6 +21,26 @@ bool isKeywordKind(TokenKind kind) {
 }
 
 constexpr std::string_view kOwnLines = "put each statement on a line of its own";
+
+// The comment after the ':' at `at`, as other BASICs write one ("rem", "REM" or "'"); null
+// when none follows it.
+const char* commentAfter(const char* at) {
+  if (*at != ':') return nullptr;
+  const char* const comment = skipBlanks(at + 1);
+  if (*comment == '\'') return comment;
+  std::string word;
+  for (const char* c = comment; isLetter(*c) && word.size() < 4; ++c)
+    word += lowered(*c);
+  return word == "rem" ? comment : nullptr;
+}
+
+// Past the word at `at`, or past its one byte when it starts with no letter.
+const char* wordEnd(const char* at) {
+  const char* end = at;
+  while (isLetter(*end))
+    ++end;
+  return end == at ? at + 1 : end;
+}
 
 // What to write for the upper-case letter at `at`, when it stands alone: the variable.
 std::string lowerLetterAdvice(const char* at) {
@@ -81,6 +102,7 @@ void Checker::statement() {
         report(at(), name::kNotAVariable,
                current() + " is no variable (a to z): this LET stores nothing",
                lowerLetterAdvice(at()));
+        offerLower();
       }
       checkLet();
       break;
@@ -122,22 +144,35 @@ void Checker::stray() {
   const std::string symptom = current() + " starts no statement: the run skips it";
   std::string message = withCause(symptom);
   std::string advice = causeAdvice();
+  // The advice as an edit: `fixText` in place of the bytes from `fixFrom` to `fixTo`.
+  const char* fixFrom = nullptr;
+  const char* fixTo = at();
+  std::string fixText;
   if (kind() == TokenKind::Number &&
       (previous_ == TokenKind::Then || previous_ == TokenKind::Else)) {
     advice = "to jump, write 'goto " + number(decimalValue(at())) + "'";
+    fixFrom = at();
+    fixText = "goto ";
   } else if (kind() == TokenKind::Call) {
     message = symptom + ", and the number after it";
     advice = "write 'gosub' to call a subroutine";
+    fixFrom = at();
+    fixTo = scan_.tokenEnd;
+    fixText = "gosub";
   } else if (kind() == TokenKind::Else) {
     message = symptom + ", since it belongs to no IF, and runs what follows";
   } else if (kind() == TokenKind::String) {
     advice = "write 'print' before a literal";
+    fixFrom = at();
+    fixText = "print ";
   } else if (*at() == ':') {
     message = "':' is no separator here: the run skips it";
   } else if (*at() == '\'') {
     message = "there are no comments: the run skips " + current() +
               " and reads the words after it as statements";
     advice = "remove the comment";
+    fixFrom = blanksBefore(at());
+    fixTo = lineEnd(at());
   } else if (kind() == TokenKind::Invalid && isUpper(*at())) {
     // The word in lower case may be one that other BASICs know.
     std::string word;
@@ -149,9 +184,16 @@ void Checker::stray() {
       message =
           std::string(hint.cause) + ": " + skips + " and reads the words after it as statements";
       advice = "remove the comment";
+      fixFrom = blanksBefore(at());
+      fixTo = lineEnd(at());
     } else if (!hint.cause.empty()) {
       message = std::string(hint.cause) + ": " + skips;
       advice = hint.advice;
+      if (hint.fix != nullptr) {
+        fixFrom = at();
+        fixTo = at() + word.size();
+        fixText = hint.fix;
+      }
     } else {
       message = "variables and keywords are lower case: " + skips;
       advice = lowerLetterAdvice(at());
@@ -160,8 +202,17 @@ void Checker::stray() {
     message = symptom + ", since it begins with a UTF-8 byte-order mark, which the run reads as " +
               "part of a word";
     advice = "save the file without it";
+    fixFrom = at();
+    fixTo = at() + 3;
   }
   report(at(), name::kStrayToken, message, advice);
+  if (fixFrom != nullptr) offer(fixFrom, fixTo, fixText);
+  if (advice == lowerLetterAdvice(at())) offerLower();
+}
+
+// The advice lowerLetterAdvice() gives for the current token, as an edit.
+void Checker::offerLower() {
+  if (!lowerLetterAdvice(at()).empty()) offer(at(), at() + 1, std::string(1, lowered(*at())));
 }
 
 // [LET] v = expression
@@ -198,6 +249,19 @@ void Checker::storedValue(const Operand& value) {
 void Checker::endStatement(Rest rest, const char* start) {
   if (endsStatement()) return;
   const std::string statement = quote(start, lastTokenEnd(start, at()));
+  if (const char* comment = commentAfter(at()); comment != nullptr) {
+    const bool runs =
+        rest == Rest::Let || rest == Rest::Next || rest == Rest::For || rest == Rest::Return;
+    report(at(), name::kRestOfLine,
+           "there are no comments: " +
+               (runs ? "the run steps over ':' and reads " + quote(comment, wordEnd(comment)) +
+                           " and the words after it as statements"
+                     : colonMessage(rest, statement)),
+           "remove the comment");
+    offer(blanksBefore(at()), lineEnd(at()), "");
+    step();
+    return;
+  }
   if (rest == Rest::Let && *at() == ':' && scan_.tokenEnd == at() + 1) {
     reportColon(name::kRestOfLine, "':' is no separator here: " + colonMessage(rest, statement));
   } else if (*at() == ':' && scan_.tokenEnd == at() + 1) {
@@ -276,10 +340,12 @@ void Checker::endPrint() {
     report(
         at(), name::kUnarySign,
         "there is no unary sign: " + current() + " ends the PRINT list, and the run steps over it",
-        signAdvice(at(), false));
+        signAdvice(at(), false).words);
+    offer(signAdvice(at(), false));
   } else if (kind() == TokenKind::LeftParen && cause().empty()) {
     report(at(), name::kPrintItem, "an item that starts with '(' ends the PRINT list" + rest,
            "write '0+(' for '('");
+    offer(at(), at() + 1, "0+(");
   } else if (isRelational(kind())) {
     report(at(), name::kPrintItem,
            "comparisons work only in IF conditions: " + current() + " ends the PRINT list" + rest);
@@ -312,7 +378,8 @@ void Checker::checkIf() {
     report(at(), name::kOperatorPair,
            "there is no '!=' operator: the condition ends before it, and the run steps over it "
            "in THEN's place",
-           pairAdvice('!', '=', condition, at(), at() + 2));
+           pairAdvice('!', '=', condition, at(), at() + 2).words);
+    offer(pairAdvice('!', '=', condition, at(), at() + 2));
   } else if (kind() != TokenKind::Then) {
     report(at(), name::kMissingThen, inPlaceOf("IF needs 'then' after its condition"),
            causeAdvice());
@@ -449,6 +516,7 @@ void Checker::loopVariable(const char* keyword, bool isFor) {
            std::string(isFor ? "FOR" : "NEXT") + " needs a variable a to z, not " + current() +
                (isFor ? ": no loop is recorded, and its body runs once" : ": it does nothing"),
            lowerLetterAdvice(at()));
+    offerLower();
     return;
   }
   const auto index = static_cast<std::size_t>(*at() - 'a');
@@ -604,23 +672,25 @@ void Checker::parenthesis() {
 // An operand that the run consumes and reads as 0, or as the variable of a keyword's first
 // letter.
 void Checker::badOperand(TokenKind before, const char* beforeAt) {
-  const std::string advice = beforeAt != nullptr && isRelational(before)
-                                 ? pairAdvice(*beforeAt, *at(), relationStart_, beforeAt, at() + 1)
-                                 : "";
-  if (!advice.empty()) {
+  const Advice pair = beforeAt != nullptr && isRelational(before)
+                          ? pairAdvice(*beforeAt, *at(), relationStart_, beforeAt, at() + 1)
+                          : Advice{};
+  if (!pair.words.empty()) {
     report(beforeAt, name::kOperatorPair,
-           "there is no '" + std::string{*beforeAt, *at()} +
-               "' operator: the run reads the second character as an operand worth 0",
-           advice);
+           "there is no '" + std::string{*beforeAt, *at()} + "' operator: the run reads its " +
+               quote(at(), at() + 1) + " as 0",
+           pair.words);
+    offer(pair);
   } else if (kind() == TokenKind::Minus || kind() == TokenKind::Plus) {
     const char* const operandEnd = signOperandEnd(at());
     const std::string ends =
         operandEnd != nullptr
             ? " and ends the expression before " + quote(skipBlanks(at() + 1), operandEnd)
             : ", and the operand after it ends the expression";
+    const Advice sign = signAdvice(at(), isAdditive(before) || isMultiplicative(before));
     report(at(), name::kUnarySign,
-           "there is no unary sign: the run reads " + current() + " as 0" + ends,
-           signAdvice(at(), isAdditive(before) || isMultiplicative(before)));
+           "there is no unary sign: the run reads " + current() + " as 0" + ends, sign.words);
+    offer(sign);
   } else if (kind() == TokenKind::Newline) {
     report(at(), name::kMissingOperand,
            "an operand is missing at the end of the line: the run reads the line's end as 0");
@@ -631,6 +701,7 @@ void Checker::badOperand(TokenKind before, const char* beforeAt) {
     report(at(), name::kNotAVariable,
            withCause(current() + " is no variable (a to z): the run reads it as 0"),
            causeAdvice().empty() ? lowerLetterAdvice(at()) : causeAdvice());
+    if (causeAdvice().empty()) offerLower();
   } else if (isKeywordKind(kind())) {
     report(at(), name::kMissingOperand,
            "the keyword " + current() + " stands where an operand belongs: the run reads it as " +
