@@ -7,6 +7,7 @@
 //   linebasic-run [--max-steps N] [--trace] FILE
 //   linebasic-run --check FILE
 //   linebasic-run [--max-steps N] [-i [FILE]]
+//   linebasic-run --lsp
 //
 // With -i, or with no FILE when standard input is a terminal, it starts an interactive session
 // instead.
@@ -32,6 +33,9 @@
 #include "interpreter/interpreter.h"
 #include "session/program_file.h"
 #include "session/session.h"
+#ifdef LINEBASIC_LSP
+#include "lsp/server.h"
+#endif
 
 namespace {
 
@@ -55,6 +59,7 @@ constexpr char kHelp[] =
     "                 will do something else than it most likely means (exit status 4)\n"
     "  -i             start an interactive session, with FILE loaded (not run) when given;\n"
     "                 this is also what happens without FILE when the input is a terminal\n"
+    "  --lsp          serve the Language Server Protocol on standard input and output\n"
     "  --help         print this text\n"
     "  --version      print the version\n"
     "\n"
@@ -228,9 +233,26 @@ int interact(const Options& options) {
   return script && session.anyFailed() ? 1 : 0;
 }
 
+// --lsp [--stdio]: the language server, on standard input and output.
+int languageServer(int argc, char** argv) {
+  if (argc > 3 || (argc == 3 && std::string_view(argv[2]) != "--stdio")) {
+    std::fprintf(stderr, "linebasic-run: --lsp stands alone\n%s", kUsage);
+    return kExitUsage;
+  }
+#ifdef LINEBASIC_LSP
+  return linebasic::lsp::serve(STDIN_FILENO, STDOUT_FILENO);
+#else
+  std::fputs("linebasic-run: this build has no language server: it needs nlohmann-json "
+             "(Debian: nlohmann-json3-dev) when it is configured\n",
+             stderr);
+  return kExitUsage;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "--lsp") return languageServer(argc, argv);
   std::string problem;
   const std::optional<Options> options = parseOptions(argc, argv, problem);
   if (!options) {
