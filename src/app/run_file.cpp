@@ -242,9 +242,10 @@ int languageServer(int argc, char** argv) {
 #ifdef LINEBASIC_LSP
   return linebasic::lsp::serve(STDIN_FILENO, STDOUT_FILENO);
 #else
-  std::fputs("linebasic-run: this build has no language server: it needs nlohmann-json "
-             "(Debian: nlohmann-json3-dev) when it is configured\n",
-             stderr);
+  std::fputs(
+      "linebasic-run: this build has no language server: it needs nlohmann-json "
+      "(Debian: nlohmann-json3-dev) when it is configured\n",
+      stderr);
   return kExitUsage;
 #endif
 }
