@@ -70,7 +70,8 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       // Rest of the line, after each statement that stops before it.
       {"10 gosub 10 print 7\nx = 1 2\nx = 1 < 2\nreturn 1\ngoto 10 x\nx = 1 : y = 2\nend now\nx = "
        "1",
-       "1:13 [rest-of-line] 2:7 [rest-of-line] 3:7 [rest-of-line] 4:8 [rest-of-line] "
+       "1:4 [gosub-depth] 1:13 [rest-of-line] 2:7 [rest-of-line] 3:7 [rest-of-line] 4:8 "
+       "[rest-of-line] "
        "5:9 [rest-of-line] 6:7 [rest-of-line] 7:5 [unknown-word]"},
       {"for i = 1 to 2 print 7\nnext i 7", "1:16 [rest-of-line] 2:8 [rest-of-line]"},
       {"Hello\nif x then 100\ncall 100\n\"abc\"\nx = 1 else end\n 10 x = 1\n",
@@ -127,7 +128,7 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       {"print \"a\", x; 1, \"\"\nprint\nx=x+i\nlet y = (x+1)*2%3\nif x > 1 then x = 0 else gosub "
        "9\n"
        "9 return\n\n",
-       ""}};
+       "6:1 [falls-into-subroutine]"}};
   for (const auto& [text, warnings] : cases)
     EXPECT_EQ(check(text), warnings) << ::testing::PrintToString(text);
 }

@@ -25,6 +25,7 @@ void Checker::statementAtTop() {
   statement();
   if (startsStatement) {
     fallsInto_ = first != TokenKind::Goto && first != TokenKind::Return && first != TokenKind::End;
+    walkedStatement_ = true;
   }
   if (feedsStepped_ != feeds && derailed_ && !jumpReadOn_) readOnInto(lineStart_, line);
 }
@@ -159,7 +160,7 @@ void Checker::closeChainAt(const char* lineStart) {
   const TextLine last = chain_.last.start == lineStart ? chain_.beforeLast : chain_.last;
   const std::string name = lineName(lineStart, textLine_);
   std::string& told = findings_[chain_.finding].chain;
-  told = name + " still runs";
+  told = "the statements of " + name + " still run";
   if (last.start != nullptr && chain_.first.start != nullptr && last.start >= chain_.first.start)
     told = chain_.when + "the run swallows " + swallowed(chain_.first, last, true) + "; " + told;
 }

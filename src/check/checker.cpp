@@ -78,6 +78,7 @@ std::vector<Diagnostic> Checker::run() {
   }
   if (chain_.open) closeChain();
   settleColon();
+  checkCalls();
 
   // The walk reports in text order; should a report ever come late, the sort puts it in place.
   const auto byPosition = [](const Finding& a, const Finding& b) { return a.at < b.at; };
@@ -443,7 +444,9 @@ void Checker::report(const char* at, std::string_view name, std::string message,
   const bool derails = name != name::kMissingLine && name != name::kDuplicateLine &&
                        name != name::kValueRange && name != name::kLongLiteral &&
                        name != name::kNextWithoutFor && name != name::kForWithoutNext &&
-                       name != name::kNextOuterLoop;
+                       name != name::kNextOuterLoop && name != name::kLoopRunsOnce &&
+                       name != name::kLoopDepth && name != name::kGosubDepth &&
+                       name != name::kFallsIntoSubroutine && name != name::kReturnWithoutGosub;
   if (derails) {
     derailed_ = true;
     derailFinding_ = findings_.size() - 1;

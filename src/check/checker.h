@@ -49,6 +49,11 @@ inline constexpr std::string_view kNextWithoutFor = "next-without-for";
 inline constexpr std::string_view kForWithoutNext = "for-without-next";
 inline constexpr std::string_view kNextOuterLoop = "next-outer-loop";
 inline constexpr std::string_view kLineOrder = "line-order";
+inline constexpr std::string_view kLoopRunsOnce = "loop-runs-once";
+inline constexpr std::string_view kLoopDepth = "loop-depth";
+inline constexpr std::string_view kGosubDepth = "gosub-depth";
+inline constexpr std::string_view kFallsIntoSubroutine = "falls-into-subroutine";
+inline constexpr std::string_view kReturnWithoutGosub = "return-without-gosub";
 }  // namespace name
 
 constexpr bool isUpper(char c) {
@@ -211,6 +216,17 @@ class Checker {
     std::string when;        // the IFs the swallowing depends on, such as "when the IF holds, "
   };
 
+  // A GOSUB with a line number that some line has, met in the walk.
+  struct Call {
+    const char* at;  // its keyword
+    std::int32_t target;
+  };
+
+  // Subroutines, once the walk has gathered the calls and the RETURNs.
+  void checkCalls();
+  void checkNesting();
+  [[nodiscard]] const char* subroutineEnd(std::int32_t target) const;
+
   // Line numbers, loops and literals, gathered before the walk.
   void gatherLinesAndLoops();
   void gatherLineOrder(std::int32_t n, std::int32_t previous);
@@ -304,7 +320,12 @@ class Checker {
   std::vector<std::size_t> swallowedBy_;         // by n: the one that takes in line n; kNone: none
   std::vector<OpenLoop> loops_;                  // the FORs open at this point of the walk
   std::array<int, kVariableCount> openLoops_{};  // how many of them each variable has
-  bool fallsInto_ = true;  // the run may come to this statement from the one above
+  bool fallsInto_ = true;                // the run may come to this statement from the one above
+  bool walkedStatement_ = false;         // a statement stands above the current line
+  std::vector<Call> calls_;              // the GOSUBs, in text order
+  bool sawGosub_ = false;                // any GOSUB, with a line number or not
+  std::vector<const char*> returns_;     // the RETURNs, in text order
+  std::vector<const char*> fallenInto_;  // the numbered lines the run may fall into
 
   // Where the walk stands, beyond the scanner's own state.
   int textLine_ = 1;                       // the text line of the current token

@@ -86,6 +86,8 @@ void Checker::startLine() {
     report(at(), name::kDuplicateLine,
            "line number " + number(n) + " is used already on text line " +
                number(lineOfNumber_[n]) + ": jumps reach only that one");
+  } else if (fallsInto_ && walkedStatement_ && !derailed_) {
+    fallenInto_.push_back(at());
   }
   step();
 }
@@ -127,6 +129,7 @@ void Checker::statement() {
     case TokenKind::Return:
     case TokenKind::End: {
       const char* const start = at();
+      if (kind() == TokenKind::Return) returns_.push_back(start);
       const Rest rest = kind() == TokenKind::End ? Rest::End : Rest::Return;
       step();
       endStatement(rest, start);
@@ -443,6 +446,9 @@ void Checker::checkGosub() {
   const char* const start = at();
   step();
   jumpReadOn_ = kind() == TokenKind::Newline;  // it jumps to the next line's number at once
+  sawGosub_ = true;
+  if (kind() == TokenKind::Number && lineExists(decimalValue(at())))
+    calls_.push_back({start, decimalValue(at())});
   jumpTarget("GOSUB");
   step();
   endStatement(Rest::Gosub, start);
@@ -479,11 +485,15 @@ void Checker::checkFor() {
   const bool counted = !derailed_ && !inBranch_ && fallsInto_;
   step();
   loopVariable(start, true);
-  if (counted && kind() == TokenKind::Variable) openLoop(*at());
+  const char variable = kind() == TokenKind::Variable ? *at() : 'i';
+  // The run records no fifth loop: its NEXT then names no open loop, and is no mistake itself.
+  const std::size_t depth = loops_.size() >= kForDepthMax ? loops_.size() : kNone;
+  if (counted && kind() == TokenKind::Variable && depth == kNone) openLoop(*at());
   step();
   const char* const equals = at();
   expectEquals("FOR");
-  storedValue(expression(TokenKind::Equals, equals));
+  const Operand first = expression(TokenKind::Equals, equals);
+  storedValue(first);
   if (kind() != TokenKind::To) {
     report(at(), name::kMissingTo, inPlaceOf("FOR needs 'to' after its first value"),
            causeAdvice());
@@ -494,6 +504,19 @@ void Checker::checkFor() {
     report(limit.start, name::kValueRange,
            "a variable holds at most " + number(kVariableMax) + ": the loop ends once it passes " +
                number(kVariableMax) + ", not at " + number(limit.value));
+  } else if (first.isNumber && limit.isNumber && first.value <= kVariableMax &&
+             first.value > limit.value) {
+    const std::string from = number(first.value);
+    report(
+        limit.start, name::kLoopRunsOnce,
+        "FOR counts up only: from " + from + " to " + number(limit.value) + " its body runs once",
+        "to count down, count up from 0 to " + number(first.value - limit.value) + " and use '" +
+            from + " - " + std::string(1, variable) + "'");
+  }
+  if (depth != kNone) {
+    report(start, name::kLoopDepth,
+           "loops nest at most " + number(kForDepthMax) +
+               " deep: this fifth FOR records no loop, so its body runs once");
   }
   endStatement(Rest::For, start);
 }

@@ -48,8 +48,11 @@ constexpr std::string_view kHelp =
 
 // Which warnings are shown under a stored line: not those that wait for lines not typed yet (a
 // jump's target, a loop's NEXT). Under an immediate line, checked alone: all but its jumps'.
+// Not the warnings on a program's shape, which a program typed line by line has until its
+// last line is in.
 bool shownWhileTyping(std::string_view name) {
-  return name != check::name::kMissingLine && name != check::name::kForWithoutNext;
+  return name != check::name::kMissingLine && name != check::name::kForWithoutNext &&
+         name != check::name::kReturnWithoutGosub && name != check::name::kFallsIntoSubroutine;
 }
 bool isNoJump(std::string_view name) {
   return name != check::name::kMissingLine;
