@@ -307,6 +307,9 @@ void Checker::checkLiteral() {
     message = "the '\"' in " + quote(quoteWord_, quoteWordEnd_) +
               " belongs to that word, so this '\"' opens a literal; ";
   }
+  // A cause is told first; the literal it opens is then "another, which runs on to ...".
+  const bool caused = !message.empty();
+  if (caused) message.replace(message.size() - 2, 2, ", ");
   if (lastFeed != nullptr) {
     closedOn_ = lastFeed + 1;
     closedFrom_ = lineName(lineStart_, textLine_);
@@ -318,11 +321,13 @@ void Checker::checkLiteral() {
                                                       feedBeforeLast + 1, textLine_ + feeds - 1) +
                                                 " and "
                                           : "";
-    message += "the literal has no closing '\"' on its line: it runs on to " + closing +
-               ", column " + std::to_string(end - 1 - lastFeed) + ", so the run skips " + skipped +
-               "the start of " + closing;
+    message += (caused ? "which runs on to "
+                       : "the literal has no closing '\"' on its line: it runs on to ") +
+               closing + ", column " + std::to_string(end - 1 - lastFeed) + ", so the run skips " +
+               skipped + "the start of " + closing;
   } else {
-    message += "the literal has no closing '\"': it takes in the rest of the text";
+    message += caused ? "which takes in the rest of the text"
+                      : "the literal has no closing '\"': it takes in the rest of the text";
     if (lastFeed != nullptr) {
       stringLineStart_ = lastFeed + 1;
       // An empty line after the text's last line-feed is no line the run could skip.
@@ -550,6 +555,15 @@ std::string Checker::causeAdvice() const {
 std::string Checker::inPlaceOf(std::string_view rule) const {
   if (kind() == TokenKind::Newline) return std::string(rule) + ", but the line ends first";
   if (kind() == TokenKind::EndOfText) return std::string(rule) + ", but the text ends first";
+  // With a cause, the rule is told by what it needs alone ("where '=' belongs").
+  const std::string found = cause();
+  const std::size_t needs = rule.find("needs '");
+  if (!found.empty() && needs != std::string_view::npos) {
+    const std::size_t from = needs + 6;
+    const std::string_view needed = rule.substr(from, rule.find('\'', from + 1) + 1 - from);
+    return found + ", and the run steps over " + current() + " where " + std::string(needed) +
+           " belongs";
+  }
   return withCause(std::string(rule) + ": the run steps over " + current() + " in its place");
 }
 

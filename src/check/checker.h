@@ -87,7 +87,7 @@ std::string quote(const char* start, const char* end);
 std::string describeByte(char c);
 
 // What to write instead of an array, and of a string variable.
-inline constexpr std::string_view kEachValue = "use a variable of its own for each value (a to z)";
+inline constexpr std::string_view kEachValue = "use one variable (a to z) for each value";
 inline constexpr std::string_view kLiterals =
     "text is printed from a literal, as in 'print \"hi\"'";
 
