@@ -238,11 +238,51 @@ TEST(ApiTest, TheCheckerReportsThroughACallback) {
       [](void* context, const linebasic_warning* warning) {
         static_cast<std::vector<std::string>*>(context)->push_back(
             std::to_string(warning->text_line) + ":" + std::to_string(warning->column) + " " +
-            warning->name);
+            warning->name +
+            (warning->fix_text == nullptr
+                 ? ""
+                 : " " + std::to_string(warning->fix_offset) + "+" +
+                       std::to_string(warning->fix_length) + "=" + warning->fix_text));
       },
       &seen);
   EXPECT_EQ(count, 2);
-  EXPECT_EQ(seen, (std::vector<std::string>{"1:4 keyword-case", "2:9 missing-line"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"1:4 keyword-case 3+5=print", "2:9 missing-line"}));
+}
+
+// Fixing and renumbering hand out a text, or why they refused: "!text line:column".
+std::string edited(const std::string& text, int start = -1) {
+  std::string told;
+  const auto write = [](void* context, const char* piece, size_t length) {
+    static_cast<std::string*>(context)->append(piece, length);
+  };
+  if (start < 0) {
+    const long fixes = linebasic_fix(text.data(), text.size(), write, nullptr, &told);
+    return told + "(" + std::to_string(fixes) + ")";
+  }
+  const auto refused = [](void* context, const linebasic_refusal* refusal) {
+    *static_cast<std::string*>(context) +=
+        "!" + std::to_string(refusal->text_line) + ":" + std::to_string(refusal->column);
+  };
+  const linebasic_status status =
+      linebasic_renumber(text.data(), text.size(), start, 10, 0, 9999, write, refused, &told);
+  EXPECT_EQ(status == LINEBASIC_REFUSED, told[0] == '!') << told;
+  return told;
+}
+
+TEST(ApiTest, FixingAndRenumberingHandOutTheNewText) {
+  const std::pair<std::string, std::string> cases[] = {
+      {edited("10 PRINT 1\n20 x = -3\n"), "10 print 1\n20 x = 0 - 3\n(2)"},
+      {edited("10 print 1\n"), "10 print 1\n(0)"},
+      {edited("5 goto 7\n7 end\n", 100), "100 goto 110\n110 end\n"},
+      {edited("5 goto x\n7 end\n", 100), "!1:8"},
+      {edited("5 end\n", 10000), "!0:0"},
+  };
+  for (const auto& [told, expected] : cases)
+    EXPECT_EQ(told, expected);
+  const auto write = [](void*, const char*, size_t) {};
+  EXPECT_EQ(linebasic_fix("1", 1, nullptr, nullptr, nullptr), -1);
+  EXPECT_EQ(linebasic_renumber(nullptr, 1, 10, 10, 0, 9999, write, nullptr, nullptr),
+            LINEBASIC_BAD_ARGUMENT);
 }
 
 TEST(ApiTest, TheVersionIsTheProjects) {
@@ -279,6 +319,19 @@ TEST(CppApiTest, OneCallRunsAndAMachineMoves) {
     EXPECT_EQ(error.status(), LINEBASIC_BAD_ARGUMENT);
     EXPECT_STREQ(error.what(), "no line is numbered 30: no run stops there");
   }
+}
+
+TEST(CppApiTest, FixesAndRenumbering) {
+  const linebasic::Fixing fixing = linebasic::fixed("10 PRINT 1\n");
+  EXPECT_EQ(fixing.text, "10 print 1\n");
+  ASSERT_EQ(fixing.applied.size(), 1U);
+  EXPECT_EQ(fixing.applied[0].fix->text, "print");
+  EXPECT_FALSE(linebasic::warningsOf("10 goto 75\n")[0].fix);
+  EXPECT_EQ(linebasic::renumbered("5 gosub 7\n7 return\n", 1, 1).text, "1 gosub 2\n2 return\n");
+  const linebasic::Renumbering refused = linebasic::renumbered("5 gosub 9\n7 return\n");
+  EXPECT_TRUE(refused.refused);
+  EXPECT_EQ(refused.textLine, 1);
+  EXPECT_EQ(refused.message.substr(0, 22), "no line is numbered 9:");
 }
 
 TEST(CppApiTest, AnOutputFunctionThatThrowsStopsTheRun) {

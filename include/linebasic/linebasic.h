@@ -28,9 +28,9 @@
 #include <stdint.h>
 
 #define LINEBASIC_VERSION_MAJOR 0
-#define LINEBASIC_VERSION_MINOR 2
+#define LINEBASIC_VERSION_MINOR 3
 #define LINEBASIC_VERSION_PATCH 0
-#define LINEBASIC_VERSION "0.2.0"
+#define LINEBASIC_VERSION "0.3.0"
 
 #if defined(LINEBASIC_BUILDING) && (defined(__GNUC__) || defined(__clang__))
 #define LINEBASIC_API __attribute__((visibility("default")))
@@ -58,13 +58,14 @@ typedef enum linebasic_status {
   LINEBASIC_BAD_ARGUMENT = -1, /* a null pointer, a name outside a to z, no such line ... */
   LINEBASIC_TOO_LARGE = -2,    /* a text longer than linebasic_set_text_limit allows */
   LINEBASIC_NO_MEMORY = -3,    /* memory ran out before the call could finish */
-  LINEBASIC_NO_PROGRAM = -4    /* a run was asked of a machine that never loaded a program */
+  LINEBASIC_NO_PROGRAM = -4,   /* a run was asked of a machine that never loaded a program */
+  LINEBASIC_REFUSED = -5       /* an edit would change what the run does (linebasic_renumber) */
 } linebasic_status;
 
 /* No bound on steps: a run goes on until it ends, stops or is stopped. */
 #define LINEBASIC_UNBOUNDED UINT64_MAX
 
-/* "0.2.0": the version of the library linked, which may be newer than this header's. */
+/* "0.3.0": the version of the library linked, which may be newer than this header's. */
 LINEBASIC_API const char* linebasic_version(void);
 
 /* A new machine with no program loaded, its output going to standard output, no time limit and
@@ -185,12 +186,18 @@ LINEBASIC_API linebasic_status linebasic_set_variable(linebasic_machine* machine
                                                       int32_t value);
 
 /* One warning of the checker: where the run of a text will do something else than the text most
- * likely means. The strings are valid only during the callback. */
+ * likely means. The strings are valid only during the callback. Where the advice has one
+ * evident meaning, it comes as an edit too: `fix_text` replaces the `fix_length` bytes from
+ * `fix_offset` (0 inserts); the run of the text so mended does what it evidently meant. The fix
+ * fields came in 0.3: a host built against an older header reads the fields before them only. */
 typedef struct linebasic_warning {
-  int32_t text_line;   /* the line of the text, from 1 */
-  int32_t column;      /* from 1, in bytes */
-  const char* name;    /* stable, such as "keyword-case" */
-  const char* message; /* what the run will do, and what to write instead */
+  int32_t text_line;    /* the line of the text, from 1 */
+  int32_t column;       /* from 1, in bytes */
+  const char* name;     /* stable, such as "keyword-case" */
+  const char* message;  /* what the run will do, and what to write instead */
+  const char* fix_text; /* what the fix writes, NUL-terminated; NULL: the warning has no fix */
+  size_t fix_offset;    /* where the bytes it replaces start, from the start of the text */
+  size_t fix_length;    /* how many bytes it replaces */
 } linebasic_warning;
 
 typedef void (*linebasic_warning_fn)(void* context, const linebasic_warning* warning);
@@ -200,6 +207,43 @@ typedef void (*linebasic_warning_fn)(void* context, const linebasic_warning* war
  * with a length, or memory ran out. */
 LINEBASIC_API long linebasic_check(const char* text, size_t length, linebasic_warning_fn report,
                                    void* context);
+
+/* Applies the fix of every warning that has one and calls `write` (not NULL) once with the
+ * mended text, `text` itself when no warning has a fix, and `report` (which may be NULL) for
+ * each warning mended, in the order mended, with its place and fix in the text its round read:
+ * a fix can bring to light a warning that an earlier one hid, so fixing goes round until no
+ * warning has a fix (16 rounds at most). The mended text is valid only during the call to
+ * `write`. Returns the number of warnings mended; -1 when `text` is NULL with a length, `write`
+ * is NULL, or memory ran out (then `write` is not called). */
+LINEBASIC_API long linebasic_fix(const char* text, size_t length, linebasic_write_fn write,
+                                 linebasic_warning_fn report, void* context);
+
+/* Why linebasic_renumber refused: the place in the text that keeps it from renumbering, and
+ * what the run does there and what to write instead. The message is valid only during the
+ * callback. */
+typedef struct linebasic_refusal {
+  int32_t text_line;   /* from 1; 0 when the numbers asked for are out of range */
+  int32_t column;      /* from 1, in bytes; 0 with text_line 0 */
+  const char* message; /* such as "no line is numbered 75: the run ends at this goto, ..." */
+} linebasic_refusal;
+
+typedef void (*linebasic_refusal_fn)(void* context, const linebasic_refusal* refusal);
+
+/* Renumbers the lines whose numbers lie in first..last (0 and 9999 for all), in text order,
+ * start, start + step, ..., and rewrites the target of every GOTO and GOSUB that names one of
+ * them; every other byte stays as it was. The run of the new text does what the run of the
+ * old one does, step for step; where that cannot be promised (a target that is not one plain
+ * number, a target no line has, a line number that a statement reads as a value, a number
+ * inside a literal, numbers past 9999 or out of order against the lines outside the range,
+ * a number used twice) it refuses.
+ * LINEBASIC_OK: `write` (not NULL) was called once with the new text, valid during that call.
+ * LINEBASIC_REFUSED: `refused` (which may be NULL) was called once with the first place in the
+ * text that keeps it from renumbering. LINEBASIC_BAD_ARGUMENT when `text` is NULL with a length
+ * or `write` is NULL; LINEBASIC_NO_MEMORY when memory ran out. No callback is made then. */
+LINEBASIC_API linebasic_status linebasic_renumber(const char* text, size_t length, int32_t start,
+                                                  int32_t step, int32_t first, int32_t last,
+                                                  linebasic_write_fn write,
+                                                  linebasic_refusal_fn refused, void* context);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -181,26 +182,88 @@ class Machine {
   std::unique_ptr<Output> output_;
 };
 
-// One warning of the checker.
+// One warning of the checker, and its advice as an edit of the text where it has one meaning.
 struct Warning {
+  // Writes `text` in place of the `length` bytes from `offset` (0 inserts).
+  struct Fix {
+    std::size_t offset;
+    std::size_t length;
+    std::string text;
+  };
   int textLine;
   int column;  // from 1, in bytes
   std::string name;
   std::string message;
+  std::optional<Fix> fix;
 };
+
+namespace detail {
+inline void appendWarning(void* context, const linebasic_warning* warning) {
+  std::optional<Warning::Fix> fix;
+  if (warning->fix_text != nullptr)
+    fix = Warning::Fix{warning->fix_offset, warning->fix_length, warning->fix_text};
+  static_cast<std::vector<Warning>*>(context)->push_back(
+      {warning->text_line, warning->column, warning->name, warning->message, std::move(fix)});
+}
+}  // namespace detail
 
 // The checker's warnings on `text`, in text order.
 inline std::vector<Warning> warningsOf(std::string_view text) {
   std::vector<Warning> warnings;
-  const long count = linebasic_check(
-      text.data(), text.size(),
-      [](void* context, const linebasic_warning* warning) {
-        static_cast<std::vector<Warning>*>(context)->push_back(
-            {warning->text_line, warning->column, warning->name, warning->message});
-      },
-      &warnings);
-  if (count < 0) throw std::bad_alloc();
+  if (linebasic_check(text.data(), text.size(), &detail::appendWarning, &warnings) < 0)
+    throw std::bad_alloc();
   return warnings;
+}
+
+// `text` with the fix of every warning applied, and the warnings so mended.
+struct Fixing {
+  std::string text;
+  std::vector<Warning> applied;
+};
+
+inline Fixing fixed(std::string_view text) {
+  struct Both {
+    Fixing fixing;
+    static void write(void* context, const char* piece, std::size_t length) {
+      static_cast<Both*>(context)->fixing.text.append(piece, length);
+    }
+    static void report(void* context, const linebasic_warning* warning) {
+      detail::appendWarning(&static_cast<Both*>(context)->fixing.applied, warning);
+    }
+  } both;
+  if (linebasic_fix(text.data(), text.size(), &Both::write, &Both::report, &both) < 0)
+    throw std::bad_alloc();
+  return std::move(both.fixing);
+}
+
+// A renumbered text, or why renumbering refused (and no text).
+struct Renumbering {
+  std::string text;
+  bool refused = false;
+  int textLine = 0;  // where the refusal points: 0 when the numbers asked for are out of range
+  int column = 0;
+  std::string message;
+};
+
+// `text` with the lines numbered first..last renumbered from `start` by `step`, and the jumps
+// to them rewritten; see linebasic_renumber.
+inline Renumbering renumbered(std::string_view text, int start = 10, int step = 10, int first = 0,
+                              int last = 9999) {
+  Renumbering renumbering;
+  const auto refused = [](void* context, const linebasic_refusal* refusal) {
+    auto* told = static_cast<Renumbering*>(context);
+    told->refused = true;
+    told->textLine = refusal->text_line;
+    told->column = refusal->column;
+    told->message = refusal->message;
+  };
+  const auto write = [](void* context, const char* piece, std::size_t length) {
+    static_cast<Renumbering*>(context)->text.append(piece, length);
+  };
+  const linebasic_status status = linebasic_renumber(text.data(), text.size(), start, step, first,
+                                                     last, write, refused, &renumbering);
+  if (status == LINEBASIC_NO_MEMORY) throw std::bad_alloc();
+  return renumbering;
 }
 
 // How a run of run() below went: what it printed, how it stopped and where.

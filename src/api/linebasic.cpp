@@ -18,6 +18,8 @@
 #include "check/check.h"
 #include "check/lines.h"
 #include "debug/run_control.h"
+#include "edit/fix.h"
+#include "edit/renumber.h"
 #include "interpreter/interpreter.h"
 #include "scanner/scanner.h"
 
@@ -112,6 +114,21 @@ auto sheltered(Call call, OutOfMemory outOfMemory) -> decltype(call()) {
   static_cast<void>(outOfMemory);
   return call();
 #endif
+}
+
+// Hands `diagnostic` to a host's `report`, with its fix when it has one.
+void reportWarning(const linebasic::Diagnostic& diagnostic, linebasic_warning_fn report,
+                   void* context) {
+  const std::string name(diagnostic.name);
+  const auto& fix = diagnostic.fix;
+  const linebasic_warning warning{diagnostic.line,
+                                  diagnostic.column,
+                                  name.c_str(),
+                                  diagnostic.message.c_str(),
+                                  fix ? fix->replacement.c_str() : nullptr,
+                                  fix ? fix->offset : 0,
+                                  fix ? fix->length : 0};
+  report(context, &warning);
 }
 
 template <typename Call>
@@ -449,15 +466,47 @@ long linebasic_check(const char* text, size_t length, linebasic_warning_fn repor
         text == nullptr ? std::string_view() : std::string_view(text, length));
     if (report != nullptr) {
       for (const linebasic::Diagnostic& diagnostic : diagnostics) {
-        const std::string name(diagnostic.name);
-        const linebasic_warning warning{diagnostic.line, diagnostic.column, name.c_str(),
-                                        diagnostic.message.c_str()};
-        report(context, &warning);
+        reportWarning(diagnostic, report, context);
       }
     }
     return static_cast<long>(diagnostics.size());
   };
   return sheltered(check, [] { return -1L; });
+}
+
+long linebasic_fix(const char* text, size_t length, linebasic_write_fn write,
+                   linebasic_warning_fn report, void* context) {
+  if ((text == nullptr && length != 0) || write == nullptr) return -1;
+  const auto fix = [&] {
+    const linebasic::Fixed fixed = linebasic::applyFixes(
+        text == nullptr ? std::string_view() : std::string_view(text, length));
+    write(context, fixed.text.data(), fixed.text.size());
+    if (report != nullptr) {
+      for (const linebasic::Diagnostic& diagnostic : fixed.applied)
+        reportWarning(diagnostic, report, context);
+    }
+    return static_cast<long>(fixed.applied.size());
+  };
+  return sheltered(fix, [] { return -1L; });
+}
+
+linebasic_status linebasic_renumber(const char* text, size_t length, int32_t start, int32_t step,
+                                    int32_t first, int32_t last, linebasic_write_fn write,
+                                    linebasic_refusal_fn refused, void* context) {
+  if ((text == nullptr && length != 0) || write == nullptr) return LINEBASIC_BAD_ARGUMENT;
+  const auto renumber = [&] {
+    const linebasic::Renumbered renumbered =
+        linebasic::renumber(text == nullptr ? std::string_view() : std::string_view(text, length),
+                            {start, step, first, last});
+    if (const auto& refusal = renumbered.refusal) {
+      const linebasic_refusal told{refusal->textLine, refusal->column, refusal->message.c_str()};
+      if (refused != nullptr) refused(context, &told);
+      return LINEBASIC_REFUSED;
+    }
+    write(context, renumbered.text.data(), renumbered.text.size());
+    return LINEBASIC_OK;
+  };
+  return sheltered(renumber, [] { return LINEBASIC_NO_MEMORY; });
 }
 
 }  // extern "C"
