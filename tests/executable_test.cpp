@@ -27,7 +27,9 @@ std::string run(const std::string& command) {
 const std::string kDemo = std::string("'") + LINEBASIC_EXECUTABLE + "'";
 const std::string kRun = std::string("'") + LINEBASIC_RUN_EXECUTABLE + "'";
 const std::string kUsage =
-    "usage: linebasic-run [--max-steps N] [--trace] FILE\n       linebasic-run --check FILE\n"
+    "usage: linebasic-run [--max-steps N] [--trace] FILE\n"
+    "       linebasic-run --check [--fixits] FILE\n       linebasic-run --fix [--write] FILE\n"
+    "       linebasic-run --renumber[=START[,STEP]] [--write] FILE\n"
     "       linebasic-run [--max-steps N] [-i [FILE]]\n";
 
 TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
@@ -73,6 +75,25 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {kRun + " --check --trace -",
        "2||linebasic-run: --check runs nothing: it takes no --trace or --max-steps\n" + kUsage +
            "|"},
+      // Fixes and renumbering: the program on standard output, or in place with --write.
+      {"printf '10 PRINT \"\\\\\"\\n' | " + kRun + " --check --fixits -",
+       "4|<stdin>:1:4: warning: keywords are lower case: the run skips 'PRINT'; write 'print' "
+       "[keyword-case]\nfix-it:\"<stdin>\":{1:4-1:9}:\"print\"\n|1 warning generated.\n|"},
+      {"printf '10 x = -3\\n' | " + kRun + " --fix -",
+       "0|10 x = 0 - 3\n|<stdin>:1:8: note: wrote '0 - 3' over 2 bytes [unary-sign]\n"
+       "<stdin>: 1 fix\n|"},
+      {"{ printf '5 goto 7\\n7 end\\n' >p.bas && " + kRun +
+           " --renumber=100,5 --write p.bas && cat p.bas; }",
+       "0|100 goto 105\n105 end\n|p.bas: renumbered 2 lines, 1 jump target\n|"},
+      {"{ printf '5 goto 8\\n7 end\\n' >p.bas; " + kRun +
+           " --renumber --write p.bas; s=$?; cat p.bas; exit $s; }",
+       "1|5 goto 8\n7 end\n|p.bas:1:8: error: no line is numbered 8: the run ends at this goto, "
+       "and renumbering would keep a number no line has or give it to a line; write the number "
+       "of a line that is there\n|"},
+      {kRun + " --renumber=10,0 p.bas",
+       "2||linebasic-run: --renumber's STEP is a number from 1 to 9999, not '0' (such as "
+       "--renumber=100,10)\n" +
+           kUsage + "|"},
       // A session through a pipe: the end of the input, or bye, ends it without asking about
       // unsaved changes. Errors go to standard error, with the script's line, and make the
       // status 1.

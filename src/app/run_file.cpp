@@ -5,7 +5,9 @@
 // since a program may loop forever.
 //
 //   linebasic-run [--max-steps N] [--trace] FILE
-//   linebasic-run --check FILE
+//   linebasic-run --check [--fixits] FILE
+//   linebasic-run --fix [--write] FILE
+//   linebasic-run --renumber[=START[,STEP]] [--write] FILE
 //   linebasic-run [--max-steps N] [-i [FILE]]
 //   linebasic-run --lsp
 //
@@ -27,9 +29,11 @@
 #include <string_view>
 #include <vector>
 
+#include "app/edit_file.h"
 #include "app/line_reader.h"
 #include "check/check.h"
 #include "check/lines.h"
+#include "edit/fix_text.h"
 #include "interpreter/interpreter.h"
 #include "session/program_file.h"
 #include "session/session.h"
@@ -47,7 +51,9 @@ constexpr int kExitInterrupted = 128 + SIGINT;  // as shells end on SIGINT
 
 constexpr char kUsage[] =
     "usage: linebasic-run [--max-steps N] [--trace] FILE\n"
-    "       linebasic-run --check FILE\n"
+    "       linebasic-run --check [--fixits] FILE\n"
+    "       linebasic-run --fix [--write] FILE\n"
+    "       linebasic-run --renumber[=START[,STEP]] [--write] FILE\n"
     "       linebasic-run [--max-steps N] [-i [FILE]]\n";
 
 constexpr char kHelp[] =
@@ -57,6 +63,16 @@ constexpr char kHelp[] =
     "  --trace        write [N] to standard error for each numbered line the run reaches\n"
     "  --check        do not run the program: print a warning for each place where the run\n"
     "                 will do something else than it most likely means (exit status 4)\n"
+    "  --fixits       with --check, after each warning that has a fix, print it as Clang\n"
+    "                 does: fix-it:\"FILE\":{LINE:COLUMN-LINE:COLUMN}:\"TEXT\"\n"
+    "  --fix          write the program with the fix of every warning that has one applied\n"
+    "                 to standard output, and each fix to standard error\n"
+    "  --renumber[=START[,STEP]]\n"
+    "                 write the program renumbered from START by STEP (10 and 10) to\n"
+    "                 standard output, with every GOTO and GOSUB to a renumbered line\n"
+    "                 rewritten; where that would change what the run does, it refuses and\n"
+    "                 says why (exit status 1)\n"
+    "  --write        with --fix or --renumber, rewrite FILE instead, as the session saves\n"
     "  -i             start an interactive session, with FILE loaded (not run) when given;\n"
     "                 this is also what happens without FILE when the input is a terminal\n"
     "  --lsp          serve the Language Server Protocol on standard input and output\n"
@@ -78,6 +94,9 @@ struct Options {
   bool help = false;
   bool version = false;
   bool interactive = false;
+  bool fixits = false;
+  std::optional<linebasic::app::EditRequest> edit;  // --fix or --renumber
+  bool write = false;
 };
 
 // The bound of --max-steps: a count of at least 1, written as plain decimal digits; nothing,
@@ -96,6 +115,19 @@ std::optional<unsigned long long> parseCount(std::string_view text, std::string&
   } else {
     return count;
   }
+  return {};
+}
+
+// What keeps --fix, --renumber, --write and --fixits from standing with the other options.
+std::optional<std::string> editProblem(const Options& options, bool haveFile) {
+  if (options.fixits && !options.check) return "--fixits goes with --check";
+  if (options.write && !options.edit) return "--write goes with --fix or --renumber";
+  if (!options.edit) return {};
+  const char* const edit = options.edit->fix ? "--fix" : "--renumber";
+  if (options.check || options.trace || options.maxSteps || options.interactive)
+    return std::string(edit) + " runs nothing: it takes no --check, --trace, --max-steps or -i";
+  if (!haveFile) return std::string(edit) + " needs FILE, or '-' for standard input";
+  if (options.write && options.file == "-") return "--write rewrites a FILE, not standard input";
   return {};
 }
 
@@ -118,6 +150,22 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& problem)
       options.trace = true;
     } else if (argument == "--check") {
       options.check = true;
+    } else if (argument == "--fixits") {
+      options.fixits = true;
+    } else if (argument == "--fix" || argument.starts_with("--renumber")) {
+      if (options.edit) return wrong("one of --fix and --renumber, once");
+      if (argument == "--fix") {
+        options.edit = linebasic::app::EditRequest{.fix = true};
+      } else if (argument == "--renumber" || argument.starts_with("--renumber=")) {
+        options.edit = argument == "--renumber"
+                           ? linebasic::app::EditRequest{}
+                           : linebasic::app::parseRenumber(argument.substr(11), problem);
+        if (!options.edit) return std::nullopt;
+      } else {
+        return wrong("unknown option '" + std::string(argument) + "'");
+      }
+    } else if (argument == "--write") {
+      options.write = true;
     } else if (argument == "-i") {
       options.interactive = true;
     } else if (argument == "--help" || argument == "-h") {
@@ -136,7 +184,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& problem)
   if ((options.help || options.version) && argc > 2)
     return wrong(std::string(options.help ? "--help" : "--version") + " stands alone");
   if (options.help || options.version) return options;
-  if (!haveFile && !options.check && !options.trace && isatty(STDIN_FILENO) != 0)
+  if (const auto problem = editProblem(options, haveFile)) return wrong(*problem);
+  if (!haveFile && !options.check && !options.trace && !options.edit && isatty(STDIN_FILENO) != 0)
     options.interactive = true;
   // A check runs nothing, so bounds and traces have no place beside it; a session reads its
   // lines from standard input, and traces nothing.
@@ -155,11 +204,14 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& problem)
 
 // Prints the checker's warnings, and their count to standard error; the exit status says
 // whether there were any.
-int check(const std::string& text, const std::string& file) {
+int check(const std::string& text, const std::string& file, bool fixits) {
   const std::string shownName = file == "-" ? "<stdin>" : file;
   const std::vector<linebasic::Diagnostic> diagnostics = linebasic::checkProgram(text);
-  for (const linebasic::Diagnostic& diagnostic : diagnostics)
+  for (const linebasic::Diagnostic& diagnostic : diagnostics) {
     std::printf("%s\n", linebasic::formatDiagnostic(diagnostic, shownName).c_str());
+    if (fixits && diagnostic.fix)
+      std::printf("%s\n", linebasic::fixitLine(*diagnostic.fix, text, shownName).c_str());
+  }
   std::fflush(stdout);
   std::fputs(linebasic::formatSummary(diagnostics).c_str(), stderr);
   return diagnostics.empty() ? 0 : kExitWarned;
@@ -276,5 +328,10 @@ int main(int argc, char** argv) {
   }
   // The text ends at its first NUL byte, as any loaded text does.
   text = linebasic::withLineFeeds(text);
-  return options->check ? check(text, options->file) : run(text, *options);
+  if (options->edit) {
+    linebasic::app::EditRequest request = *options->edit;
+    request.write = options->write;
+    return linebasic::app::editFile(text, options->file, request);
+  }
+  return options->check ? check(text, options->file, options->fixits) : run(text, *options);
 }
