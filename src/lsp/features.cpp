@@ -144,8 +144,10 @@ std::string tokenHover(const Document& document, const Spot& spot) {
 
 json diagnosticsOf(Document& document) {
   json diagnostics = json::array();
-  for (const Diagnostic& diagnostic : document.diagnostics())
+  for (const Diagnostic& diagnostic : document.diagnostics()) {
+    if (diagnostics.size() == kPublishedMax) break;
     diagnostics.push_back(lspDiagnostic(document, diagnostic));
+  }
   return diagnostics;
 }
 

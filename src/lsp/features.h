@@ -12,7 +12,10 @@ namespace linebasic::lsp {
 // The token types of the semantic tokens, in the legend's order.
 json semanticTokensLegend();
 
-// textDocument/publishDiagnostics: the checker's warnings.
+// textDocument/publishDiagnostics: the checker's warnings, the first kPublishedMax of them: no
+// editor shows more, and a warning on each line of a huge text would make a message of
+// hundreds of megabytes on every change.
+inline constexpr std::size_t kPublishedMax = 10'000;
 json diagnosticsOf(Document& document);
 
 // textDocument/codeAction: a quick fix for each warning in `range` that has one, and "Fix all"
