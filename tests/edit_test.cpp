@@ -78,7 +78,7 @@ TEST(Renumber, RefusesWhereTheRunWouldChange) {
     EXPECT_TRUE(result.text.empty());
   }
   EXPECT_EQ(renumber("10 goto 30\n20 end\n", all).refusal->message,
-            "no line is numbered 30: the run ends at this goto, and renumbering would keep a "
+            "no line is numbered 30: the run ends at this GOTO, and renumbering would keep a "
             "number no line has or give it to a line; write the number of a line that is there");
 }
 

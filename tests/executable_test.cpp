@@ -87,7 +87,7 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
        "0|100 goto 105\n105 end\n|p.bas: renumbered 2 lines, 1 jump target\n|"},
       {"{ printf '5 goto 8\\n7 end\\n' >p.bas; " + kRun +
            " --renumber --write p.bas; s=$?; cat p.bas; exit $s; }",
-       "1|5 goto 8\n7 end\n|p.bas:1:8: error: no line is numbered 8: the run ends at this goto, "
+       "1|5 goto 8\n7 end\n|p.bas:1:8: error: no line is numbered 8: the run ends at this GOTO, "
        "and renumbering would keep a number no line has or give it to a line; write the number "
        "of a line that is there\n|"},
       {kRun + " --renumber=10,0 p.bas",

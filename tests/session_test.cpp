@@ -100,6 +100,20 @@ TEST(SessionTest, AnswersEachTypedLine) {
        "> delete 5-25\ndeleted 1 line\n> delete\ndelete: type 'delete N' or 'delete N-M' (N not "
        "above M)\n"
        "> list\n30 end\n> edit 30\n30 end\n> edit 10\nno line 10\n"},
+      // renum and fix: breakpoints follow their lines, a refusal changes nothing, and the
+      // program is changed.
+      {"10 gosub 30\n20 PRINT 1\n30 return\nbreak 30\nrenum 100 5\nbreak\nfix\nlist\nrenum 1 0\n"
+       "25 goto x\nrenum\nbye",
+       "> 10 gosub 30\n> 20 PRINT 1\n20:4: warning: [keyword-case]\n> 30 return\n> break 30\n"
+       "a run stops before line 30 runs\n> renum 100 5\nrenumbered 3 lines, 1 jump target\n"
+       "> break\na breakpoint at line 110\n> fix\n105:5: wrote 'print' over 5 bytes "
+       "[keyword-case]\nfixed 1 warning\n> list\n100 gosub 110\n105 print 1\n110 return\n"
+       "> renum 1 0\nrenum: type 'renum', 'renum START' or 'renum START STEP' (1 to 9999)\n"
+       "> 25 goto x\n25:9: warning: [jump-target]\n> renum\nrenum: 25:9: GOTO needs one line "
+       "number, not 'x': the run reads 0 from the text there, which renumbering cannot follow; "
+       "write the number of the line meant; nothing was renumbered\n> bye\nthe program has "
+       "changes that are not saved: type 'bye' again to leave without saving them, or 'save "
+       "FILE'\n"},
       // Unsaved changes: new and bye act when typed twice in a row.
       {"10 end\nnew\nlist\nnew\nnew\nlist\nbye",
        "> 10 end\n> new\nthe program has changes that are not saved: type 'new' again to go on "

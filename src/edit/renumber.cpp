@@ -173,7 +173,7 @@ class Renumbering {
   void checkJumps() {
     for (const JumpRead& jump : reads_.jumps) {
       const TextToken& keyword = reads_.tokens[jump.keyword];
-      const std::string name = program_.substr(keyword.start, keyword.end - keyword.start);
+      const std::string name = keyword.kind == TokenKind::Goto ? "GOTO" : "GOSUB";
       const TextToken& target = reads_.tokens[jump.target];
       const std::int32_t n = decimalValue(program_.c_str() + target.start);
       if (!isPlainTarget(jump.target)) {

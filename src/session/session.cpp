@@ -37,6 +37,8 @@ constexpr std::string_view kHelp =
     "  save [FILE]     write the program to FILE (at first), or to the file last loaded or saved;\n"
     "                  a name with blanks goes in double quotes, ~/ is the home folder\n"
     "  check           warn where a run will do something else than the program seems to say\n"
+    "  fix             apply the fix of every warning that has one, and show each\n"
+    "  renum [N [M]]   renumber the lines from N by M (10 and 10), and the jumps to them\n"
     "  break [N]       stop a run before line N runs; 'break' alone lists where it stops\n"
     "  unbreak [N]     stop no more at line N; 'unbreak' alone clears every breakpoint\n"
     "  step            run one line of the stopped run (or of a new one) and show it\n"
@@ -129,7 +131,7 @@ void Session::sayApart(std::string_view text) const {
 }
 
 std::span<const Session::Command> Session::commands() {
-  static constexpr std::array<Command, 18> kTable = {{
+  static constexpr std::array<Command, 20> kTable = {{
       {"run", true, &Session::run},
       {"list", true, &Session::list},
       {"delete", true, &Session::deleteLines},
@@ -138,6 +140,8 @@ std::span<const Session::Command> Session::commands() {
       {"load", true, &Session::load},
       {"save", true, &Session::save},
       {"check", false, &Session::check},
+      {"fix", false, &Session::fix},
+      {"renum", true, &Session::renum},
       {"break", true, &Session::setBreakpoint},
       {"unbreak", true, &Session::clearBreakpoint},
       {"step", false, &Session::step},

@@ -103,6 +103,8 @@ class Session {
   void cont(std::string_view argument);
   void vars(std::string_view argument);
   void trace(std::string_view argument);
+  void renum(std::string_view argument);
+  void fix(std::string_view argument);
 
   void storeLine(std::string_view line);
   void runImmediate(std::string_view line);
