@@ -81,7 +81,7 @@ void Server::dispatch(const json& message) {
     if (!response) respondError(answerTo, error::kInvalidRequest, "no request or notification");
     return;  // a response to a request of the server's: nothing waits for it
   }
-  const std::string& name = method->get_ref<const std::string&>();
+  const auto& name = method->get_ref<const std::string&>();
   const json params = message.value("params", json::object());
   if (!hasId) {
     const auto handler = kNotifications.find(name);
@@ -194,7 +194,7 @@ void Server::didChange(const json& params) {
   }
   const std::int64_t version = params.at("textDocument").value("version", std::int64_t{0});
   for (const json& change : params.at("contentChanges")) {
-    const std::string& text = change.at("text").get_ref<const std::string&>();
+    const auto& text = change.at("text").get_ref<const std::string&>();
     if (change.contains("range")) {
       document->edit(change.at("range").get<Range>(), text, version);
     } else {
