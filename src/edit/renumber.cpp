@@ -109,10 +109,11 @@ class Renumbering {
     while (at < program_.size() && isBlank(program_[at]))
       ++at;
     if (at == program_.size() || !isDigit(program_[at])) return;
-    const auto isThere = [&](const NumberedLine& line) {
-      return reads_.tokens[line.token].start == at;
+    const auto before = [&](const NumberedLine& line, std::size_t offset) {
+      return reads_.tokens[line.token].start < offset;
     };
-    if (std::any_of(lines_.begin(), lines_.end(), isThere)) return;
+    const auto line = std::lower_bound(lines_.begin(), lines_.end(), at, before);
+    if (line != lines_.end() && reads_.tokens[line->token].start == at) return;
     const TextToken& token = tokenHolding(at);
     std::size_t digitsEnd = at;
     while (digitsEnd < program_.size() && isDigit(program_[digitsEnd]))
@@ -142,19 +143,25 @@ class Renumbering {
     return after == reads_.tokens.begin() ? *after : *(after - 1);
   }
 
+  // Also notes the first line of each number, and of each number outside the range.
   void checkDuplicates() {
-    for (std::size_t later = 0; later < lines_.size(); ++later) {
-      for (std::size_t earlier = 0; earlier < later; ++earlier) {
-        const NumberedLine& a = lines_[earlier];
-        const NumberedLine& b = lines_[later];
-        if (a.value != b.value || !(a.inRange || b.inRange)) continue;
-        refuse(reads_.tokens[b.token].start,
-               "line number " + number(b.value) + " is used already on text line " +
-                   number(textLine(reads_.tokens[a.token].start)) +
-                   ": jumps reach only that one, and renumbering would tell the two apart; "
-                   "give each line a number of its own");
-        break;
+    firstWith_.assign(kLineNumberMax + 1, kNoToken);
+    outsideWith_.assign(kLineNumberMax + 1, kNoToken);
+    for (std::size_t at = 0; at < lines_.size(); ++at) {
+      const NumberedLine& line = lines_[at];
+      const auto value = static_cast<std::size_t>(line.value);
+      if (!line.inRange && outsideWith_[value] == kNoToken) outsideWith_[value] = at;
+      if (firstWith_[value] == kNoToken) {
+        firstWith_[value] = at;
+        continue;
       }
+      const NumberedLine& first = lines_[firstWith_[value]];
+      if (!first.inRange && !line.inRange) continue;
+      refuse(reads_.tokens[line.token].start,
+             "line number " + number(line.value) + " is used already on text line " +
+                 number(textLine(reads_.tokens[first.token].start)) +
+                 ": jumps reach only that one, and renumbering would tell the two apart; "
+                 "give each line a number of its own");
     }
   }
 
@@ -164,10 +171,7 @@ class Renumbering {
   static constexpr std::size_t kTop = kNoToken - 1;
   [[nodiscard]] std::size_t lineFor(std::int32_t n) const {
     if (n == firstValue_) return firstLine_ == kNoToken ? kTop : firstLine_;
-    for (std::size_t line = 0; line < lines_.size(); ++line) {
-      if (lines_[line].value == n && line != firstLine_) return line;
-    }
-    return kNoToken;
+    return 0 <= n && n <= kLineNumberMax ? firstWith_[static_cast<std::size_t>(n)] : kNoToken;
   }
 
   void checkJumps() {
@@ -252,8 +256,9 @@ class Renumbering {
   void checkPlace(std::size_t at) {
     const NumberedLine& line = lines_[at];
     const std::size_t start = reads_.tokens[line.token].start;
-    for (const NumberedLine& other : lines_) {
-      if (other.inRange || other.value != line.renumbered) continue;
+    if (const std::size_t outside = outsideWith_[static_cast<std::size_t>(line.renumbered)];
+        outside != kNoToken) {
+      const NumberedLine& other = lines_[outside];
       refuse(start, "line " + number(line.value) + " would be numbered " + number(line.renumbered) +
                         ", which line " + number(other.value) +
                         " outside the range has (text line " +
@@ -346,8 +351,10 @@ class Renumbering {
   RunReads reads_;
   std::vector<std::size_t> lineStarts_;  // of text lines 2 on
   std::vector<NumberedLine> lines_;
-  std::size_t firstLine_ = kNoToken;  // the line a jump finds at the top of the text
-  std::int32_t firstValue_ = 0;       // the number the top of the text converts to
+  std::vector<std::size_t> firstWith_;    // by number: the first line that has it
+  std::vector<std::size_t> outsideWith_;  // by number: the first line outside the range with it
+  std::size_t firstLine_ = kNoToken;      // the line a jump finds at the top of the text
+  std::int32_t firstValue_ = 0;           // the number the top of the text converts to
   std::vector<std::pair<std::size_t, std::size_t>> targets_;  // target token, line it names
   std::vector<Edit> edits_;
   std::optional<Refusal> refusal_;
