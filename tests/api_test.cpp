@@ -220,9 +220,9 @@ TEST(ApiTest, TheTimeLimitCountsTheOutputsTime) {
   EXPECT_EQ(linebasic_run(machine, LINEBASIC_UNBOUNDED), LINEBASIC_TIME_BOUND);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
   linebasic_set_time_limit(machine, 1);
-  const std::string twoLines = "10 print 1\n20 x = 1\n";
+  const std::string twoLines = "10 print 1\nx = 1\n";  // no number to skip before the break
   linebasic_load(machine, twoLines.data(), twoLines.size());
-  linebasic_set_breakpoint(machine, 20);
+  linebasic_set_text_breakpoint(machine, 2);
   EXPECT_EQ(linebasic_run(machine, LINEBASIC_UNBOUNDED), LINEBASIC_BREAKPOINT);
   EXPECT_EQ(linebasic_run(machine, LINEBASIC_UNBOUNDED), LINEBASIC_ENDED);
   EXPECT_EQ(linebasic_get_variable(machine, 'x'), 1);

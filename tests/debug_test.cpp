@@ -1,6 +1,8 @@
 // Run control and the output sink: where a run stops, what it has changed there, and that
 // stopping never changes what a run prints.
 #include <atomic>
+#include <iterator>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -127,7 +129,7 @@ TEST(RunControlTest, BreakpointsChangeBetweenStops) {
     run.control.setBreakpoint(line);
   run.control.clearBreakpoint(1);
   EXPECT_EQ(run.control.resume(), StopReason::Breakpoint);
-  EXPECT_EQ(run.control.statements(), 2U);  // counted from the start
+  EXPECT_EQ(run.control.statements(), 3U);  // counted from the start, to the PRINT
   EXPECT_EQ(run.printed, "6\n1\n");
 }
 
@@ -150,6 +152,66 @@ TEST(RunControlTest, TracesTheNumberedLinesReached) {
   run.control.start("10 for i = 1 to 2\n  20 print i\nx = 1\n30 next i\n");
   EXPECT_EQ(run.control.resume(), StopReason::Ended);
   EXPECT_EQ(trace, "[10][20][30][20][30]");
+}
+
+// One rule for lines: a line runs when a statement starts on it. The trace, a step at a time,
+// a breakpoint on every line and a bound on statements all tell the same lines, for programs
+// whose slips make statements read on over their lines' ends and skip lines' words.
+TEST(RunControlTest, TraceStepsBreakpointsAndBoundTellTheSameLines) {
+  const char* const kStatements[] = {
+      "x = x + 1", "PRINT x",     "x = 5 +",        "print x; i", "if x < 3 then goto #",
+      "gosub #",   "return",      "for i = 1 to 2", "next i",     "goto #",
+      "let q",     "if x then #", "y = 1 x = 2"};
+  std::mt19937 random(5);
+  constexpr std::uint64_t kBound = 400;
+  for (int program = 0; program < 300; ++program) {
+    std::string text;
+    for (int line = 1; line <= 8; ++line) {
+      std::string statement = kStatements[random() % std::size(kStatements)];
+      if (const auto at = statement.find('#'); at != std::string::npos)
+        statement.replace(at, 1, std::to_string(10 * (1 + random() % 8)));
+      text += std::to_string(10 * line) + " " + statement + "\n";
+    }
+    const auto numberOf = [&text](int line) {
+      std::size_t at = 0;
+      for (int i = 1; i < line; ++i)
+        at = text.find('\n', at) + 1;
+      return std::stoi(text.substr(at));
+    };
+    CapturedRun traced;
+    std::vector<int> trace;
+    traced.control.setLineTrace([&](std::int32_t n) { trace.push_back(n); });
+    traced.control.start(text.c_str());
+    const StopReason end = traced.control.resume(kBound);
+    // Stops before a statement that still runs within the bound, as the trace shows them.
+    const auto stopsOf = [&](bool stepping) {
+      CapturedRun run;
+      run.control.start(text.c_str());
+      for (int line = 1; line <= 8 && !stepping; ++line)
+        run.control.setBreakpoint(line);
+      std::vector<int> stops;
+      if (stepping && run.control.line()) stops.push_back(numberOf(*run.control.line()));
+      for (;;) {
+        const std::uint64_t left = kBound - run.control.statements();
+        const StopReason reason = stepping ? run.control.step(left) : run.control.resume(left);
+        if (reason != StopReason::Stepped && reason != StopReason::Breakpoint) break;
+        if (run.control.statements() == kBound) break;
+        stops.push_back(numberOf(*run.control.line()));
+      }
+      return std::pair(stops, run.printed);
+    };
+    const auto [steps, printed] = stopsOf(true);
+    EXPECT_EQ(steps, trace) << text;
+    EXPECT_EQ(printed, traced.printed) << text;
+    EXPECT_EQ(stopsOf(false).first, trace) << text;
+    // A bound stops on the line that runs on, or on the next line the run reaches.
+    if (end != StopReason::StepBound) continue;
+    const int standing = numberOf(*traced.control.line());
+    std::vector<int> after;
+    traced.control.setLineTrace([&](std::int32_t n) { after.push_back(n); });
+    traced.control.resume(kBound);
+    EXPECT_TRUE(standing == trace.back() || (!after.empty() && standing == after.front())) << text;
+  }
 }
 
 // An immediate line run while a run is stopped reads and changes the variables; the run then

@@ -121,8 +121,8 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       // The trace: each numbered line the run reaches, on standard error.
       {R"(printf '10 gosub 30\n20 end\n30 print 3\n  40 return\n' | )" + kRun + " --trace -",
        "0|3\n|[10][30][40][20]\n|"},
-      {"echo '10 goto 10' | " + kRun + " --trace --max-steps 3 -",
-       "3||[10][10]\nlinebasic-run: stopped after 3 statements at line 10\n|"}};
+      {"echo '10 goto 10' | " + kRun + " --trace --max-steps 4 -",
+       "3||[10][10]\nlinebasic-run: stopped after 4 statements at line 10\n|"}};
   for (const auto& [command, expected] : cases)
     EXPECT_EQ(run(command), expected) << command;
   EXPECT_EQ(run(kRun + " --help").substr(0, 25), "0|usage: linebasic-run [-");

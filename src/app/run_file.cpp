@@ -33,6 +33,7 @@
 #include "app/line_reader.h"
 #include "check/check.h"
 #include "check/lines.h"
+#include "debug/run_control.h"
 #include "edit/fix_text.h"
 #include "interpreter/interpreter.h"
 #include "session/program_file.h"
@@ -61,6 +62,7 @@ constexpr char kHelp[] =
     "\n"
     "  --max-steps N  stop the program after N statements (exit status 3)\n"
     "  --trace        write [N] to standard error for each numbered line the run reaches\n"
+    "                 (a line runs when a statement starts on it)\n"
     "  --check        do not run the program: print a warning for each place where the run\n"
     "                 will do something else than it most likely means (exit status 4)\n"
     "  --fixits       with --check, after each warning that has a fix, print it as Clang\n"
@@ -225,19 +227,29 @@ int run(const std::string& text, const Options& options) {
   }
   linebasic::Interpreter interpreter;
   interpreter.load(text.c_str());
+  linebasic::LineRule lines;
   for (unsigned long long steps = 0; !interpreter.isDone(); ++steps) {
     if (options.maxSteps && steps == *options.maxSteps) {
       std::fflush(stdout);
       if (options.trace) std::fputc('\n', stderr);
-      const auto line = linebasic::lineNumberOfLine(interpreter);
+      // The line the run stands on is that of the next statement it would run.
+      const char* const next = linebasic::nextStatement(interpreter);
+      const auto line = next != nullptr ? linebasic::lineNumberOfLine(interpreter.programText, next)
+                                        : std::nullopt;
       const std::string where = line ? " at line " + std::to_string(*line) : "";
       std::fprintf(stderr, "linebasic-run: stopped after %llu statement%s%s\n", steps,
                    steps == 1 ? "" : "s", where.c_str());
       return kExitStopped;
     }
     if (options.trace) {
-      if (const auto line = linebasic::lineNumberAt(interpreter))
-        std::fprintf(stderr, "[%d]", *line);
+      if (lines.startsLine(interpreter) != linebasic::LineRule::kNone) {
+        if (const auto line = linebasic::lineNumberOfLine(interpreter))
+          std::fprintf(stderr, "[%d]", *line);
+      }
+      const char* const before = interpreter.tokenStart;
+      interpreter.executeStatement();
+      if (interpreter.tokenStart < before) lines.jumpedBack();
+      continue;
     }
     interpreter.executeStatement();
   }

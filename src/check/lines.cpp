@@ -30,7 +30,11 @@ std::optional<std::int32_t> lineNumberAt(const Interpreter& interpreter) {
 }
 
 std::optional<std::int32_t> lineNumberOfLine(const Interpreter& interpreter) {
-  const char* const number = skipBlanks(lineStart(interpreter.programText, interpreter.tokenStart));
+  return lineNumberOfLine(interpreter.programText, interpreter.tokenStart);
+}
+
+std::optional<std::int32_t> lineNumberOfLine(const char* text, const char* at) {
+  const char* const number = skipBlanks(lineStart(text, at));
   if (!isDigit(*number)) return {};
   return decimalValue(number);
 }

@@ -16,6 +16,8 @@ std::optional<std::int32_t> lineNumberAt(const Interpreter& interpreter);
 
 // The number of the line that holds the current token, when that line starts with one.
 std::optional<std::int32_t> lineNumberOfLine(const Interpreter& interpreter);
+// The number of the line of `text` that holds `at`, when that line starts with one.
+std::optional<std::int32_t> lineNumberOfLine(const char* text, const char* at);
 
 // Why a run of `text` ended, not at END, right after the statement that begins at `ending`:
 // the checker's "no line is numbered 75" when that statement's line jumps to a line that is

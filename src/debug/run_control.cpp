@@ -44,9 +44,7 @@ void RunControl::start(const char* text) {
   reason_ = StopReason::Ended;
   previousLine_.reset();
   changes_.clear();
-  lastOrdinal_ = interpreter_.lineOrdinal;
-  lastStart_ = interpreter_.tokenStart;
-  lineAhead_ = true;
+  lines_.forget();  // the first statement starts the first line's run
 }
 
 void RunControl::setBreakpoint(int line) {
@@ -112,56 +110,63 @@ StopReason RunControl::goOn(std::uint64_t bound, bool stepping) {
 }
 
 void RunControl::takePosition() {
-  lastOrdinal_ = interpreter_.lineOrdinal;
-  lastStart_ = interpreter_.tokenStart;
-  lineAhead_ = interpreter_.token == TokenKind::Newline;
+  lines_.standAt(interpreter_);
 }
 
-// A watching loop sees the run reach a line at a token that is not a line-feed, when the
-// statement before was a line-feed, passed one (the count of line-feeds moved) or jumped back,
-// or when the run starts there; it stops there when the line has a breakpoint or a step has
-// run a statement. Only tokens from the line-feed before the first breakpoint's line to the
-// end of the last one's are looked at, or all of them when stepping, and the trace has a loop
-// of its own: a breakpoint never reached costs little more than the plain loop. What the loop
-// keeps from one statement to the next stays in locals: as far as the compiler knows, a
-// statement may change any member.
+void LineRule::standAt(Interpreter& in) {
+  const RunPoint here = saveRunPoint(in);
+  last_ = nextStatement(in);
+  if (last_ != nullptr) {
+    while (in.tokenStart != last_)
+      in.advance();
+    lastOrdinal_ = in.lineOrdinal;
+  }
+  jumped_ = false;
+  standing_ = last_ != nullptr;
+  restoreRunPoint(in, here);
+}
+
+// A watching loop sees the run reach a line where a statement starts a line's run (LineRule);
+// it stops there when the line has a breakpoint or a step has run a statement. Only tokens
+// from the line-feed before the first breakpoint's line to the end of the last one's are
+// looked at, or all of them when stepping or tracing: a breakpoint never reached costs little
+// more than the plain loop. A statement that starts outside that window makes the next one
+// inside start a line. What the loop keeps from one statement to the next stays in locals: as
+// far as the compiler knows, a statement may change any member.
 template <bool kWatch, bool kTrace>
 StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
   Interpreter& in = interpreter_;
   const char* watchFrom = text_;
   auto watchSize = std::numeric_limits<std::uintptr_t>::max();
-  if (!stepping) {
+  if (!stepping && !kTrace) {
     watchFrom = breakpointSpans_.empty() ? text_ : breakpointSpans_.front().begin;
     if (watchFrom != text_) --watchFrom;  // the line-feed before the first line
     watchSize = breakpointSpans_.empty()
                     ? 0
                     : static_cast<std::uintptr_t>(breakpointSpans_.back().end - watchFrom);
   }
-  std::int32_t lastOrdinal = lastOrdinal_;
-  const char* lastStart = lastStart_;
-  bool lineAhead = lineAhead_;
+  LineRule lines = lines_;
   std::uint64_t count = 0;
+  bool ran = false;  // a statement has run, not only skipped tokens: a step may end
   StopReason reason = StopReason::Ended;
+  bool reached = false;  // the current token starts a line's run
   for (;; ++count) {
+    reached = false;
     if (in.isDone()) break;
     if constexpr (kWatch) {
-      const char* const start = in.tokenStart;
-      const std::int32_t ordinal = in.lineOrdinal;
-      bool lineFeed = false;
-      bool reached = false;
-      if (static_cast<std::uintptr_t>(start - watchFrom) < watchSize) [[unlikely]] {
-        lineFeed = in.token == TokenKind::Newline;
-        reached = !lineFeed && (lineAhead || ordinal != lastOrdinal || start < lastStart);
+      LineRule::Start starts = LineRule::kNone;
+      if (static_cast<std::uintptr_t>(in.tokenStart - watchFrom) < watchSize) [[unlikely]] {
+        starts = lines.startsLine(in);
+      } else {
+        lines.forget();
       }
-      lastOrdinal = ordinal;
-      lastStart = start;
-      lineAhead = lineFeed;
-      if (reached) [[unlikely]] {
-        if (atBreakpoint(start)) {
+      reached = starts != LineRule::kNone;
+      if (starts == LineRule::kLine) [[unlikely]] {
+        if (atBreakpoint(in.tokenStart)) {
           reason = StopReason::Breakpoint;
           break;
         }
-        if (stepping && count > 0) {
+        if (stepping && ran) {
           reason = StopReason::Stepped;
           break;
         }
@@ -177,14 +182,22 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
       break;
     }
     if constexpr (kTrace) {
-      if (const auto number = lineNumberAt(in)) trace_(*number);
+      if (reached) {
+        if (const auto number = lineNumberOfLine(in)) trace_(*number);
+      }
     }
-    in.executeStatement();
+    if constexpr (kWatch) {
+      const char* const before = in.tokenStart;
+      ran = ran || startsStatement(in.token);
+      in.executeStatement();
+      if (in.tokenStart < before) lines.jumpedBack();
+    } else {
+      in.executeStatement();
+    }
   }
   statements_ += count;
-  lastOrdinal_ = lastOrdinal;
-  lastStart_ = lastStart;
-  lineAhead_ = lineAhead;
+  if (reached) lines.stoppedBefore();  // its line is reached when the run goes on
+  lines_ = lines;
   return stop(reason);
 }
 
@@ -221,8 +234,24 @@ const char* RunControl::endingStatement() {
 
 std::optional<int> RunControl::line() const {
   if (interpreter_.isDone()) return {};
-  const bool atLineFeed = interpreter_.token == TokenKind::Newline;
-  return lineOf(interpreter_.tokenStart + (atLineFeed ? 1 : 0));
+  const char* const next = nextStatement(interpreter_);
+  if (next == nullptr) return {};
+  return lineOf(next);
+}
+
+const char* nextStatement(Interpreter& in) {
+  if (in.isDone()) return nullptr;
+  if (startsStatement(in.token)) return in.tokenStart;
+  const RunPoint here = saveRunPoint(in);
+  while (!in.isDone() && !startsStatement(in.token))
+    in.advance();
+  const char* const next = in.isDone() ? nullptr : in.tokenStart;
+  restoreRunPoint(in, here);
+  return next;
+}
+
+int textLineOf(const char* text, const char* at) {
+  return static_cast<int>(std::count(text, at, '\n')) + 1;
 }
 
 // The 1-based text line that holds `at`; the end of the text is on the last line.

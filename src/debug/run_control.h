@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -55,10 +56,71 @@ struct RunPoint {
 RunPoint saveRunPoint(const Interpreter& interpreter);
 void restoreRunPoint(Interpreter& interpreter, const RunPoint& point);
 
-// A run reaches a line when, between two statements, the current token is the first one it
-// meets on that line: after it stepped over the line-feed before it, or where a jump landed.
-// Lines are those of the text, counted from 1 at every line-feed; a line the run only passes
-// inside a string literal, or reads inside a statement begun on the line above, is not reached.
+// The one rule for lines, which the trace, stepping, breakpoints and every "at line N" follow:
+// a line runs when a statement starts on it. The tokens a run only skips (a line's number, a
+// word that is no keyword) run no line; a line whose number a statement above read as a value
+// runs all the same when a statement starts on it.
+// True for the kinds of token that start a statement (the others the run skips).
+inline bool startsStatement(TokenKind kind) {
+  return (detail::kStatementKinds >> (static_cast<std::uint32_t>(kind) % 64) & 1) != 0;
+}
+
+class LineRule {
+ public:
+  enum Start {
+    kNone,     // no statement starts here, or it goes on with the line of the one before
+    kLine,     // a statement starts a line's run
+    kResumed,  // the statement a stopped run stood before starts its line's run at last
+  };
+
+  // What the current token of `in`, about to be executed, starts: a line's run when it starts
+  // a statement on another line than the last statement did, or after a jump back (a loop
+  // runs its line again).
+  Start startsLine(const Interpreter& in) {
+    if (!startsStatement(in.token)) return kNone;
+    const char* const start = in.tokenStart;
+    if (standing_) {
+      standing_ = false;
+      if (start == last_ && !jumped_) return kResumed;
+    }
+    const bool starts =
+        last_ == nullptr || jumped_ || start < last_ || in.lineOrdinal != lastOrdinal_ ||
+        std::memchr(last_, '\n', static_cast<std::size_t>(start - last_)) != nullptr;
+    last_ = start;
+    lastOrdinal_ = in.lineOrdinal;
+    jumped_ = false;
+    return starts ? kLine : kNone;
+  }
+  // The statement just executed moved the run back in the text.
+  void jumpedBack() { jumped_ = true; }
+  // The run stopped before the statement that startsLine() last saw start a line.
+  void stoppedBefore() { standing_ = true; }
+  // The next statement starts a line's run, wherever it stands.
+  void forget() {
+    last_ = nullptr;
+    standing_ = false;
+  }
+  // The run stands where `in` stands, before its next statement: it reaches that statement's
+  // line as a run resumed there does.
+  void standAt(Interpreter& in);
+
+ private:
+  const char* last_ = nullptr;  // where the last statement started
+  std::int32_t lastOrdinal_ = 0;
+  bool jumped_ = false;
+  bool standing_ = false;  // the run stopped before the statement at last_
+};
+
+// Where the next statement of the run on `in` starts: the current token when it starts one,
+// else the first after the tokens the run will skip. Null when the run ends first. The run
+// itself does not move.
+const char* nextStatement(Interpreter& in);
+
+// The 1-based text line of `text` that holds `at`.
+int textLineOf(const char* text, const char* at);
+
+// A run reaches a line when a statement starts on it (LineRule). Lines are those of the text,
+// counted from 1 at every line-feed.
 class RunControl {
  public:
   static constexpr std::uint64_t kNoBound = std::numeric_limits<std::uint64_t>::max();
@@ -79,8 +141,8 @@ class RunControl {
   // may set it); it is checked before each statement and cleared when it stops the run.
   void setStopRequest(std::atomic<int>* request) { stopRequest_ = request; }
 
-  // Called with N before each statement whose token is the number that starts a line N: the
-  // [N] trace of the lines a run reaches. Empty: no trace, and no cost.
+  // Called with N before the first statement of each run of a line numbered N: the [N] trace
+  // of the lines a run reaches. Empty: no trace, and no cost.
   void setLineTrace(std::function<void(std::int32_t)> trace) { trace_ = std::move(trace); }
 
   // Takes the interpreter's position, where its host has set it, as the one the run stands on,
@@ -93,8 +155,8 @@ class RunControl {
   StopReason step(std::uint64_t bound = kNoBound);
 
   [[nodiscard]] StopReason reason() const { return reason_; }
-  // The text line the run stands on: the line it reached, or that of the current token
-  // (after a line-feed token, the line that follows). Empty once the run has ended.
+  // The text line the run stands on: the line of the next statement it runs. Empty once the
+  // run has ended, or when no statement is left to run.
   [[nodiscard]] std::optional<int> line() const;
   // The line the run stood on when it last went on: the line a step ran.
   [[nodiscard]] std::optional<int> previousLine() const { return previousLine_; }
@@ -137,10 +199,7 @@ class RunControl {
   std::uint64_t statementsAtResume_ = 0;
   const char* endingStatement_ = nullptr;  // once found
   std::uint64_t statements_ = 0;
-  // Where the scan stood before the last statement, to see a line-feed passed or a jump.
-  std::int32_t lastOrdinal_ = 0;
-  const char* lastStart_ = nullptr;
-  bool lineAhead_ = false;  // a line is reached at the next token that is not a line-feed
+  LineRule lines_;  // where the last statement started, to see the next start a line
   mutable std::vector<std::ptrdiff_t> lineStarts_;  // offset of each line's first byte, once
 };
 

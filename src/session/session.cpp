@@ -46,7 +46,8 @@ constexpr std::string_view kHelp =
     "  vars            show the variables that are not 0\n"
     "  trace on|off    show [N] for each line N a run reaches\n"
     "  help            show this text\n"
-    "  bye             leave, as do 'quit', 'exit' and Ctrl-D; Ctrl-C stops any command\n";
+    "  bye             leave, as do 'quit', 'exit' and Ctrl-D; Ctrl-C stops any command\n"
+    "A line runs when a statement starts on it: so say the trace, step and breakpoints.\n";
 
 // Which warnings are shown under a stored line: not those that wait for lines not typed yet (a
 // jump's target, a loop's NEXT). Under an immediate line, checked alone: all but its jumps'.
