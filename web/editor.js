@@ -71,7 +71,9 @@ class BreakpointMarker extends GutterMarker {
     return breakpointImage('cm-breakpoint', this.live);
   }
 }
-BreakpointMarker.prototype.startSide = 1;  // text put at the line's start goes before the mark
+// Text put at the line's start goes before the mark. Both sides are set: a point whose end side
+// came before its start would be dropped by any change that touches it.
+BreakpointMarker.prototype.startSide = BreakpointMarker.prototype.endSide = 1;
 BreakpointMarker.prototype.mapMode = MapMode.TrackDel;
 const breakpointMarker = new BreakpointMarker(true);
 const noRunMarker = new BreakpointMarker(false);
