@@ -1,8 +1,6 @@
 // The engine: linebasic's library, compiled to WebAssembly with the exports of playground.cpp
-// over its C API, behind a few JavaScript functions. It runs in the page (for the checker) and in the run's
-// worker.
-import { File, OpenFile, WASI } from '@bjorn3/browser_wasi_shim';
-
+// over its C API, behind a few JavaScript functions. It runs in the page (for the checker) and in
+// the run's worker.
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
 
@@ -12,15 +10,37 @@ export const kBreakpoint = 1;
 export const kStepped = 2;
 export const kBound = 3;
 
+// The engine's calls to the system, through WASI: the clock, and the standard files, which it
+// never uses (what a program prints stays in the engine): a write to one takes the bytes and
+// drops them. Any other call answers that it is not supported, so the page carries no general
+// WASI layer. `memory()` is the engine's memory.
+const kNotSupported = 52;  // WASI's ENOSYS
+
+function systemCalls(memory) {
+  const view = () => new DataView(memory().buffer);
+  const calls = {
+    clock_time_get(clock, precision, at) {
+      const ms = clock === 0 ? Date.now() : performance.now();  // the real-time clock, else monotonic
+      view().setBigUint64(at, BigInt(Math.round(ms * 1e6)), true);
+      return 0;
+    },
+    fd_write(file, pieces, count, written) {
+      let bytes = 0;
+      for (let i = 0; i < count; ++i) bytes += view().getUint32(pieces + 8 * i + 4, true);
+      view().setUint32(written, bytes, true);
+      return 0;
+    },
+  };
+  return new Proxy(calls, { get: (known, name) => known[name] ?? (() => kNotSupported) });
+}
+
 export async function startEngine(module) {
-  // The engine keeps what programs print; standard output and error stay unused.
-  const wasi = new WASI([], [], [new OpenFile(new File([])), new OpenFile(new File([])),
-                                 new OpenFile(new File([]))]);
+  let engine = null;
   const instance = await WebAssembly.instantiate(module, {
-    wasi_snapshot_preview1: wasi.wasiImport,
+    wasi_snapshot_preview1: systemCalls(() => engine.memory),
   });
-  wasi.initialize(instance);
-  const engine = instance.exports;
+  engine = instance.exports;
+  engine._initialize();
   // Views are made anew for each use: the memory's buffer changes when it grows.
   const bytesAt = (address, length) => new Uint8Array(engine.memory.buffer, address, length);
   const answer = (address) => decoder.decode(bytesAt(address, engine.answerLength()));
