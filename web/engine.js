@@ -1,6 +1,6 @@
 // The engine: linebasic's library, compiled to WebAssembly with the exports of playground.cpp
-// over its C API, behind a few JavaScript functions. It runs in the page (for the checker) and in
-// the run's worker.
+// over its C API, behind a few JavaScript functions. It runs in the page (for the checker, its
+// fixes and renumbering) and in the run's worker.
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
 
@@ -74,18 +74,41 @@ export async function startEngine(module) {
     variables: () => Array.from(new Int8Array(engine.memory.buffer, engine.variables(), 26)),
     // What the run printed since the last call, as bytes.
     takeOutput: () => bytesAt(engine.takeOutput(), engine.answerLength()).slice(),
+    // The checker's warnings on `text`: { line, column, name, message, fix }, where a fix is
+    // null or { offset, length, text }, in bytes of the text as UTF-8.
     check(text) {
       setInput(text);
       return parseWarnings(answer(engine.checkInput()));
+    },
+    // `text` with every fix applied, and how many warnings that mended (-1: it failed).
+    fix(text) {
+      setInput(text);
+      const fixed = answer(engine.fixInput());
+      const end = fixed.indexOf('\n');
+      return { count: Number(fixed.slice(0, end)), text: fixed.slice(end + 1) };
+    },
+    // `text` renumbered from `start` by `step`: { text }, or { refusal: { line, column,
+    // message } } (line 0 for numbers out of range), or { refusal: null } when it failed.
+    renumber(text, start, step) {
+      setInput(text);
+      const renumbered = answer(engine.renumberInput(start, step));
+      if (renumbered.startsWith('done\n')) return { text: renumbered.slice(5) };
+      const [status, line, column, ...message] = renumbered.split('\t');
+      return { refusal: status === 'refused' ? { line: Number(line), column: Number(column), message: message.join('\t') } : null };
     },
     demoProgram: () => answer(engine.demoProgram()),
   };
 }
 
-// The checker's answer: a line per warning, its fields separated by tabs.
+// The checker's answer: a line per warning, its fields separated by tabs; a fix's text has its
+// backslashes, tabs and line-feeds escaped.
+const kEscaped = { '\\': '\\', t: '\t', n: '\n' };
+
 function parseWarnings(text) {
   return text.split('\n').filter((line) => line !== '').map((line) => {
-    const [lineNumber, column, name, message] = line.split('\t');
-    return { line: Number(lineNumber), column: Number(column), name, message };
+    const [lineNumber, column, name, message, offset, length, fixText] = line.split('\t');
+    const fix = offset === undefined ? null
+      : { offset: Number(offset), length: Number(length), text: fixText.replace(/\\(.)/g, (_, c) => kEscaped[c]) };
+    return { line: Number(lineNumber), column: Number(column), name, message, fix };
   });
 }

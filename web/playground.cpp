@@ -3,10 +3,11 @@
 // two buffers here: the page writes a program text into the input buffer, and reads each text
 // handed back at its address with answerLength. What a run prints collects here until the page
 // takes it; between slices the page reads where the run stands and its variables, and sets
-// breakpoints.
+// breakpoints. The checker, its fixes and renumbering read the input too.
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "app/demo_program.h"
@@ -44,6 +45,21 @@ Engine& engine() {
 const char* answer(std::string text) {
   engine().answer = std::move(text);
   return engine().answer.c_str();
+}
+
+// A fix's text as one field of a line: a backslash, tab or line-feed is written \\, \t or \n.
+std::string escaped(std::string_view text) {
+  std::string written;
+  for (const char c : text) {
+    if (c == '\\' || c == '\t' || c == '\n') written += '\\';
+    written += c == '\t' ? 't' : c == '\n' ? 'n' : c;
+  }
+  return written;
+}
+
+// A linebasic_write_fn that keeps the text it is handed in the std::string `context`.
+void keepText(void* context, const char* text, std::size_t length) {
+  static_cast<std::string*>(context)->assign(text, length);
 }
 
 linebasic_place where() {
@@ -130,7 +146,8 @@ LINEBASIC_EXPORT(takeOutput) const char* takeOutput() {
 }
 
 // The checker's warnings on the input, a line each: LINE, COLUMN, NAME and MESSAGE, separated
-// by tabs (a message shows no control character as it is).
+// by tabs (a message shows no control character as it is), and for a warning that has a fix,
+// its OFFSET and LENGTH in bytes and its TEXT (escaped).
 LINEBASIC_EXPORT(checkInput) const char* checkInput() {
   std::string warnings;
   linebasic_check(
@@ -138,10 +155,41 @@ LINEBASIC_EXPORT(checkInput) const char* checkInput() {
       [](void* context, const linebasic_warning* warning) {
         auto& text = *static_cast<std::string*>(context);
         text += std::to_string(warning->text_line) + "\t" + std::to_string(warning->column) + "\t";
-        text.append(warning->name).append("\t").append(warning->message).append("\n");
+        text.append(warning->name).append("\t").append(warning->message);
+        if (warning->fix_text != nullptr) {
+          text += "\t" + std::to_string(warning->fix_offset) + "\t" +
+                  std::to_string(warning->fix_length) + "\t" + escaped(warning->fix_text);
+        }
+        text += "\n";
       },
       &warnings);
   return answer(std::move(warnings));
+}
+
+// The input with every fix applied: the number of warnings mended (-1 when memory ran out), a
+// line-feed, then the mended text.
+LINEBASIC_EXPORT(fixInput) const char* fixInput() {
+  std::string mended;
+  const long count =
+      linebasic_fix(engine().input.data(), engine().input.size(), keepText, nullptr, &mended);
+  return answer(std::to_string(count) + "\n" + mended);
+}
+
+// The input renumbered from `start` by `step`: "done", a line-feed and the new text; or
+// "refused", the TEXT LINE (0 for numbers out of range), COLUMN and MESSAGE, separated by tabs;
+// or "failed" when memory ran out.
+LINEBASIC_EXPORT(renumberInput) const char* renumberInput(std::int32_t start, std::int32_t step) {
+  std::string text;
+  const linebasic_status status = linebasic_renumber(
+      engine().input.data(), engine().input.size(), start, step, 0, 9999, keepText,
+      [](void* context, const linebasic_refusal* refusal) {
+        *static_cast<std::string*>(context) = "refused\t" + std::to_string(refusal->text_line) +
+                                              "\t" + std::to_string(refusal->column) + "\t" +
+                                              refusal->message;
+      },
+      &text);
+  if (status == LINEBASIC_OK) return answer("done\n" + text);
+  return answer(status == LINEBASIC_REFUSED ? std::move(text) : "failed");
 }
 
 LINEBASIC_EXPORT(demoProgram) const char* demoProgram() {
