@@ -147,11 +147,11 @@ test("a warning names the program's line, is underlined, its item moves the curs
   assert.equal(await page.locator('#program .cm-lintRange-warning').textContent(), 'PRINT');
   assert.equal(await page.locator('#program .cm-gutter-lint .cm-lint-marker').count(), 1);
   assert.equal(await page.locator('#program .cm-lineNumbers').count(), 0);  // one numbering only
-  const item = page.locator('#warnings button');
-  // The checker's words, whatever they are, after the line's name, and in the tooltip.
+  const item = page.locator('#warnings button').first();
+  // The checker's words, whatever they are, after the line's name, and in the tooltip with its fix.
   const [, words] = /^line 40:4(.*'PRINT'.* \[keyword-case\])$/.exec(await item.textContent());
   await item.click();
-  assert.equal(await page.locator('.cm-tooltip').textContent(), words);
+  assert.equal(await page.locator('.cm-tooltip').textContent(), `${words} Fix: write 'print'`);
   await page.keyboard.press('Escape');
   assert.equal(await page.locator('.cm-tooltip').count(), 0);
   await page.keyboard.press('Control+Home');
@@ -747,6 +747,72 @@ test('files: Open keeps every byte or refuses the file; Download is named after 
   await page.click('#new');
   await page.keyboard.type('10 print "Ünïcode, there"');
   assert.equal((await downloaded(page))[0], 'print-ünïcode-there.bas');
+});
+
+// Four warnings with fixes, after letters of two bytes each: a fix put by bytes as characters
+// lands two places off.
+const kFixable = '10 print "é ü"\n20 PRINT "ok"\n30 x = -3\n40 GOTO 60\n50 PRINT "skipped"\n60 print x\n';
+const programWith = (...lines) => kFixable.split('\n').map((line, i) => lines.find((l) => l.startsWith(`${(i + 1) * 10} `)) ?? line).join('\n');
+
+test('quick fixes: from the list, the tooltip and Ctrl-., then Fix all; each is one Undo', async () => {
+  const page = await openPage();
+  await setProgram(page, kFixable);
+  await page.waitForSelector('#warnings .fix');
+  assert.deepEqual(await page.locator('#warnings .fix').allTextContents(),
+                   ["Fix: write 'print'", "Fix: write '0 - 3'", "Fix: write 'goto'", "Fix: write 'print'"]);
+  await page.locator('#warnings .fix').first().click();
+  await waitForStatus(page, '3 warnings', 'warning-count');
+  assert.equal(await programOf(page), programWith('20 print "ok"'));
+  await page.locator('#warnings li:has-text("0 - 3") button').first().click();  // the cursor goes in, its tooltip opens
+  await page.click('.cm-warningAtCursor button');
+  await waitForStatus(page, '2 warnings', 'warning-count');
+  await page.locator('#warnings li:has-text("GOTO") button').first().click();
+  await page.keyboard.press('Control+.');
+  await waitForStatus(page, '1 warning', 'warning-count');
+  const twoFixed = programWith('20 print "ok"', '30 x = 0 - 3');
+  assert.equal(await programOf(page), programWith('20 print "ok"', '30 x = 0 - 3', '40 goto 60'));
+  await page.keyboard.press('Control+Z');
+  assert.equal(await programOf(page), twoFixed);
+  await page.click('#fix-all');
+  await waitForStatus(page, '2 warnings fixed: Ctrl-Z takes the fixes back.');
+  await page.waitForSelector('#warnings .none');
+  assert.equal(await page.locator('#fix-all').isHidden(), true);
+  await runToEnd(page);
+  assert.equal(await outputOf(page), 'é ü\nok\n-3\n');
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+Z');
+  assert.equal(await programOf(page), twoFixed);
+});
+
+const kNumbered = '5 for i = 1 to 2\n7 gosub 30\n8 next i\n9 end\n30 print i * 10\n31 return\n';
+
+test('Renumber keeps what the run prints and the breakpoints; a refusal changes nothing', async () => {
+  const page = await openPage();
+  await runToEnd(page, kNumbered);
+  assert.equal(await outputOf(page), '10\n20\n');
+  await clickGutter(page, 5);
+  await page.click('#renumber-button');
+  await page.fill('#renumber-start', '100');
+  await page.fill('#renumber-step', '5');
+  await page.click('#renumber button:text-is("Renumber")');
+  await waitForStatus(page, 'Renumbered from 100 by 5, with the goto and gosub targets: Ctrl-Z takes it back.');
+  assert.equal(await programOf(page), '100 for i = 1 to 2\n105 gosub 120\n110 next i\n115 end\n120 print i * 10\n125 return\n');
+  assert.deepEqual(await breakpointLinesOf(page), ['120 print i * 10']);
+  await clickGutter(page, 5);
+  await runToEnd(page);
+  assert.equal(await outputOf(page), '10\n20\n');
+  await page.click('#program .cm-content');
+  await page.keyboard.press('Control+Z');
+  assert.equal(await programOf(page), kNumbered);
+  const refused = '10 print 1\n20 goto 75\n';
+  await setProgram(page, refused);
+  await page.keyboard.press('F2');  // the dialog keeps its numbers: from 100 by 5
+  await page.keyboard.press('Enter');
+  await waitForStatus(page, /^The program was not renumbered, because of line 20: no line is numbered 75: .*\.$/);
+  assert.equal(await programOf(page), refused);
+  await page.click('#status-actions button:text-is("Show it")');
+  await page.keyboard.type('!');
+  assert.equal(await programOf(page), '10 print 1\n20 goto !75\n');
 });
 
 test('bad input: a megabyte of binary is checked and runs', async () => {

@@ -1,6 +1,7 @@
 // The editor: CodeMirror with linebasic's colours, undo history, the checker's warnings
-// (underlined, marked in the gutter, and shown in a tooltip wherever the cursor stands in one),
-// breakpoints (a gutter of their own) and a mark on the line where a run stands or stopped.
+// (underlined, marked in the gutter, and shown in a tooltip wherever the cursor stands in one,
+// with their fixes), breakpoints (a gutter of their own) and a mark on the line where a run
+// stands or stopped.
 import { EditorState, MapMode, Prec, RangeSet, StateEffect, StateField, Transaction } from '@codemirror/state';
 import { Decoration, EditorView, GutterMarker, WidgetType, gutter, highlightSpecialChars, keymap,
          showTooltip, tooltips } from '@codemirror/view';
@@ -8,6 +9,7 @@ import { copyLineDown, copyLineUp, deleteLine, history, historyKeymap, indentLes
          moveLineDown, moveLineUp, redo, selectLine, standardKeymap } from '@codemirror/commands';
 import { forEachDiagnostic, lintGutter, lintKeymap, linter, setDiagnostics } from '@codemirror/lint';
 import { linebasicHighlighting, linebasicLanguage, linesNoRunReaches } from './language.js';
+import { applyFix, fixName, fixes, fixesIn, textChecked } from './edits.js';
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -222,23 +224,42 @@ const breakpointGutter = (lines) => [
 
 const closeWarning = StateEffect.define();
 
-function warningTooltipAt(state) {
+// The warning the cursor stands in, and where it starts, or null.
+function warningAt(state) {
   const head = state.selection.main.head;
   let found = null;
   forEachDiagnostic(state, (diagnostic, from, to) => {
     if (found === null && from <= head && head <= Math.max(to, from + 1)) found = { diagnostic, from };
   });
+  return found;
+}
+
+function warningTooltipAt(state) {
+  const found = warningAt(state);
   if (found === null) return null;
   return {
     pos: found.from,
     above: false,
-    create() {
+    create(view) {
       const dom = document.createElement('div');
       dom.className = 'cm-warningAtCursor';
       dom.textContent = found.diagnostic.message;
+      const { fix } = found.diagnostic;
+      if (fix !== null) {
+        const button = Object.assign(document.createElement('button'), { type: 'button', textContent: fixName(fix) });
+        button.addEventListener('mousedown', (event) => event.preventDefault());  // the editor keeps the focus
+        button.addEventListener('click', () => applyFix(view, fix));
+        dom.append(' ', button);
+      }
       return { dom };
     },
   };
+}
+
+// Ctrl-. (Cmd-.): applies the fix of the warning the cursor stands in.
+function fixAtCursor(view) {
+  const fix = warningAt(view.state)?.diagnostic.fix;
+  return fix != null && applyFix(view, fix);
 }
 
 const warningAtCursor = StateField.define({
@@ -309,7 +330,7 @@ export function createEditor(parent, { text, breakpoints: lines = [], shown, onC
                     transaction.effects.some((effect) => effect.is(setShownProgram)) }),
         redoKeys,
         keymap.of([{ key: 'Mod-Enter', run: () => { onRun(); return true; } },
-                   { key: 'F9', run: toggleAtCursor },
+                   { key: 'F9', run: toggleAtCursor }, { key: 'Mod-.', run: fixAtCursor },
                    ...standardKeymap, ...lineKeys, ...historyKeymap, ...lintKeymap]),
         highlightSpecialChars(),
         linebasicLanguage,
@@ -320,6 +341,7 @@ export function createEditor(parent, { text, breakpoints: lines = [], shown, onC
         lintGutter(),
         runLine,
         warningTooltips,
+        fixes,
         EditorView.contentAttributes.of({ 'aria-label': 'Program', 'aria-describedby': 'warning-count' }),
         EditorView.updateListener.of((update) => {
           if (update.docChanged) {
@@ -358,18 +380,23 @@ export function replaceWhole(view, text) {
   view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: text }, userEvent: 'input.replace' });
 }
 
-// Shows the checker's warnings ({ line, column, name, message }, lines counted from 1 and
-// columns in bytes), each underlining the word it begins at.
+// Shows the checker's warnings ({ line, column, name, message, fix }, lines counted from 1,
+// columns and fixes in bytes), each underlining the word it begins at, with its fix as an
+// action. Returns the fixes, as applyFix takes them: one or null for each warning.
 export function showWarnings(view, warnings) {
   const doc = view.state.doc;
-  const diagnostics = warnings.filter((warning) => warning.line <= doc.lines).map((warning) => {
+  const found = fixesIn(doc, warnings);
+  const diagnostics = warnings.flatMap((warning, i) => {
+    if (warning.line > doc.lines) return [];
     const line = doc.line(warning.line);
     const from = line.from + Math.min(charsIn(line.text, warning.column - 1), line.length);
     const word = /^[^ \t]*/.exec(line.text.slice(from - line.from))[0];
-    return { from, to: from + word.length, severity: 'warning',
-             message: `${warning.message} [${warning.name}]` };
+    const fix = found[i];
+    const actions = fix === null ? [] : [{ name: fixName(fix), apply: (target) => applyFix(target, fix) }];
+    return [{ from, to: from + word.length, severity: 'warning', message: `${warning.message} [${warning.name}]`, fix, actions }];
   });
-  view.dispatch(setDiagnostics(view.state, diagnostics));
+  view.dispatch({ effects: [setDiagnostics(view.state, diagnostics).effects, textChecked()].flat() });
+  return found;
 }
 
 // Marks the line that holds `position`, or no line when it is null, and scrolls it into view.

@@ -1,11 +1,13 @@
 // The playground page: it wires the editor, the runs, the output pane, the variables and the
 // programs together and holds the page's state in one place. The program is checked as it is
 // typed, runs in a worker so that the page never freezes, stops at breakpoints and steps a
-// line at a time, is kept in the browser's storage and can be shared.
+// line at a time, is kept in the browser's storage and can be shared. The checker's fixes and
+// renumbering edit it on request.
 import { startEngine } from './engine.js';
 import { breakpointLines, closeWarningTooltip, createEditor, markRunLine, moveCursorTo, nameShownProgram, replaceText,
          replaceWhole, showWarnings, textOf } from './editor.js';
 import { lineName, startsInLiteral } from './language.js';
+import { applyFix, fixName, rewriteText } from './edits.js';
 import { OutputPane } from './output.js';
 import { download, fileNameFor, programFromFile } from './files.js';
 import { ProgramsDialog, keepingRules } from './manage.js';
@@ -373,13 +375,14 @@ function shareProgram() {
 async function checkProgram() {
   keepTyped();
   const warnings = (await checker).check(textOf(page.editor));
-  showWarnings(page.editor, warnings);
-  listWarnings(warnings);
+  listWarnings(warnings, showWarnings(page.editor, warnings));
 }
 
-function listWarnings(warnings) {
+// The warnings in the panel, each with a button for its fix (`fixes`, as showWarnings gives
+// them); Fix all is there while one has a fix.
+function listWarnings(warnings, fixes) {
   const doc = page.editor.state.doc;
-  const items = warnings.slice(0, kWarningsListed).map((warning) => {
+  const items = warnings.slice(0, kWarningsListed).map((warning, i) => {
     const button = document.createElement('button');
     button.type = 'button';
     const where = Object.assign(document.createElement('span'),
@@ -390,8 +393,15 @@ function listWarnings(warnings) {
     button.addEventListener('click', () => moveCursorTo(page.editor, warning.line, warning.column));
     const item = document.createElement('li');
     item.append(button);
+    const fix = fixes[i];
+    if (fix !== null) {
+      const fixButton = Object.assign(document.createElement('button'), { type: 'button', className: 'fix', textContent: fixName(fix) });
+      fixButton.addEventListener('click', () => applyFix(page.editor, fix) || say('The program changed since it was checked: try again.'));
+      item.append(fixButton);
+    }
     return item;
   });
+  $('fix-all').hidden = !fixes.some((fix) => fix !== null);
   if (warnings.length === 0) {
     items.push(Object.assign(document.createElement('li'), { className: 'none', textContent: 'No warnings.' }));
   } else if (warnings.length > kWarningsListed) {
@@ -401,6 +411,55 @@ function listWarnings(warnings) {
   $('warnings').replaceChildren(...items);
   const count = warnings.length;
   $('warning-count').textContent = count === 0 ? '' : `${count} warning${count === 1 ? '' : 's'}`;
+}
+
+// ---- Edits on request: Fix all, Renumber.
+
+// Makes the program `text` as one edit that Undo takes back, the text before it kept first.
+// Returns what the page said of the edit meanwhile (the program became a new one, a stopped
+// run ended), to be said after what the caller says.
+function editProgram(text, userEvent) {
+  keepTyped();
+  const said = status.dataset.at;
+  rewriteText(page.editor, text, userEvent);
+  keepTyped();
+  return status.dataset.at === said ? '' : ` ${status.textContent}`;
+}
+
+async function fixAll() {
+  const engine = await checker;
+  const before = textOf(page.editor);
+  const { count, text } = engine.fix(before);
+  if (count < 0) say('The fixes could not be applied: the engine ran out of memory.');
+  else if (count === 0) say('No warning has a fix.');
+  else say(`${count} warning${count === 1 ? '' : 's'} fixed: Ctrl-Z takes the fixes back.${editProgram(text, 'input.fix')}`);
+}
+
+// Renumber asks where the numbers start and their step.
+function askRenumber() {
+  if (document.querySelector('dialog[open]') !== null) return;
+  $('renumber').returnValue = '';
+  $('renumber').showModal();
+}
+
+async function renumberProgram() {
+  const [start, step] = [$('renumber-start').valueAsNumber, $('renumber-step').valueAsNumber];
+  const engine = await checker;
+  const before = textOf(page.editor);
+  const { text, refusal } = engine.renumber(before, start, step);
+  if (text === before) {
+    say(`The lines are numbered from ${start} by ${step} already.`);
+  } else if (text !== undefined) {
+    say(`Renumbered from ${start} by ${step}, with the goto and gosub targets: Ctrl-Z takes it back.${editProgram(text, 'input.renumber')}`);
+  } else if (refusal === null) {
+    say('The program could not be renumbered: the engine ran out of memory.');
+  } else if (refusal.line === 0) {
+    say(`The program was not renumbered: ${refusal.message}.`);
+  } else {
+    const { line, column, message } = refusal;
+    say(`The program was not renumbered, because of ${lineName(page.editor.state.doc, line)}: ${message}.`, '',
+        [{ label: 'Show it', run: () => moveCursorTo(page.editor, line, column) }]);
+  }
 }
 
 // ---- Running.
@@ -645,8 +704,17 @@ function wire() {
     } else if (event.key === 'F10') {
       event.preventDefault();
       step();
+    } else if (event.key === 'F2') {
+      event.preventDefault();
+      askRenumber();
     }
   }, true);
+  $('fix-all').addEventListener('click', fixAll);
+  $('renumber-button').addEventListener('click', askRenumber);
+  $('renumber').addEventListener('close', () => {
+    if ($('renumber').returnValue === 'renumber') renumberProgram();
+    page.editor.focus();
+  });
   $('examples').addEventListener('change', chooseExample);
   $('restore').addEventListener('click', () => showOwnProgram());
   $('new').addEventListener('click', newProgram);
