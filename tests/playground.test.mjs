@@ -815,6 +815,30 @@ test('Renumber keeps what the run prints and the breakpoints; a refusal changes 
   assert.equal(await programOf(page), '10 print 1\n20 goto !75\n');
 });
 
+// The line of the text that holds the cursor.
+const cursorLineOf = (page) => page.evaluate(() => {
+  const node = getSelection().anchorNode;
+  const line = (node.nodeType === 1 ? node : node.parentElement).closest('.cm-line');
+  return [...line.parentElement.children].indexOf(line) + 1;
+});
+
+test('Ctrl+click or F12 on a jump goes to the first line with its number, or says none has it', async () => {
+  const page = await openPage();
+  await setProgram(page, '10 gosub 40\n20 goto 75\n30 end\n40 print "first"\n40 print "second"\n50 return\n');
+  await page.keyboard.down('Control');
+  assert.deepEqual(await page.locator('#program .cm-jumpTarget').allTextContents(), ['40', '75']);
+  await page.locator('#program .cm-jumpTarget').first().click({ modifiers: ['Control'] });
+  await page.keyboard.up('Control');
+  assert.equal(await cursorLineOf(page), 4);
+  assert.equal(await page.locator('#program .cm-jumpTarget').count(), 0);
+  await page.keyboard.press('Control+Home');
+  await page.keyboard.press('ArrowDown');
+  await page.keyboard.press('End');
+  await page.keyboard.press('F12');
+  await waitForStatus(page, 'No line is numbered 75: a jump there ends the run.');
+  assert.equal(await cursorLineOf(page), 2);
+});
+
 test('bad input: a megabyte of binary is checked and runs', async () => {
   const page = await openPage();
   let noise = '';

@@ -1,7 +1,7 @@
 // The editor: CodeMirror with linebasic's colours, undo history, the checker's warnings
 // (underlined, marked in the gutter, and shown in a tooltip wherever the cursor stands in one,
-// with their fixes), breakpoints (a gutter of their own) and a mark on the line where a run
-// stands or stopped.
+// with their fixes), breakpoints (a gutter of their own), a mark on the line where a run stands
+// or stopped, and the way from a jump to the line it goes to.
 import { EditorState, MapMode, Prec, RangeSet, StateEffect, StateField, Transaction } from '@codemirror/state';
 import { Decoration, EditorView, GutterMarker, WidgetType, gutter, highlightSpecialChars, keymap,
          showTooltip, tooltips } from '@codemirror/view';
@@ -10,6 +10,7 @@ import { copyLineDown, copyLineUp, deleteLine, history, historyKeymap, indentLes
 import { forEachDiagnostic, lintGutter, lintKeymap, linter, setDiagnostics } from '@codemirror/lint';
 import { linebasicHighlighting, linebasicLanguage, linesNoRunReaches } from './language.js';
 import { applyFix, fixName, fixes, fixesIn, textChecked } from './edits.js';
+import { jumpToTargets } from './jumps.js';
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -312,12 +313,13 @@ const lineKeys = [
 // `onChange(typed)` hears of every change of the text; `typed` is false for a program that
 // replaced the text whole (replaceText). `onBreakpoints(lines, toggled)` hears of every change
 // of the breakpoints' lines; `toggled` is the line a click or F9 set or cleared, else null.
-// `onRun` is Ctrl-Enter (Cmd-Enter).
-export function createEditor(parent, { text, breakpoints: lines = [], shown, onChange, onBreakpoints, onRun }) {
+// `onRun` is Ctrl-Enter (Cmd-Enter); `onJump` hears where F12 or a click went (jumpToTargets).
+export function createEditor(parent, { text, breakpoints: lines = [], shown, onChange, onBreakpoints, onRun, onJump }) {
   const toggleAtCursor = (view) => {
     view.dispatch({ effects: toggleBreakpoint.of(view.state.selection.main.head) });
     return true;
   };
+  const jumps = jumpToTargets(onJump);
   return new EditorView({
     parent,
     state: EditorState.create({
@@ -330,7 +332,7 @@ export function createEditor(parent, { text, breakpoints: lines = [], shown, onC
                     transaction.effects.some((effect) => effect.is(setShownProgram)) }),
         redoKeys,
         keymap.of([{ key: 'Mod-Enter', run: () => { onRun(); return true; } },
-                   { key: 'F9', run: toggleAtCursor }, { key: 'Mod-.', run: fixAtCursor },
+                   { key: 'F9', run: toggleAtCursor }, { key: 'Mod-.', run: fixAtCursor }, jumps.key,
                    ...standardKeymap, ...lineKeys, ...historyKeymap, ...lintKeymap]),
         highlightSpecialChars(),
         linebasicLanguage,
@@ -342,6 +344,7 @@ export function createEditor(parent, { text, breakpoints: lines = [], shown, onC
         runLine,
         warningTooltips,
         fixes,
+        jumps.extensions,
         EditorView.contentAttributes.of({ 'aria-label': 'Program', 'aria-describedby': 'warning-count' }),
         EditorView.updateListener.of((update) => {
           if (update.docChanged) {

@@ -119,3 +119,19 @@ export function linesNoRunReaches(doc, lines) {
   }
   return never;
 }
+
+// The line (counted from 1) that a jump to `number` goes to, as the run's line search finds
+// it: the first line that starts with that number, not inside a literal; null when none does.
+// The search tests the text's first line on the text itself, whose start it reads as a number
+// (past blanks, line-feeds and a sign; 0 without digits).
+export function jumpLine(doc, number) {
+  const [, start] = /^[ \t\n\v\f\r]*([+-]?\d*)/.exec(doc.sliceString(0, 200));
+  if ((Number(start.replace(/^[+-]$/, '0')) || 0) === number) return 1;
+  const state = { inLiteral: false };
+  for (let n = 1; n <= doc.lines; ++n) {
+    const text = doc.line(n).text;
+    if (n > 1 && !state.inLiteral && programLineNumber(text) === number) return n;
+    scanLine(text, state);
+  }
+  return null;
+}

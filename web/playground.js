@@ -462,6 +462,13 @@ async function renumberProgram() {
   }
 }
 
+// F12 or a click went from a jump to its line (`jump` null: F12 was pressed off a jump).
+function jumped(jump) {
+  if (jump === null) say('F12 goes to the line that a goto or gosub jumps to: put the cursor on its number.', 'jump');
+  else if (jump.line === null) say(`No line is numbered ${jump.number}: a jump there ends the run.`, 'jump');
+  else if (status.dataset.about === 'jump') say('');
+}
+
 // ---- Running.
 
 // A run counts its steps: each statement is one, and so is each line's number (Help says so).
@@ -757,6 +764,7 @@ async function start() {
     onChange: programChanged,
     onBreakpoints: breakpointsChanged,
     onRun: () => $('run').click(),
+    onJump: jumped,
   });
   showVariables($('variables'), kNoVariables);
   page.dialog = new ProgramsDialog($('manage'), page.programs, dialogActions);
