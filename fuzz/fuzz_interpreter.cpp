@@ -2,15 +2,18 @@
 // checker check it, without a crash, an out-of-bounds read or undefined behaviour, and each
 // statement and each check must end. Run through the C API in slices, steps and breakpoints
 // (chosen from the text), it must print what a plain run prints and end with the same variables.
+// A renumbering of it that is accepted must run as it does.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/check.h"
+#include "edit/renumber.h"
 #include "interpreter/interpreter.h"
 #include "linebasic/linebasic.h"
 #include "reference_search.h"
@@ -65,6 +68,33 @@ void compareStoppedRun(const std::string& text, std::size_t lines) {
   linebasic_delete(stopped);
 }
 
+// What a run of `text` prints within kStatementLimit statements, how it ended and its variables.
+std::string runOf(const std::string& text) {
+  linebasic::Interpreter interpreter;
+  std::string printed;
+  interpreter.output = {[](void* context, std::string_view piece) {
+                          static_cast<std::string*>(context)->append(piece);
+                        },
+                        &printed};
+  interpreter.load(text.c_str());
+  for (std::uint64_t step = 0; step < kStatementLimit && !interpreter.isDone(); ++step)
+    interpreter.executeStatement();
+  printed += interpreter.isDone() ? "|ended|" : "|bound|";
+  printed.append(reinterpret_cast<const char*>(interpreter.variables.data()),
+                 interpreter.variables.size());
+  return printed;
+}
+
+// A renumbering of the text, from a start and step chosen by its length, runs as the text.
+void compareRenumbered(const std::string& text) {
+  const auto start = static_cast<std::int32_t>(1 + text.size() % 50);
+  const auto step = static_cast<std::int32_t>(1 + text.size() / 7 % 20);
+  const linebasic::Renumbered renumbered = linebasic::renumber(text, {start, step, 0, 9999});
+  if (renumbered.ok() && runOf(renumbered.text) != runOf(text)) std::abort();
+  if (!renumbered.ok() && (renumbered.refusal->textLine < 1 || renumbered.refusal->column < 1))
+    std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
@@ -87,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const char c : text.substr(0, text.find('\0')))
     lines += c == '\n' ? 1 : 0;
   compareStoppedRun(text, lines);
+  compareRenumbered(text);
   const std::vector<linebasic::Diagnostic> diagnostics = linebasic::checkProgram(text);
   int previousLine = 1;
   for (const linebasic::Diagnostic& diagnostic : diagnostics) {
