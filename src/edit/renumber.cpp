@@ -198,7 +198,7 @@ class Renumbering {
                                  "renumbering cannot name that line; number it, and jump to "
                                  "that number");
       } else if (lines_[line].inRange) {
-        targets_.push_back({jump.target, line});
+        targets_.emplace_back(jump.target, line);
       }
     }
   }
