@@ -157,21 +157,27 @@ TEST(RunControlTest, TracesTheNumberedLinesReached) {
 // One rule for lines: a line runs when a statement starts on it. The trace, a step at a time,
 // a breakpoint on every line and a bound on statements all tell the same lines, for programs
 // whose slips make statements read on over their lines' ends and skip lines' words.
-TEST(RunControlTest, TraceStepsBreakpointsAndBoundTellTheSameLines) {
+// Eight numbered lines of statements, slips among them.
+std::string slipProgram(std::mt19937& random) {
   const char* const kStatements[] = {
       "x = x + 1", "PRINT x",     "x = 5 +",        "print x; i", "if x < 3 then goto #",
       "gosub #",   "return",      "for i = 1 to 2", "next i",     "goto #",
       "let q",     "if x then #", "y = 1 x = 2"};
+  std::string text;
+  for (int line = 1; line <= 8; ++line) {
+    std::string statement = kStatements[random() % std::size(kStatements)];
+    if (const auto at = statement.find('#'); at != std::string::npos)
+      statement.replace(at, 1, std::to_string(10 * (1 + random() % 8)));
+    text += std::to_string(10 * line) + " " + statement + "\n";
+  }
+  return text;
+}
+
+TEST(RunControlTest, TraceStepsBreakpointsAndBoundTellTheSameLines) {
   std::mt19937 random(5);
   constexpr std::uint64_t kBound = 400;
   for (int program = 0; program < 300; ++program) {
-    std::string text;
-    for (int line = 1; line <= 8; ++line) {
-      std::string statement = kStatements[random() % std::size(kStatements)];
-      if (const auto at = statement.find('#'); at != std::string::npos)
-        statement.replace(at, 1, std::to_string(10 * (1 + random() % 8)));
-      text += std::to_string(10 * line) + " " + statement + "\n";
-    }
+    const std::string text = slipProgram(random);
     const auto numberOf = [&text](int line) {
       std::size_t at = 0;
       for (int i = 1; i < line; ++i)
@@ -211,6 +217,63 @@ TEST(RunControlTest, TraceStepsBreakpointsAndBoundTellTheSameLines) {
     traced.control.setLineTrace([&](std::int32_t n) { after.push_back(n); });
     traced.control.resume(kBound);
     EXPECT_TRUE(standing == trace.back() || (!after.empty() && standing == after.front())) << text;
+  }
+}
+
+// Where a run stands, all of it that its future and its display depend on.
+std::string stateOf(const CapturedRun& run) {
+  std::string state = std::to_string(run.control.statements()) + "@" +
+                      std::to_string(run.control.line().value_or(0)) + " printed " +
+                      std::to_string(run.control.printed()) + " vars";
+  for (const std::int8_t value : run.interpreter.variables)
+    state += " " + std::to_string(value);
+  return state;
+}
+
+// Going back N lines and forward N lines again gives the state and the output of never
+// going back, over runs long enough to pass many checkpoints, with an edit by the host on the
+// way.
+TEST(RunControlTest, GoingBackAndForwardAgainIsNeverGoingBack) {
+  std::mt19937 random(11);
+  for (int program = 0; program < 200; ++program) {
+    std::string text = slipProgram(random);
+    text.insert(0, "5 for j = 1 to 60\n");  // loops long enough for many checkpoints
+    text += "90 next j\n";
+    const auto editAt = static_cast<std::size_t>(random() % 400);
+    const auto edit = [editAt](CapturedRun& run, std::size_t step) {
+      if (step != editAt) return;
+      run.interpreter.storeVariable('x', 7);
+      run.control.noteHostEdit();
+    };
+    // The state after each step of a run that never goes back.
+    CapturedRun forward;
+    forward.control.start(text.c_str());
+    std::vector<std::string> states{stateOf(forward)};
+    std::vector<std::size_t> printedAt{0};
+    for (std::size_t step = 1; step <= 1500; ++step) {
+      if (forward.control.step(100000) != StopReason::Stepped) break;
+      edit(forward, step);
+      states.push_back(stateOf(forward));
+      printedAt.push_back(forward.printed.size());
+    }
+    const std::size_t at = 1 + random() % (states.size() - 1);
+    const std::size_t lines = 1 + random() % at;
+    CapturedRun travelled;
+    travelled.control.start(text.c_str());
+    for (std::size_t step = 1; step <= at; ++step) {
+      travelled.control.step(100000);
+      edit(travelled, step);
+    }
+    ASSERT_EQ(stateOf(travelled), states[at]) << text;
+    EXPECT_EQ(travelled.control.back(lines), lines) << text;
+    EXPECT_EQ(stateOf(travelled), states[at - lines]) << text << "back " << lines;
+    for (std::size_t step = 1; step <= lines; ++step)
+      travelled.control.step(100000);
+    EXPECT_EQ(stateOf(travelled), states[at]) << text << "back " << lines;
+    EXPECT_EQ(travelled.printed, forward.printed.substr(0, printedAt[at]) +
+                                     forward.printed.substr(printedAt[at - lines],
+                                                            printedAt[at] - printedAt[at - lines]))
+        << text;
   }
 }
 

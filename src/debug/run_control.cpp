@@ -7,6 +7,14 @@
 #include "check/lines.h"
 
 namespace linebasic {
+namespace {
+
+// `count` statements on by `more`, where kNoBound stays unbounded.
+std::uint64_t later(std::uint64_t count, std::uint64_t more) {
+  return more == RunControl::kNoBound ? more : count + more;
+}
+
+}  // namespace
 
 RunPoint saveRunPoint(const Interpreter& interpreter) {
   return {interpreter.programText, interpreter.programEnd, interpreter.tokenStart,
@@ -45,6 +53,10 @@ void RunControl::start(const char* text) {
   previousLine_.reset();
   changes_.clear();
   lines_.forget();  // the first statement starts the first line's run
+  printed_ = 0;
+  history_ = {};
+  nextEdit_ = 0;
+  takeCheckpoint(0, lines_);
 }
 
 void RunControl::setBreakpoint(int line) {
@@ -94,19 +106,32 @@ StopReason RunControl::step(std::uint64_t bound) {
   return goOn(bound, true);
 }
 
-// Lines are watched only when something needs them: with no breakpoint, no step and no trace,
-// the loop is the plain run loop with a count and the stop request.
+// Every run is watched for the lines it reaches, but closely only where something needs them:
+// with no breakpoint, no step and no trace, only to keep its past.
 StopReason RunControl::goOn(std::uint64_t bound, bool stepping) {
   previousLine_ = line();
   variablesAtResume_ = interpreter_.variables;
   resumedAt_ = saveRunPoint(interpreter_);
   statementsAtResume_ = statements_;
   endingStatement_ = nullptr;
-  if (trace_) return runUntilStop<true, true>(bound, stepping);
-  if (stepping || !breakpointSpans_.empty()) return runUntilStop<true, false>(bound, stepping);
-  const StopReason reason = runUntilStop<false, false>(bound, stepping);
-  takePosition();  // the unwatched loop kept no track of lines: watch from here on
+  // What the run prints is counted on its way to the host, for the output as it stood at any
+  // point of the run's past.
+  hostOutput_ = interpreter_.output;
+  interpreter_.output = {countOutput, this};
+  const StopReason reason =
+      trace_ ? runUntilStop<true>(bound, stepping) : runUntilStop<false>(bound, stepping);
+  interpreter_.output = hostOutput_;
   return reason;
+}
+
+void RunControl::countOutput(void* context, std::string_view text) {
+  auto* const self = static_cast<RunControl*>(context);
+  self->printed_ += text.size();
+  if (self->hostOutput_.write != nullptr) {
+    self->hostOutput_.write(self->hostOutput_.context, text);
+  } else {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  }
 }
 
 void RunControl::takePosition() {
@@ -131,45 +156,62 @@ void LineRule::standAt(Interpreter& in) {
 // from the line-feed before the first breakpoint's line to the end of the last one's are
 // looked at, or all of them when stepping or tracing: a breakpoint never reached costs little
 // more than the plain loop. A statement that starts outside that window makes the next one
-// inside start a line. What the loop keeps from one statement to the next stays in locals: as
-// far as the compiler knows, a statement may change any member.
-template <bool kWatch, bool kTrace>
+// inside start a line. Every so many statements the run's past gets a checkpoint, for which
+// every token is looked at until a statement has run, so that the lines from there on are
+// known exactly; a host's edit is put back where the run passes it again. What the loop keeps
+// from one statement to the next stays in locals: as far as the compiler knows, a statement
+// may change any member.
+template <bool kTrace>
 StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
   Interpreter& in = interpreter_;
-  const char* watchFrom = text_;
-  auto watchSize = std::numeric_limits<std::uintptr_t>::max();
+  const char* windowFrom = text_;
+  auto windowSize = std::numeric_limits<std::uintptr_t>::max();
   if (!stepping && !kTrace) {
-    watchFrom = breakpointSpans_.empty() ? text_ : breakpointSpans_.front().begin;
-    if (watchFrom != text_) --watchFrom;  // the line-feed before the first line
-    watchSize = breakpointSpans_.empty()
-                    ? 0
-                    : static_cast<std::uintptr_t>(breakpointSpans_.back().end - watchFrom);
+    windowFrom = breakpointSpans_.empty() ? text_ : breakpointSpans_.front().begin;
+    if (windowFrom != text_) --windowFrom;  // the line-feed before the first line
+    windowSize = breakpointSpans_.empty()
+                     ? 0
+                     : static_cast<std::uintptr_t>(breakpointSpans_.back().end - windowFrom);
   }
+  const char* watchFrom = windowFrom;
+  auto watchSize = windowSize;
   LineRule lines = lines_;
+  const std::uint64_t base = statements_;
   std::uint64_t count = 0;
-  bool ran = false;  // a statement has run, not only skipped tokens: a step may end
+  std::uint64_t due = dueIn(base);  // the count at which a checkpoint or an edit is due
+  bool syncing = false;             // every token is watched until a statement has run
+  bool ran = false;                 // a statement has run, not only skipped tokens: a step may end
   StopReason reason = StopReason::Ended;
   bool reached = false;  // the current token starts a line's run
   for (;; ++count) {
     reached = false;
-    if (in.isDone()) break;
-    if constexpr (kWatch) {
-      LineRule::Start starts = LineRule::kNone;
-      if (static_cast<std::uintptr_t>(in.tokenStart - watchFrom) < watchSize) [[unlikely]] {
-        starts = lines.startsLine(in);
+    if (count == due) [[unlikely]] {
+      putBackEdits(base + count);
+      if (checkpointDue(base + count)) {
+        syncing = true;
+        watchFrom = text_;
+        watchSize = std::numeric_limits<std::uintptr_t>::max();
+        due = later(count, nextEditIn(base + count));
       } else {
-        lines.forget();
+        due = later(count, dueIn(base + count));
       }
-      reached = starts != LineRule::kNone;
-      if (starts == LineRule::kLine) [[unlikely]] {
-        if (atBreakpoint(in.tokenStart)) {
-          reason = StopReason::Breakpoint;
-          break;
-        }
-        if (stepping && ran) {
-          reason = StopReason::Stepped;
-          break;
-        }
+    }
+    if (in.isDone()) break;
+    LineRule::Start starts = LineRule::kNone;
+    if (static_cast<std::uintptr_t>(in.tokenStart - watchFrom) < watchSize) [[unlikely]] {
+      starts = lines.startsLine(in);
+    } else {
+      lines.forget();
+    }
+    reached = starts != LineRule::kNone;
+    if (starts == LineRule::kLine) [[unlikely]] {
+      if (atBreakpoint(in.tokenStart)) {
+        reason = StopReason::Breakpoint;
+        break;
+      }
+      if (stepping && ran) {
+        reason = StopReason::Stepped;
+        break;
       }
     }
     if (count == bound) {
@@ -186,13 +228,17 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
         if (const auto number = lineNumberOfLine(in)) trace_(*number);
       }
     }
-    if constexpr (kWatch) {
-      const char* const before = in.tokenStart;
-      ran = ran || startsStatement(in.token);
-      in.executeStatement();
-      if (in.tokenStart < before) lines.jumpedBack();
-    } else {
-      in.executeStatement();
+    const char* const before = in.tokenStart;
+    const bool statement = startsStatement(in.token);
+    ran = ran || statement;
+    in.executeStatement();
+    if (in.tokenStart < before) lines.jumpedBack();
+    if (syncing && statement) [[unlikely]] {
+      syncing = false;
+      watchFrom = windowFrom;
+      watchSize = windowSize;
+      takeCheckpoint(base + count + 1, lines);
+      due = later(count + 1, dueIn(base + count + 1));
     }
   }
   statements_ += count;

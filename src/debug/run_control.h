@@ -119,6 +119,35 @@ const char* nextStatement(Interpreter& in);
 // The 1-based text line of `text` that holds `at`.
 int textLineOf(const char* text, const char* at);
 
+// A point of a run's past it can be set back to: all that its future depends on.
+struct Checkpoint {
+  std::uint64_t statements;      // executed before it, skipped tokens included
+  std::uint64_t statementCount;  // the interpreter's count of statements begun
+  RunPoint point;
+  std::array<std::int8_t, kVariableCount> variables;
+  std::uint64_t printed;  // bytes printed before it
+  LineRule lines;
+};
+
+// A change a host made to the variables of a stopped run, at the count of statements where
+// the run stood: replayed whenever the run passes that point again.
+struct HostEdit {
+  std::uint64_t statements;
+  std::array<std::int8_t, kVariableCount> variables;
+};
+
+// A run's past: checkpoints every so many statements and the host's edits. Going back
+// restores the nearest checkpoint and replays the run from it (nothing outside the text steers
+// a run, so the replay is the run). The checkpoints are at most kCheckpointsMax: when they are
+// more, every other one goes and the interval doubles, so a long run's history stays small.
+struct History {
+  static constexpr std::uint64_t kFirstInterval = 1024;
+  static constexpr std::size_t kCheckpointsMax = std::size_t{1} << 16;
+  std::vector<Checkpoint> checkpoints;  // rising; the first at the start of the run
+  std::vector<HostEdit> edits;          // rising
+  std::uint64_t interval = kFirstInterval;
+};
+
 // A run reaches a line when a statement starts on it (LineRule). Lines are those of the text,
 // counted from 1 at every line-feed.
 class RunControl {
@@ -164,6 +193,23 @@ class RunControl {
   [[nodiscard]] const std::vector<VariableChange>& changes() const { return changes_; }
   // Statements executed since start.
   [[nodiscard]] std::uint64_t statements() const { return statements_; }
+  // Back in time. back() undoes the last `lines` lines the run ran (a line begun but not
+  // finished counts as one), and returns how many it undid: fewer at the start of the run.
+  // backToBreakpoint() goes back to the last time the run reached a line with a breakpoint, or
+  // to the start; true at a breakpoint. Either way the run then stands before the statement
+  // that starts that line, and the variables, both stacks and the bytes printed are as they
+  // were there; going on runs forward again as the run did.
+  std::uint64_t back(std::uint64_t lines = 1);
+  bool backToBreakpoint();
+  // The host changed the variables of the stopped run: from here on, the run's past holds it.
+  void noteHostEdit();
+  // The bytes the run has printed up to where it stands.
+  [[nodiscard]] std::uint64_t printed() const { return printed_; }
+  // The run's past, moved out while another run uses this control, and back.
+  History takeHistory() { return std::move(history_); }
+  void putHistory(History history) { history_ = std::move(history); }
+  [[nodiscard]] const History& history() const { return history_; }
+
   // Where the statement that ended the run in the last resume or step began; null when that
   // did not end it. Found by running it again from where it began, printing nothing (nothing
   // outside the text steers a run), so a host that wants it bounds each resume.
@@ -177,8 +223,22 @@ class RunControl {
   };
 
   StopReason goOn(std::uint64_t bound, bool stepping);
-  template <bool kWatch, bool kTrace>
+  template <bool kTrace>
   StopReason runUntilStop(std::uint64_t bound, bool stepping);
+  // Statements from `at` until a checkpoint or a host's edit is due.
+  [[nodiscard]] std::uint64_t dueIn(std::uint64_t at) const;
+  [[nodiscard]] std::uint64_t nextEditIn(std::uint64_t at) const;
+  [[nodiscard]] bool checkpointDue(std::uint64_t at) const;
+  void takeCheckpoint(std::uint64_t at, const LineRule& lines);
+  void putBackEdits(std::uint64_t at);
+  void restore(const Checkpoint& checkpoint);
+  // Replays from `from` up to `end` statements: the counts at which lines start, of lines
+  // with a breakpoint only when `breakpointsOnly`, are added to `starts`.
+  void replay(const Checkpoint& from, std::uint64_t end, std::vector<std::uint64_t>* starts,
+              bool breakpointsOnly);
+  void goTo(std::uint64_t statements);
+  [[nodiscard]] std::size_t checkpointBefore(std::uint64_t statements) const;
+  static void countOutput(void* context, std::string_view text);
   [[nodiscard]] bool atBreakpoint(const char* at) const;
   void findBreakpointSpans();
   StopReason stop(StopReason reason);
@@ -200,6 +260,10 @@ class RunControl {
   const char* endingStatement_ = nullptr;  // once found
   std::uint64_t statements_ = 0;
   LineRule lines_;  // where the last statement started, to see the next start a line
+  History history_;
+  std::uint64_t printed_ = 0;                       // bytes printed since start
+  OutputSink hostOutput_;                           // where the run's output goes while it runs
+  std::size_t nextEdit_ = 0;                        // the first of history_.edits not yet passed
   mutable std::vector<std::ptrdiff_t> lineStarts_;  // offset of each line's first byte, once
 };
 

@@ -1,0 +1,173 @@
+// A run's past: checkpoints, the host's edits, and going back by replaying from a checkpoint.
+#include <algorithm>
+
+#include "debug/run_control.h"
+
+namespace linebasic {
+namespace {
+
+void countOnly(void* context, std::string_view text) {
+  *static_cast<std::uint64_t*>(context) += text.size();
+}
+
+}  // namespace
+
+std::uint64_t RunControl::nextEditIn(std::uint64_t at) const {
+  if (nextEdit_ >= history_.edits.size()) return kNoBound;
+  return history_.edits[nextEdit_].statements - at;
+}
+
+bool RunControl::checkpointDue(std::uint64_t at) const {
+  return at >= history_.checkpoints.back().statements + history_.interval;
+}
+
+std::uint64_t RunControl::dueIn(std::uint64_t at) const {
+  const std::uint64_t checkpointAt = history_.checkpoints.back().statements + history_.interval;
+  return std::min(nextEditIn(at), checkpointAt > at ? checkpointAt - at : 0);
+}
+
+void RunControl::takeCheckpoint(std::uint64_t at, const LineRule& lines) {
+  std::vector<Checkpoint>& checkpoints = history_.checkpoints;
+  if (!checkpoints.empty() && at <= checkpoints.back().statements) return;  // run again
+  checkpoints.push_back({at, interpreter_.statementCount, saveRunPoint(interpreter_),
+                         interpreter_.variables, printed_, lines});
+  if (checkpoints.size() <= History::kCheckpointsMax) return;
+  // Every other one goes, the first kept: the interval doubles.
+  std::size_t kept = 1;
+  for (std::size_t i = 2; i < checkpoints.size(); i += 2)
+    checkpoints[kept++] = checkpoints[i];
+  checkpoints.resize(kept);
+  history_.interval *= 2;
+}
+
+void RunControl::putBackEdits(std::uint64_t at) {
+  std::vector<HostEdit>& edits = history_.edits;
+  for (; nextEdit_ < edits.size() && edits[nextEdit_].statements <= at; ++nextEdit_)
+    interpreter_.variables = edits[nextEdit_].variables;
+}
+
+void RunControl::noteHostEdit() {
+  // The run's future from here is another one: what was kept of the old one goes.
+  std::vector<Checkpoint>& checkpoints = history_.checkpoints;
+  while (checkpoints.size() > 1 && checkpoints.back().statements > statements_)
+    checkpoints.pop_back();
+  std::vector<HostEdit>& edits = history_.edits;
+  while (!edits.empty() && edits.back().statements > statements_)
+    edits.pop_back();
+  edits.push_back({statements_, interpreter_.variables});
+  nextEdit_ = edits.size();
+}
+
+void RunControl::restore(const Checkpoint& checkpoint) {
+  restoreRunPoint(interpreter_, checkpoint.point);
+  interpreter_.variables = checkpoint.variables;
+  interpreter_.statementCount = checkpoint.statementCount;
+  statements_ = checkpoint.statements;
+  printed_ = checkpoint.printed;
+  lines_ = checkpoint.lines;
+  nextEdit_ = static_cast<std::size_t>(
+      std::upper_bound(history_.edits.begin(), history_.edits.end(), checkpoint.statements,
+                       [](std::uint64_t n, const HostEdit& edit) { return n < edit.statements; }) -
+      history_.edits.begin());
+  // An edit made where the checkpoint stands came after it.
+  while (nextEdit_ > 0 && history_.edits[nextEdit_ - 1].statements == checkpoint.statements)
+    --nextEdit_;
+  putBackEdits(checkpoint.statements);
+}
+
+// The last checkpoint at or before `statements`.
+std::size_t RunControl::checkpointBefore(std::uint64_t statements) const {
+  const std::vector<Checkpoint>& checkpoints = history_.checkpoints;
+  const auto after =
+      std::upper_bound(checkpoints.begin(), checkpoints.end(), statements,
+                       [](std::uint64_t n, const Checkpoint& c) { return n < c.statements; });
+  return static_cast<std::size_t>(after - checkpoints.begin()) - 1;
+}
+
+void RunControl::replay(const Checkpoint& from, std::uint64_t end,
+                        std::vector<std::uint64_t>* starts, bool breakpointsOnly) {
+  restore(from);
+  std::uint64_t printed = printed_;
+  const OutputSink output = interpreter_.output;
+  interpreter_.output = {countOnly, &printed};
+  LineRule lines = lines_;
+  Interpreter& in = interpreter_;
+  for (std::uint64_t at = statements_; at < end && !in.isDone(); ++at) {
+    putBackEdits(at);
+    if (lines.startsLine(in) != LineRule::kNone && starts != nullptr &&
+        (!breakpointsOnly || atBreakpoint(in.tokenStart))) {
+      starts->push_back(at);
+    }
+    const char* const before = in.tokenStart;
+    in.executeStatement();
+    if (in.tokenStart < before) lines.jumpedBack();
+    ++statements_;
+  }
+  interpreter_.output = output;
+  printed_ = printed;
+  lines_ = lines;
+}
+
+// The run stands at `statements`, before the statement it would execute there.
+void RunControl::goTo(std::uint64_t statements) {
+  const std::array<std::int8_t, kVariableCount> before = interpreter_.variables;
+  replay(history_.checkpoints[checkpointBefore(statements)], statements, nullptr, false);
+  putBackEdits(statements);
+  if (interpreter_.statementCount == history_.checkpoints.front().statementCount) {
+    restore(history_.checkpoints.front());  // only skipped tokens before: the run's start
+  }
+  // The line the run stands on is reached when it goes on: the trace shows it then, and no
+  // breakpoint stops it twice.
+  LineRule lines = lines_;
+  if (!interpreter_.isDone() && lines.startsLine(interpreter_) != LineRule::kNone) {
+    lines.stoppedBefore();
+    lines_ = lines;
+  }
+  variablesAtResume_ = before;
+  resumedAt_ = saveRunPoint(interpreter_);
+  statementsAtResume_ = statements_;
+  endingStatement_ = nullptr;
+  stop(StopReason::Stepped);
+}
+
+std::uint64_t RunControl::back(std::uint64_t lines) {
+  const std::uint64_t now = statements_;
+  previousLine_ = line();
+  if (lines == 0 || now == 0) return 0;
+  // The lines begun before now, latest first, from as many stretches between checkpoints as
+  // it takes.
+  std::vector<std::uint64_t> found;
+  std::uint64_t end = now;
+  for (std::size_t i = checkpointBefore(now - 1); found.size() < lines; --i) {
+    std::vector<std::uint64_t> starts;
+    replay(history_.checkpoints[i], end, &starts, false);
+    for (auto start = starts.rbegin(); start != starts.rend() && found.size() < lines; ++start)
+      found.push_back(*start);
+    end = history_.checkpoints[i].statements;
+    if (i == 0) break;
+  }
+  const std::uint64_t undone = found.size();
+  goTo(undone == lines ? found.back() : 0);
+  return undone;
+}
+
+bool RunControl::backToBreakpoint() {
+  const std::uint64_t now = statements_;
+  previousLine_ = line();
+  std::uint64_t end = now;
+  for (std::size_t i = now == 0 ? 0 : checkpointBefore(now - 1); now > 0; --i) {
+    std::vector<std::uint64_t> starts;
+    replay(history_.checkpoints[i], end, &starts, true);
+    if (!starts.empty()) {
+      goTo(starts.back());
+      reason_ = StopReason::Breakpoint;
+      return true;
+    }
+    end = history_.checkpoints[i].statements;
+    if (i == 0) break;
+  }
+  goTo(0);
+  return false;
+}
+
+}  // namespace linebasic
