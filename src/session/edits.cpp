@@ -53,6 +53,7 @@ void Session::renum(std::string_view argument) {
   const std::optional<int> step = second.empty() ? 10 : countOrNumber(second);
   if (!start || !step || second.find_first_of(" \t") != std::string_view::npos)
     return complain("renum: type 'renum', 'renum START' or 'renum START STEP' (1 to 9999)\n");
+  if (lines_.empty()) return say("the program is empty\n");
   const std::string text = programText();
   const Renumbered result = renumber(text, {*start, *step, 0, kLineNumberMax});
   if (const auto& refusal = result.refusal) {
@@ -82,6 +83,7 @@ void Session::renum(std::string_view argument) {
 
 // fix: the fix of every warning that has one, each shown by its line and what it wrote.
 void Session::fix(std::string_view /*argument*/) {
+  if (lines_.empty()) return say("the program is empty\n");
   const Fixed fixed = applyFixes(programText());
   if (fixed.applied.empty()) return say("no warning has a fix\n");
   const auto lines = linesOf(fixed.text);
