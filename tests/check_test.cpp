@@ -39,6 +39,7 @@ std::string check(const std::string& text) {
 TEST(CheckTest, WarnsAtTheFirstWrongByte) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"10 PRINT \"HELLO\"\n20 pRINT", "1:4 [keyword-case] 2:4 [keyword-case]"},
+      {"'a comment first\n", "1:1 [stray-token]"},  // its fix starts at the text's first byte
       {"print(x)\nif x then\tend\ngosub100",
        "1:1 [keyword-glued] 2:6 [keyword-glued] "
        "3:1 [keyword-glued]"},

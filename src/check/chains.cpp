@@ -1,6 +1,7 @@
 // The lines that a broken statement reads on into: the checker follows the run over its
 // line's end and tells, in the warning that derailed the line, which lines the run swallows,
 // as one range, and where it picks up again.
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -49,7 +50,13 @@ bool Checker::standsAsWritten() const {
   if (before == at() || before == lineStart_) return false;
   const bool afterLet = before - lineStart_ >= 3 && std::string_view(before - 3, 3) == "let" &&
                         (before - 3 == lineStart_ || !isLetter(before[-4]));
-  return kind() != TokenKind::Variable || before[-1] == ':' || afterLet;
+  // A variable right after the line's number starts an assignment as written.
+  const char* ownLine = before;
+  while (ownLine != text_ && ownLine[-1] != '\n')
+    --ownLine;
+  const char* const number = skipBlanks(ownLine);
+  const bool afterNumber = isDigit(*number) && std::all_of(number, before, isDigit);
+  return kind() != TokenKind::Variable || before[-1] == ':' || afterLet || afterNumber;
 }
 
 // The statement just walked, which started on the line at `statementLine`, has read on into
@@ -79,6 +86,12 @@ void Checker::readOnInto(const char* lineStart, const char* statementLine) {
                       ? (thensOnLine_ == 1 ? "when the IF fails, " : "depending on the IFs, ")
                   : thensOnLine_ == 1 ? "when the IF holds, "
                                       : "when the IFs hold, ";
+  } else if (forLine_ == statementLine && forNext_ != nullptr) {
+    // NEXT goes back to the line after the FOR: the swallowed lines run on later passes,
+    // unless the NEXT is swallowed too (closeChain() sees).
+    chain_.when = "on the loop's first pass, ";
+    chain_.firstPass = true;
+    chain_.loopNext = forNext_;
   }
   if (conditionReadOn_ && !hasText(lineStart)) {
     chain_.open = false;  // only the end of the text follows
@@ -143,12 +156,16 @@ void Checker::closeChain() {
   TextLine last = chain_.last;
   if (hasText(lineStart_) && lineStart_ > last.start) last = {lineStart_, textLine_};
   if (chain_.first.start == nullptr || last.start == nullptr) return;
+  if (chain_.firstPass && chain_.loopNext < at()) {
+    chain_.firstPass = false;  // the loop's NEXT is swallowed: there is no later pass
+    chain_.when.clear();
+  }
   if (chain_.goesOnAt != nullptr && chain_.goesOnAt >= last.start) {
     told = chain_.when + "the run swallows " + swallowed(chain_.first, last, false) + " up to " +
            quote(chain_.goesOnAt, chain_.goesOnEnd) + ", and picks up again there";
     return;
   }
-  told = chain_.when + "the run swallows " + swallowed(chain_.first, last, true);
+  told = chain_.when + "the run swallows " + swallowed(chain_.first, last, !chain_.firstPass);
   const TextLine next = nextLineWithText(at(), textLine_);
   if (next.start != nullptr) told += ", and picks up again at " + lineName(next.start, next.line);
 }
@@ -158,11 +175,16 @@ void Checker::closeChain() {
 void Checker::closeChainAt(const char* lineStart) {
   chain_.open = false;
   const TextLine last = chain_.last.start == lineStart ? chain_.beforeLast : chain_.last;
+  if (chain_.firstPass && chain_.loopNext < at()) {
+    chain_.firstPass = false;  // the loop's NEXT is swallowed: there is no later pass
+    chain_.when.clear();
+  }
   const std::string name = lineName(lineStart, textLine_);
   std::string& told = findings_[chain_.finding].chain;
   told = "the statements of " + name + " still run";
   if (last.start != nullptr && chain_.first.start != nullptr && last.start >= chain_.first.start)
-    told = chain_.when + "the run swallows " + swallowed(chain_.first, last, true) + "; " + told;
+    told = chain_.when + "the run swallows " + swallowed(chain_.first, last, !chain_.firstPass) +
+           "; " + told;
 }
 
 }  // namespace linebasic::check

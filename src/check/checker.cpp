@@ -15,6 +15,7 @@ namespace check {
 namespace {
 
 constexpr std::string_view kOwnLines = "put each statement on a line of its own";
+constexpr std::size_t kLoweredLineMax = 40;  // the longest rest of a line advice lowers whole
 
 constexpr std::size_t kLongestKeyword =
     std::max_element(kKeywords.begin(), kKeywords.end(), [](const Keyword& a, const Keyword& b) {
@@ -350,6 +351,17 @@ void Checker::checkLiteral() {
   offer(close, close, "\"");
 }
 
+// The text from `start` to `end` with its letters in lower case, but for those inside literals.
+std::string loweredOutsideLiterals(const char* start, const char* end) {
+  std::string text(start, end);
+  bool inLiteral = false;
+  for (char& c : text) {
+    if (c == '"') inLiteral = !inLiteral;
+    if (!inLiteral) c = lowered(c);
+  }
+  return text;
+}
+
 // Words that are keywords in other letter case, keywords glued to what follows them, words of
 // several letters that are no keyword, and digit runs too long for a number.
 void Checker::checkWord() {
@@ -377,14 +389,28 @@ void Checker::checkWord() {
     const bool operand = previous_ == TokenKind::If || previous_ == TokenKind::To ||
                          (previous_ >= TokenKind::Plus && previous_ <= TokenKind::Equals &&
                           previous_ != TokenKind::RightParen);
+    // Other BASICs write whole lines in capitals: the advice then lowers the rest of the line
+    // (outside literals) at once, when it is short enough to show.
+    const char* restEnd = lineEnd(start);
+    if (restEnd > start && restEnd[-1] == '\r') --restEnd;
+    const std::string rest = loweredOutsideLiterals(start, restEnd);
+    const bool wholeLine =
+        rest.compare(letters.size(), std::string::npos,
+                     std::string_view(end, static_cast<std::size_t>(restEnd - end))) != 0 &&
+        rest.size() <= kLoweredLineMax;
     report(start, name::kKeywordCase,
-           "keywords are lower case: " + (kind() != TokenKind::Invalid
-                                              ? "the run reads " + quote(start, start + 1) +
-                                                    " of " + quote(start, end) + " as a variable"
-                                          : operand ? "the run reads " + quote(start, end) + " as 0"
-                                                    : "the run skips " + quote(start, end)),
-           "write '" + letters + "'");
-    offer(start, end, letters);
+           std::string(wholeLine ? "keywords and variables are lower case: "
+                                 : "keywords are lower case: ") +
+               (kind() != TokenKind::Invalid ? "the run reads " + quote(start, start + 1) + " of " +
+                                                   quote(start, end) + " as a variable"
+                : operand ? "the run reads " + quote(start, end) + " as 0"
+                          : "the run skips " + quote(start, end)),
+           "write '" + (wholeLine ? rest : letters) + "'");
+    if (wholeLine) {
+      offer(start, restEnd, rest);
+    } else {
+      offer(start, end, letters);
+    }
     return;
   }
   if (kind() == TokenKind::Variable) checkLowerWord(start, end);
@@ -424,7 +450,7 @@ void Checker::checkLowerWord(const char* start, const char* end) {
            std::string(wordHint(word, *lowerEnd).cause) +
                ": the run reads 'rem' and the words after it as statements",
            "remove the comment");
-    offer(blanksBefore(start), lineEnd(start), "");
+    offer(blanksBefore(text_, start), lineEnd(start), "");
   } else {
     static_cast<void>(end);
     const WordHint hint = wordHint(word, *lowerEnd);

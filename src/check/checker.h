@@ -66,9 +66,9 @@ constexpr char lowered(char c) {
   return isUpper(c) ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Where the blanks before `at` start.
-inline const char* blanksBefore(const char* at) {
-  while (at[-1] == ' ' || at[-1] == '\t')
+// Where the blanks before `at` start, in the text that starts at `text`.
+inline const char* blanksBefore(const char* text, const char* at) {
+  while (at != text && (at[-1] == ' ' || at[-1] == '\t'))
     --at;
   return at;
 }
@@ -214,6 +214,8 @@ class Checker {
     int innerIfs = 0;        // the IFs met there, each owning the next ELSE
     bool ownElse = false;    // that ELSE was met
     std::string when;        // the IFs the swallowing depends on, such as "when the IF holds, "
+    bool firstPass = false;  // a FOR's line reads on: later passes run the lines as written
+    const char* loopNext = nullptr;  // that FOR's NEXT
   };
 
   // A GOSUB with a line number that some line has, met in the walk.
@@ -350,6 +352,8 @@ class Checker {
   std::string_view colonWhen_;        // then, when what follows it runs
   bool colonRestWrong_ = false;       // the rest of the line has a mistake, or an ELSE
   bool jumpReadOn_ = false;           // a GOSUB took the next line's number for its target
+  const char* forLine_ = nullptr;     // the line of the last FOR walked
+  const char* forNext_ = nullptr;     // the last NEXT of its variable, if any
   Chain chain_;
 };
 

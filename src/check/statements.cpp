@@ -174,7 +174,7 @@ void Checker::stray() {
     message = "there are no comments: the run skips " + current() +
               " and reads the words after it as statements";
     advice = "remove the comment";
-    fixFrom = blanksBefore(at());
+    fixFrom = blanksBefore(text_, at());
     fixTo = lineEnd(at());
   } else if (kind() == TokenKind::Invalid && isUpper(*at())) {
     // The word in lower case may be one that other BASICs know.
@@ -187,7 +187,7 @@ void Checker::stray() {
       message =
           std::string(hint.cause) + ": " + skips + " and reads the words after it as statements";
       advice = "remove the comment";
-      fixFrom = blanksBefore(at());
+      fixFrom = blanksBefore(text_, at());
       fixTo = lineEnd(at());
     } else if (!hint.cause.empty()) {
       message = std::string(hint.cause) + ": " + skips;
@@ -261,7 +261,7 @@ void Checker::endStatement(Rest rest, const char* start) {
                            " and the words after it as statements"
                      : colonMessage(rest, statement)),
            "remove the comment");
-    offer(blanksBefore(at()), lineEnd(at()), "");
+    offer(blanksBefore(text_, at()), lineEnd(at()), "");
     step();
     return;
   }
@@ -481,11 +481,14 @@ void Checker::jumpTarget(std::string_view keyword) {
 // FOR v = start TO limit
 void Checker::checkFor() {
   const char* const start = at();
+  forLine_ = lineStart_;
   // A loop the walk can follow in text order: one the run surely meets on its way down.
   const bool counted = !derailed_ && !inBranch_ && fallsInto_;
   step();
   loopVariable(start, true);
   const char variable = kind() == TokenKind::Variable ? *at() : 'i';
+  forNext_ =
+      kind() == TokenKind::Variable ? lastNext_[static_cast<std::size_t>(variable - 'a')] : nullptr;
   // The run records no fifth loop: its NEXT then names no open loop, and is no mistake itself.
   const std::size_t depth = loops_.size() >= kForDepthMax ? loops_.size() : kNone;
   if (counted && kind() == TokenKind::Variable && depth == kNone) openLoop(*at());
