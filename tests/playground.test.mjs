@@ -174,7 +174,7 @@ test('a long line scrolls in the editor; pictures, stopped at a breakpoint', asy
   await clickGutter(page, 2);  // the pictures show a run stopped there, on its second pass
   await page.click('#run');
   await page.click('#continue');
-  await waitForStatus(page, 'Stopped at the breakpoint on line 20, before it runs, after 7 steps');
+  await waitForStatus(page, 'Stopped at the breakpoint on line 20, before it runs, after 8 steps');
   mkdirSync(shotsDir, { recursive: true });
   await page.screenshot({ path: join(pageDir, '..', 'playground.png') });  // for the README
   const widths = () => page.evaluate(() => [document.documentElement.scrollWidth, window.innerWidth,
@@ -221,13 +221,13 @@ const kLoop = '10 for i = 1 to 3\n20 x = x + i\n30 next i\n40 print x\n';
 
 // [the button pressed, the status then, the variables that are not 0, the line marked]
 const kStops = [
-  ['#run', 'Stopped at the breakpoint on line 20, before it runs, after 2 steps: Step runs it, Continue goes on.',
+  ['#run', 'Stopped at the breakpoint on line 20, before it runs, after 3 steps: Step runs it, Continue goes on.',
    'i = 1 was 0', ['20 x = x + i']],
-  ['#continue', 'Stopped at the breakpoint on line 20, before it runs, after 7 steps: Step runs it, Continue goes on.',
+  ['#continue', 'Stopped at the breakpoint on line 20, before it runs, after 8 steps: Step runs it, Continue goes on.',
    'i = 2 was 1, x = 1 was 0', ['20 x = x + i']],
-  ['#continue', 'Stopped at the breakpoint on line 20, before it runs, after 12 steps: Step runs it, Continue goes on.',
+  ['#continue', 'Stopped at the breakpoint on line 20, before it runs, after 13 steps: Step runs it, Continue goes on.',
    'i = 3 was 2, x = 3 was 1', ['20 x = x + i']],
-  ['#step', 'Stepped: line 20 ran; stopped before line 30, after 14 steps.', 'i = 3, x = 6 was 3', ['30 next i']],
+  ['#step', 'Stepped: line 20 ran; stopped before line 30, after 15 steps.', 'i = 3, x = 6 was 3', ['30 next i']],
   ['#continue', 'Done after 18 steps', 'i = 4 was 3, x = 6', []],
 ];
 
@@ -260,9 +260,9 @@ test('Step starts a run and runs a line at a time; an edit ends a stopped run', 
   await setProgram(page, kLoop);
   await clickGutter(page, 1);  // a step that starts a run runs the first line all the same
   await page.click('#step');
-  await waitForStatus(page, 'Stepped: line 10 ran; stopped before line 20, after 2 steps.');
+  await waitForStatus(page, 'Stepped: line 10 ran; stopped before line 20, after 3 steps.');
   await page.keyboard.press('F10');
-  await waitForStatus(page, 'Stepped: line 20 ran; stopped before line 30, after 4 steps.');
+  await waitForStatus(page, 'Stepped: line 20 ran; stopped before line 30, after 5 steps.');
   assert.equal(await variablesOf(page), 'i = 1, x = 1 was 0');
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+End');
