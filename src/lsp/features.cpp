@@ -70,8 +70,9 @@ json wholeEdit(const Document& document, std::string_view mended) {
 // What a fix is titled by: the warning's advice, its message's last part ("write 'print'").
 std::string adviceOf(const Diagnostic& diagnostic) {
   const std::size_t last = diagnostic.message.rfind("; ");
-  std::string advice =
-      last == std::string::npos ? "apply the fix" : diagnostic.message.substr(last + 2);
+  std::string advice = last == std::string::npos || last + 2 == diagnostic.message.size()
+                           ? "apply the fix"
+                           : diagnostic.message.substr(last + 2);
   if (isLower(advice.front())) advice.front() = static_cast<char>(advice.front() - 'a' + 'A');
   return advice;
 }

@@ -2,6 +2,9 @@
 // positions and ranges, and an error a handler throws to answer a request with.
 #pragma once
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
@@ -28,12 +31,23 @@ struct ResponseError : std::runtime_error {
   int code;
 };
 
+// A count the client sends, such as a line: an integer, taken as 0 to INT_MAX (a number of
+// another kind, converted, could overflow).
+inline int countIn(const json& j, const char* key) {
+  const json& value = j.at(key);
+  if (!value.is_number_integer())
+    throw ResponseError(error::kInvalidParams, "not a count: " + std::string(key));
+  if (value.is_number_unsigned())
+    return static_cast<int>(std::min<std::uint64_t>(value.get<std::uint64_t>(), INT_MAX));
+  return static_cast<int>(std::clamp<std::int64_t>(value.get<std::int64_t>(), 0, INT_MAX));
+}
+
 inline void to_json(json& j, const Position& position) {
   j = {{"line", position.line}, {"character", position.character}};
 }
 inline void from_json(const json& j, Position& position) {
-  position.line = j.at("line").get<int>();
-  position.character = j.at("character").get<int>();
+  position.line = countIn(j, "line");
+  position.character = countIn(j, "character");
 }
 inline void to_json(json& j, const Range& range) {
   j = {{"start", range.start}, {"end", range.end}};

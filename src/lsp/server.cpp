@@ -27,7 +27,12 @@ std::string uriIn(const json& params) {
 // A count in a command's arguments, by its place, with a value when it is left out.
 int argumentAt(const json& arguments, std::size_t place, int otherwise) {
   if (arguments.size() <= place || arguments[place].is_null()) return otherwise;
-  return arguments[place].get<int>();
+  return countIn(json{{"argument", arguments[place]}}, "argument");
+}
+
+// A document's version; 0 when the client gives none.
+std::int64_t versionIn(const json& document) {
+  return document.contains("version") ? countIn(document, "version") : 0;
 }
 
 }  // namespace
@@ -84,13 +89,11 @@ void Server::dispatch(const json& message) {
   const auto& name = method->get_ref<const std::string&>();
   const json params = message.value("params", json::object());
   if (!hasId) {
-    const auto handler = kNotifications.find(name);
-    if (handler == kNotifications.end()) {
-      if (!name.starts_with("$/")) log("no such notification: " + name);
-    } else if (initialized_ || handler->second == &Server::exit) {
+    const auto handler = kNotifications.find(name);  // others are passed over, as they may be
+    if (handler != kNotifications.end() && (initialized_ || handler->second == &Server::exit)) {
       try {
         (this->*handler->second)(params);
-      } catch (const json::exception& problem) {
+      } catch (const std::exception& problem) {
         log(name + ": " + problem.what());
       }
     }
@@ -179,8 +182,7 @@ void Server::exit(const json& /*params*/) {
 void Server::didOpen(const json& params) {
   const json& item = params.at("textDocument");
   const std::string uri = item.at("uri").get<std::string>();
-  documents_.insert_or_assign(
-      uri, Document(item.at("text").get<std::string>(), item.value("version", std::int64_t{0})));
+  documents_.insert_or_assign(uri, Document(item.at("text").get<std::string>(), versionIn(item)));
   pending_.insert(uri);
 }
 
@@ -192,7 +194,7 @@ void Server::didChange(const json& params) {
     log("a change to a document that is not open: " + uri);
     return;
   }
-  const std::int64_t version = params.at("textDocument").value("version", std::int64_t{0});
+  const std::int64_t version = versionIn(params.at("textDocument"));
   for (const json& change : params.at("contentChanges")) {
     const auto& text = change.at("text").get_ref<const std::string&>();
     if (change.contains("range")) {
