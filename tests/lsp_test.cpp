@@ -165,9 +165,10 @@ TEST(LspTest, KeepsToTheProtocolWhateverComes) {
       {kInitialize + "Content-Length: 3\r\n\r\n{\"id\":5}" + hover, "1|1:ok null:-32700 2:ok "},
       {kInitialize + "Content-Type: text\r\n\r\n{}" + hover, "1|1:ok 2:ok "},
       {kInitialize + "content-length:  2\r\n\r\n{}" + hover, "1|1:ok null:-32600 2:ok "},
-      {kInitialize + ask(2, "textDocument/hover",
-                         {{"textDocument", {{"uri", kUri}}}, {"position", {{"line", 1e20}}}}),
-       "1|1:ok 2:-32602 "},  // a count too large for an int is no count
+      {kInitialize + open("10 x = 1") +
+           ask(2, "textDocument/hover",
+               {{"textDocument", {{"uri", kUri}}}, {"position", {{"line", 1e20}}}}),
+       "1|1:ok diagnostics 2:-32602 "},  // a count too large for an int is no count
       {kInitialize + ask(2, "textDocument/hover", {{"textDocument", {{"uri", 7}}}}),
        "1|1:ok 2:-32602 "},
       // A document closed, then changed and asked about.
