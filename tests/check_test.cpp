@@ -99,7 +99,7 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       {"10 print a$;\"x y\"\n20 print 1\n30 print \"z\"\n40 end",
        "1:11 [print-item] 1:17 [unclosed-literal] 3:12 [unclosed-literal]"},
       {"print \"a\" \"b\"; x 1, y\nprint x\"a\"\nprint \"player\";p1\nprint 1;\"a\";x,",
-       "1:11 [print-item] 2:8 [print-item] 3:16 [unknown-word]"},
+       "1:11 [print-item] 2:8 [print-item] 3:16 [unknown-word] 4:14 [print-item]"},
       {"print \"a\nb\"\nx = 1 +\"a\nb\" 2", "1:7 [unclosed-literal] 3:8 [unclosed-literal]"},
       {"next i\nfor i = 1 to 2\nnext i\nfor j = 1 to 2\nnext i",
        "1:1 [next-without-for] "

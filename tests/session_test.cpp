@@ -154,7 +154,8 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"10 for i = 1 to 3\n20 x = x + i\n30 print x;\n40 next i\nbreak 30\nbreak 40\nbreak\nrun\n"
        "vars\ni = 3\nprint i\nlist 20-30\ncont\nunbreak 30\nunbreak 30\ncont\nstep\nstep\ncont",
-       "> 10 for i = 1 to 3\n> 20 x = x + i\n> 30 print x;\n> 40 next i\n> break 30\na run stops "
+       "> 10 for i = 1 to 3\n> 20 x = x + i\n> 30 print x;\n30:11: warning: [print-item]\n> 40 "
+       "next i\n> break 30\na run stops "
        "before line 30 runs\n> break 40\na run stops before line 40 runs\n"
        "> break\nbreakpoints at lines 30, 40\n> run\nbreak at [30] print x;\n> vars\ni = 1  x = 1\n"
        "> i = 3\n> print i\n3\n> list 20-30\n   20 x = x + i\n-> 30 print x;\n> cont\n1\n"

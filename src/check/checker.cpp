@@ -324,8 +324,8 @@ void Checker::checkLiteral() {
                                           : "";
     message += (caused ? "which runs on to "
                        : "the literal has no closing '\"' on its line: it runs on to ") +
-               closing + ", column " + std::to_string(end - 1 - lastFeed) + ", so the run skips " +
-               skipped + "the start of " + closing;
+               closing + ", column " + std::to_string(end - 1 - lastFeed) + ", and takes in " +
+               skipped + "the start of " + closing + " as text";
   } else {
     message += caused ? "which takes in the rest of the text"
                       : "the literal has no closing '\"': it takes in the rest of the text";
@@ -335,8 +335,10 @@ void Checker::checkLiteral() {
       const bool lastIsEmpty = lastFeed + 1 == end;
       const char* const last = lastIsEmpty ? feedBeforeLast : lastFeed;
       if (last != nullptr) {
-        message += ", so the run skips " + lineRange(firstFeed + 1, textLine_ + 1, last + 1,
-                                                     textLine_ + feeds - (lastIsEmpty ? 1 : 0));
+        message += ", " +
+                   lineRange(firstFeed + 1, textLine_ + 1, last + 1,
+                             textLine_ + feeds - (lastIsEmpty ? 1 : 0)) +
+                   " too";
       }
     }
   }
@@ -432,6 +434,7 @@ void Checker::checkLowerWord(const char* start, const char* end) {
                " is no variable, and a variable is one letter: the run reads " +
                quote(start, lowerEnd) + " as a variable, then " + quote(lowerEnd, digitsEnd));
   } else if (isKeyword(word)) {
+    if (word == "gosub") sawGosub_ = true;  // a subroutine is meant, if not called
     // A PRINT item cannot start with '(': a space alone would end the list there.
     const bool item = word == "print" && *lowerEnd == '(';
     report(start, name::kKeywordGlued,
@@ -455,10 +458,13 @@ void Checker::checkLowerWord(const char* start, const char* end) {
     static_cast<void>(end);
     const WordHint hint = wordHint(word, *lowerEnd);
     const std::string reads = asVariables(word, scan_.keywords);
+    const std::string_view near = hint.cause.empty() ? nearKeyword(word) : std::string_view();
     report(start, name::kUnknownWord,
            hint.cause.empty() ? quote(start, lowerEnd) + " is no keyword: " + reads
                               : std::string(hint.cause) + ": " + reads,
-           std::string(hint.advice));
+           word == "input" ? inputAdvice(start)
+           : near.empty()  ? std::string(hint.advice)
+                           : "did you mean '" + std::string(near) + "'?");
     if (hint.fix != nullptr) offer(start, lowerEnd, hint.fix);
   }
 }
@@ -558,6 +564,9 @@ std::string Checker::cause() const {
                         : std::string());
   }
   if (kind() == TokenKind::Invalid && first == ':') return "':' is no separator here";
+  if (kind() == TokenKind::Invalid && first == '.' && isDigit(at()[1]))
+    return "numbers are whole: there are no fractions";
+  if (kind() == TokenKind::Invalid && first == '^') return "there is no power operator '^'";
   if (kind() == TokenKind::Invalid && first == '\'') return "there are no comments";
   return {};
 }
@@ -573,6 +582,8 @@ std::string Checker::causeAdvice() const {
   if (kind() == TokenKind::LeftParen && afterLetter) return std::string(kEachValue);
   if (kind() != TokenKind::Invalid) return {};
   if (*at() == '$') return std::string(kLiterals);
+  if (*at() == '.') return "write a whole number";
+  if (*at() == '^') return "multiply instead, as in 'x * x'";
   if (*at() == ':') return std::string(kOwnLines);
   return *at() == '\'' ? "remove the comment" : "";
 }

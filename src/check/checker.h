@@ -101,6 +101,17 @@ struct WordHint {
 };
 WordHint wordHint(std::string_view word, char next);
 
+// The hint for a word in capitals at `at`, such as 'INT(' (empty for any other token).
+WordHint upperWordHint(const char* at);
+
+// How to set the value an INPUT at `word` would have read: "set the value with LET, as in
+// 'let g = 5'", with the INPUT's own variable when it names one.
+std::string inputAdvice(const char* word);
+
+// The keyword that `word` most likely misspells (one letter changed, added, left out, or two
+// swapped), or empty.
+std::string_view nearKeyword(std::string_view word);
+
 // How the run reads a lower-case word that is no keyword, such as "the run reads 'step' as
 // variables, one letter each".
 std::string asVariables(std::string_view word, const KeywordTable& keywords);

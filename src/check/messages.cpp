@@ -174,6 +174,7 @@ WordHint wordHint(std::string_view word, char next) {
         "set the value with LET, as in 'let n = 5'"}},
       {"dim", {"there are no arrays", kEachValue}},
       {"rnd", {"there are no random numbers", "choose the numbers and write them in"}},
+      {"using", {"there is no PRINT USING", "print the value alone, as in 'print x'"}},
       {"tab", {"there are no functions", "write the spaces in a literal"}},
       {"data", {"there are no DATA lines", "assign each value with LET"}},
       {"read", {"there are no DATA lines", "assign each value with LET"}},
@@ -182,8 +183,10 @@ WordHint wordHint(std::string_view word, char next) {
       {"step",
        {"there is no STEP", "FOR counts up by one: work out other values, as in 'print 2 * i'"}},
       {"and", {"there is no AND", "nest the IFs, as in 'if a = 1 then if b = 2 then ...'"}},
-      {"or", {"there is no OR", "write an IF for each condition"}},
-      {"not", {"there is no NOT", "turn the comparison around, or swap the two statements"}},
+      {"or",
+       {"there is no OR",
+        "repeat the IF after ELSE, as in 'if a = 1 then print 1 else if b = 2 then print 1'"}},
+      {"not", {"there is no NOT", "turn the comparison around: for 'not a = 3' write 'a - 3'"}},
       {"mod", {"there is no MOD", "write '%' for 'mod'", "%"}}};
   if (word == "int") {
     if (next != '(') return {"every value is a whole number, and there are no functions", ""};
@@ -194,6 +197,51 @@ WordHint wordHint(std::string_view word, char next) {
   }
   if (next == '(') return {"there are no functions or arrays", kEachValue};
   if (next == '$') return {"there are no string variables or functions", kLiterals};
+  return {};
+}
+
+WordHint upperWordHint(const char* at) {
+  if (!isUpper(*at)) return {};
+  std::string word;
+  const char* end = at;
+  for (; isLetter(*end) && word.size() < 8; ++end)
+    word += lowered(*end);
+  return isLetter(*end) || word.size() < 2 ? WordHint{} : wordHint(word, *end);
+}
+
+std::string inputAdvice(const char* word) {
+  const char* after = word;
+  while (isLetter(*after))
+    ++after;
+  const char* const variable = skipBlanks(after);
+  const char name = isLetter(*variable) && !isLetter(variable[1]) ? lowered(*variable) : 'n';
+  return "set the value with LET, as in 'let " + std::string(1, name) + " = 5'";
+}
+
+std::string_view nearKeyword(std::string_view word) {
+  if (word.size() < 3) return {};
+  for (const Keyword& keyword : kKeywords) {
+    const std::string_view k = keyword.text;
+    if (k.size() < 3 || k == word) continue;
+    if (k.size() == word.size()) {
+      std::size_t first = 0;
+      while (first < k.size() && k[first] == word[first])
+        ++first;
+      std::size_t last = k.size();
+      while (last > first && k[last - 1] == word[last - 1])
+        --last;
+      const bool swapped =
+          last - first == 2 && k[first] == word[first + 1] && k[first + 1] == word[first];
+      if (last - first == 1 || swapped) return k;
+    } else if (k.size() + 1 == word.size() || word.size() + 1 == k.size()) {
+      const std::string_view longer = k.size() > word.size() ? k : word;
+      const std::string_view shorter = k.size() > word.size() ? word : k;
+      std::size_t first = 0;
+      while (first < shorter.size() && shorter[first] == longer[first])
+        ++first;
+      if (longer.substr(first + 1) == shorter.substr(first)) return k;
+    }
+  }
   return {};
 }
 

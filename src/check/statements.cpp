@@ -22,11 +22,10 @@ bool isKeywordKind(TokenKind kind) {
 
 constexpr std::string_view kOwnLines = "put each statement on a line of its own";
 
-// The comment after the ':' at `at`, as other BASICs write one ("rem", "REM" or "'"); null
-// when none follows it.
+// The comment at `at`, or after the ':' there, as other BASICs write one ("rem", "REM" or
+// "'"); null when none is there.
 const char* commentAfter(const char* at) {
-  if (*at != ':') return nullptr;
-  const char* const comment = skipBlanks(at + 1);
+  const char* const comment = *at == ':' ? skipBlanks(at + 1) : at;
   if (*comment == '\'') return comment;
   std::string word;
   for (const char* c = comment; isLetter(*c) && word.size() < 4; ++c)
@@ -191,7 +190,7 @@ void Checker::stray() {
       fixTo = lineEnd(at());
     } else if (!hint.cause.empty()) {
       message = std::string(hint.cause) + ": " + skips;
-      advice = hint.advice;
+      advice = word == "input" ? inputAdvice(at()) : std::string(hint.advice);
       if (hint.fix != nullptr) {
         fixFrom = at();
         fixTo = at() + word.size();
@@ -255,11 +254,18 @@ void Checker::endStatement(Rest rest, const char* start) {
   if (const char* comment = commentAfter(at()); comment != nullptr) {
     const bool runs =
         rest == Rest::Let || rest == Rest::Next || rest == Rest::For || rest == Rest::Return;
+    const bool colon = *at() == ':';
+    const std::string reads =
+        colon              ? "the run steps over ':' and reads " + quote(comment, wordEnd(comment))
+        : *comment == '\'' ? std::string("the run steps over ''' and reads the words after it")
+                           : "the run reads " + quote(comment, wordEnd(comment));
+    const bool words = colon || *comment != '\'';
     report(at(), name::kRestOfLine,
            "there are no comments: " +
-               (runs ? "the run steps over ':' and reads " + quote(comment, wordEnd(comment)) +
-                           " and the words after it as statements"
-                     : colonMessage(rest, statement)),
+               (!runs   ? (colon ? colonMessage(rest, statement)
+                                 : restMessage(rest, kind(), current(), statement))
+                : words ? reads + " and the words after it as statements"
+                        : reads + " as statements"),
            "remove the comment");
     offer(blanksBefore(text_, at()), lineEnd(at()), "");
     step();
@@ -291,14 +297,30 @@ void Checker::checkPrint() {
   while (true) {
     const bool isValue =
         kind() == TokenKind::String || kind() == TokenKind::Variable || kind() == TokenKind::Number;
-    if (isValue && afterValue) {
+    if (isValue && afterValue && kind() == TokenKind::String && previous_ == TokenKind::String &&
+        at()[-1] == '"') {
+      // Other BASICs write a '"' inside a literal as '""'.
+      report(at(), name::kPrintItem,
+             "a literal cannot hold a '\"': this one ends at the first, and the next starts at the "
+             "second; PRINT writes the two back to back",
+             "use an apostrophe inside instead, as in \"he said 'hi'\"");
+    } else if (isValue && afterValue) {
       report(at(), name::kPrintItem,
              current() + " follows the item before it with no ',' or ';' between them: PRINT " +
                  "writes the two back to back; put ';' between them, or ',' for a space");
     }
+    const char* const item = at();
     if (!printItem()) break;
     afterValue = isValue;
-    if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) return;
+    if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) {
+      if (*item == ';' || *item == ',') {
+        report(item, name::kPrintItem,
+               "every PRINT ends its line: " + quote(item, item + 1) +
+                   " at its end keeps nothing on the line for the next PRINT",
+               "print what belongs on one line with one PRINT");
+      }
+      return;
+    }
   }
   endPrint();
 }
@@ -339,7 +361,11 @@ bool Checker::printItem() {
 void Checker::endPrint() {
   if (endsStatement()) return;
   const std::string rest = ": the run steps over it and runs what follows as statements";
-  if (kind() == TokenKind::Minus || kind() == TokenKind::Plus) {
+  if (kind() == TokenKind::Plus && previous_ == TokenKind::String) {
+    report(at(), name::kPrintItem, "literals are not added: '+' ends the PRINT list" + rest,
+           "write ';' for '+' to print them together");
+    offer(at(), at() + 1, ";");
+  } else if (kind() == TokenKind::Minus || kind() == TokenKind::Plus) {
     report(
         at(), name::kUnarySign,
         "there is no unary sign: " + current() + " ends the PRINT list, and the run steps over it",
@@ -514,7 +540,8 @@ void Checker::checkFor() {
         limit.start, name::kLoopRunsOnce,
         "FOR counts up only: from " + from + " to " + number(limit.value) + " its body runs once",
         "to count down, count up from 0 to " + number(first.value - limit.value) + " and use '" +
-            from + " - " + std::string(1, variable) + "'");
+            from + " - " + std::string(1, variable) + "'",
+        true);  // also beside a STEP, which other BASICs count down with
   }
   if (depth != kNone) {
     report(start, name::kLoopDepth,
@@ -701,7 +728,14 @@ void Checker::badOperand(TokenKind before, const char* beforeAt) {
   const Advice pair = beforeAt != nullptr && isRelational(before)
                           ? pairAdvice(*beforeAt, *at(), relationStart_, beforeAt, at() + 1)
                           : Advice{};
-  if (!pair.words.empty()) {
+  if (beforeAt != nullptr && *beforeAt == '/' && *at() == '/') {
+    // Other BASICs' (and other languages') comment.
+    report(beforeAt, name::kMissingOperand,
+           "there are no comments: the run reads '//' and the words after it as more of the "
+           "expression",
+           "remove the comment");
+    offer(blanksBefore(text_, beforeAt), lineEnd(at()), "");
+  } else if (!pair.words.empty()) {
     report(beforeAt, name::kOperatorPair,
            "there is no '" + std::string{*beforeAt, *at()} + "' operator: the run reads its " +
                quote(at(), at() + 1) + " as 0",
@@ -723,6 +757,10 @@ void Checker::badOperand(TokenKind before, const char* beforeAt) {
   } else if (kind() == TokenKind::LeftParen) {
     report(at(), name::kNestingDepth,
            "parentheses nest at most " + number(kNestingDepthMax) + " deep: this '(' reads as 0");
+  } else if (const WordHint hint = upperWordHint(at()); !hint.cause.empty()) {
+    report(at(), name::kNotAVariable,
+           std::string(hint.cause) + ": the run reads " + current() + " as 0",
+           std::string(hint.advice));
   } else if (kind() == TokenKind::Invalid) {
     report(at(), name::kNotAVariable,
            withCause(current() + " is no variable (a to z): the run reads it as 0"),
