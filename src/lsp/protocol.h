@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
@@ -55,6 +56,11 @@ inline void to_json(json& j, const Range& range) {
 inline void from_json(const json& j, Range& range) {
   range.start = j.at("start").get<Position>();
   range.end = j.at("end").get<Position>();
+}
+
+// Writes a line of the server's log to standard error: standard output carries the protocol.
+inline void logLine(const std::string& what) {
+  std::fprintf(stderr, "linebasic-run --lsp: %s\n", what.c_str());
 }
 
 inline json location(const std::string& uri, const Range& range) {

@@ -1,6 +1,5 @@
 #include "lsp/server.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "linebasic/linebasic.h"
@@ -10,10 +9,6 @@ namespace linebasic::lsp {
 namespace {
 
 constexpr char kRenumberCommand[] = "linebasic.renumber";
-
-void log(const std::string& what) {
-  std::fprintf(stderr, "linebasic-run --lsp: %s\n", what.c_str());
-}
 
 // The position a request names, in "position".
 Position positionIn(const json& params) {
@@ -64,7 +59,7 @@ Server::Server(Send send) : send_(std::move(send)) {}
 void Server::receive(std::string_view body) {
   json message = json::parse(body, nullptr, false);
   if (message.is_discarded()) {
-    log("a message is no JSON");
+    logLine("a message is no JSON");
     respondError(nullptr, error::kParseError, "the message is no JSON");
     return;
   }
@@ -88,33 +83,43 @@ void Server::dispatch(const json& message) {
   }
   const auto& name = method->get_ref<const std::string&>();
   const json params = message.value("params", json::object());
-  if (!hasId) {
-    const auto handler = kNotifications.find(name);  // others are passed over, as they may be
-    if (handler != kNotifications.end() && (initialized_ || handler->second == &Server::exit)) {
-      try {
-        (this->*handler->second)(params);
-      } catch (const std::exception& problem) {
-        log(name + ": " + problem.what());
-      }
-    }
-    return;
+  if (hasId) {
+    answer(answerTo, name, params);
+  } else {
+    take(name, params);
   }
+}
+
+// A notification has no answer: one that is not understood, or comes before initialize (but
+// exit), is passed over, as the protocol allows.
+void Server::take(const std::string& name, const json& params) {
+  const auto handler = kNotifications.find(name);
+  if (handler == kNotifications.end() || !(initialized_ || handler->second == &Server::exit))
+    return;
+  try {
+    (this->*handler->second)(params);
+  } catch (const std::exception& problem) {
+    logLine(name + ": " + problem.what());
+  }
+}
+
+void Server::answer(const json& id, const std::string& name, const json& params) {
   if (!initialized_ && name != "initialize") {
-    respondError(answerTo, error::kServerNotInitialized, "the server is not initialized yet");
+    respondError(id, error::kServerNotInitialized, "the server is not initialized yet");
   } else if (shutDown_ || (initialized_ && name == "initialize")) {
-    respondError(answerTo, error::kInvalidRequest,
+    respondError(id, error::kInvalidRequest,
                  shutDown_ ? "the server is shut down" : "the server is initialized already");
   } else if (const auto handler = kRequests.find(name); handler == kRequests.end()) {
-    respondError(answerTo, error::kMethodNotFound, "no such method: " + name);
+    respondError(id, error::kMethodNotFound, "no such method: " + name);
   } else {
     try {
-      respond(answerTo, (this->*handler->second)(params));
+      respond(id, (this->*handler->second)(params));
     } catch (const ResponseError& problem) {
-      respondError(answerTo, problem.code, problem.what());
+      respondError(id, problem.code, problem.what());
     } catch (const json::exception& problem) {
-      respondError(answerTo, error::kInvalidParams, problem.what());
+      respondError(id, error::kInvalidParams, problem.what());
     } catch (const std::exception& problem) {
-      respondError(answerTo, error::kInternalError, problem.what());
+      respondError(id, error::kInternalError, problem.what());
     }
   }
 }
@@ -191,7 +196,7 @@ void Server::didChange(const json& params) {
   const std::string uri = uriIn(params);
   Document* const document = find(params);
   if (document == nullptr) {
-    log("a change to a document that is not open: " + uri);
+    logLine("a change to a document that is not open: " + uri);
     return;
   }
   const std::int64_t version = versionIn(params.at("textDocument"));

@@ -39,6 +39,8 @@ class Server {
   using Notification = void (Server::*)(const json& params);
 
   void dispatch(const json& message);
+  void answer(const json& id, const std::string& name, const json& params);
+  void take(const std::string& name, const json& params);
   void respond(const json& id, json result);
   void respondError(const json& id, int code, const std::string& message);
   void notify(std::string_view method, json params);

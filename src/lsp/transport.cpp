@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,10 +21,6 @@ constexpr std::size_t kHeaderMax = 1 << 16;                  // bytes of headers
 constexpr std::size_t kMessageMax = std::size_t{256} << 20;  // bytes of one message's body
 constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 constexpr std::string_view kLengthField = "content-length:";
-
-void log(const std::string& what) {
-  std::fprintf(stderr, "linebasic-run --lsp: %s\n", what.c_str());
-}
 
 // The value of the Content-Length field among `headers`, matched in any letter case; anything
 // before it (the rest of a body whose length was given short) is passed over.
@@ -60,7 +55,7 @@ class MessageReader {
       const std::size_t headerEnd = buffer_.find(kHeaderEnd, start_);
       if (headerEnd == std::string::npos) {
         if (buffer_.size() - start_ > kHeaderMax) {
-          log("dropped " + std::to_string(buffer_.size() - start_) + " bytes without a header");
+          logLine("dropped " + std::to_string(buffer_.size() - start_) + " bytes without a header");
           start_ = buffer_.size() - (kHeaderEnd.size() - 1);
         }
         if (!fill()) return {};
@@ -70,8 +65,8 @@ class MessageReader {
           contentLength(std::string_view(buffer_).substr(start_, headerEnd - start_));
       start_ = headerEnd + kHeaderEnd.size();
       if (!length || *length > kMessageMax) {
-        log(length ? "dropped a message of more than 256 MiB"
-                   : "dropped a message without a Content-Length header");
+        logLine(length ? "dropped a message of more than 256 MiB"
+                       : "dropped a message without a Content-Length header");
         if (length && !skip(*length)) return {};
         continue;
       }
@@ -144,7 +139,7 @@ int serve(int input, int output) {
   bool outputGone = false;
   Server server([&](const std::string& body) {
     if (!outputGone && !writeMessage(output, body)) {
-      log("the output is closed");
+      logLine("the output is closed");
       outputGone = true;
     }
   });
@@ -157,7 +152,7 @@ int serve(int input, int output) {
       if (server.exited()) return server.exitStatus();
       if (!reader.inputWaiting()) server.publishPending();
     } catch (const std::exception& problem) {
-      log(std::string("a message failed: ") + problem.what());
+      logLine(std::string("a message failed: ") + problem.what());
     }
   }
   return 1;
