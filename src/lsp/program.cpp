@@ -1,7 +1,6 @@
 #include "lsp/program.h"
 
 #include <array>
-#include <iterator>
 #include <utility>
 
 #include "scanner/scanner.h"
@@ -78,21 +77,20 @@ std::optional<Spot> spotAt(const std::string& text, std::size_t offset) {
 
 std::vector<Loop> loopsOf(const std::string& text) {
   std::vector<Loop> loops;
-  std::vector<std::size_t> open;  // the loops whose NEXT has not come, in text order
+  std::array<std::vector<std::size_t>, 26> open;  // by variable, the loops whose NEXT is to come
   TokenKind before = TokenKind::Newline;
   std::size_t beforeAt = 0;
   forEachToken(text, [&](const Token& token) {
-    if (token.kind == TokenKind::Variable && before == TokenKind::For) {
-      loops.push_back({{TokenKind::For, beforeAt, beforeAt + 3}, text[token.begin], {}});
-      open.push_back(loops.size() - 1);
-    }
-    if (token.kind == TokenKind::Variable && before == TokenKind::Next) {
-      for (auto it = open.rbegin(); it != open.rend(); ++it) {
-        if (loops[*it].variable != text[token.begin]) continue;
-        loops[*it].next = beforeAt;
-        open.erase(std::next(it).base());
-        break;
-      }
+    const char variable = text[token.begin];
+    std::vector<std::size_t>* const named = token.kind == TokenKind::Variable
+                                                ? &open[static_cast<std::size_t>(variable - 'a')]
+                                                : nullptr;
+    if (named != nullptr && before == TokenKind::For) {
+      named->push_back(loops.size());
+      loops.push_back({{TokenKind::For, beforeAt, beforeAt + 3}, variable, {}});
+    } else if (named != nullptr && before == TokenKind::Next && !named->empty()) {
+      loops[named->back()].next = beforeAt;  // the innermost open loop of that variable
+      named->pop_back();
     }
     before = token.kind;
     beforeAt = token.begin;
