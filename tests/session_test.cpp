@@ -152,6 +152,16 @@ TEST(SessionTest, AnswersEachTypedLine) {
 // lines share its variables and `list` marks its line; editing ends it.
 TEST(SessionTest, StopsStepsAndGoesOn) {
   const std::vector<std::pair<std::string, std::string>> cases = {
+      // Back in time: an immediate line's change is part of the run's past, and replays.
+      {"10 x = 0\n20 for i = 1 to 3\n30 x = x + i\n40 next i\n50 print x\nbreak 40\nrun\nx = 10\n"
+       "cont\nback 2\nunbreak\ncont\nback\nrcont\nback",
+       "> 10 x = 0\n> 20 for i = 1 to 3\n> 30 x = x + i\n> 40 next i\n> 50 print x\n> break 40\n"
+       "a run stops before line 40 runs\n> run\nbreak at [40] next i\n> x = 10\n> cont\nbreak at "
+       "[40] next i\n> back 2\nback 2 lines, before [40] next i runs\ni = 1 (was 2)  x = 10 (was "
+       "12)\n> unbreak\ncleared 1 breakpoint\n> cont\n15\n> back\nback 1 line, before [50] print x "
+       "runs\nthe line printed since stays above, and prints again as the run goes on\n> rcont\n"
+       "back at the start of the run, before [10] x = 0 runs\ni = 0 (was 4)  x = 0 (was 15)\n> "
+       "back\nthe run stands at its start already\n"},
       {"10 for i = 1 to 3\n20 x = x + i\n30 print x;\n40 next i\nbreak 30\nbreak 40\nbreak\nrun\n"
        "vars\ni = 3\nprint i\nlist 20-30\ncont\nunbreak 30\nunbreak 30\ncont\nstep\nstep\ncont",
        "> 10 for i = 1 to 3\n> 20 x = x + i\n> 30 print x;\n30:11: warning: [print-item]\n> 40 "

@@ -6,8 +6,15 @@
 namespace linebasic {
 namespace {
 
+// What a replay prints is counted, not shown again.
+struct Counted {
+  std::uint64_t bytes;
+  std::uint64_t lines;
+};
 void countOnly(void* context, std::string_view text) {
-  *static_cast<std::uint64_t*>(context) += text.size();
+  auto* const counted = static_cast<Counted*>(context);
+  counted->bytes += text.size();
+  counted->lines += static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 }  // namespace
@@ -30,7 +37,7 @@ void RunControl::takeCheckpoint(std::uint64_t at, const LineRule& lines) {
   std::vector<Checkpoint>& checkpoints = history_.checkpoints;
   if (!checkpoints.empty() && at <= checkpoints.back().statements) return;  // run again
   checkpoints.push_back({at, interpreter_.statementCount, saveRunPoint(interpreter_),
-                         interpreter_.variables, printed_, lines});
+                         interpreter_.variables, printed_, printedLines_, lines});
   if (checkpoints.size() <= History::kCheckpointsMax) return;
   // Every other one goes, the first kept: the interval doubles.
   std::size_t kept = 1;
@@ -64,6 +71,7 @@ void RunControl::restore(const Checkpoint& checkpoint) {
   interpreter_.statementCount = checkpoint.statementCount;
   statements_ = checkpoint.statements;
   printed_ = checkpoint.printed;
+  printedLines_ = checkpoint.printedLines;
   lines_ = checkpoint.lines;
   nextEdit_ = static_cast<std::size_t>(
       std::upper_bound(history_.edits.begin(), history_.edits.end(), checkpoint.statements,
@@ -87,7 +95,7 @@ std::size_t RunControl::checkpointBefore(std::uint64_t statements) const {
 void RunControl::replay(const Checkpoint& from, std::uint64_t end,
                         std::vector<std::uint64_t>* starts, bool breakpointsOnly) {
   restore(from);
-  std::uint64_t printed = printed_;
+  Counted printed{printed_, printedLines_};
   const OutputSink output = interpreter_.output;
   interpreter_.output = {countOnly, &printed};
   LineRule lines = lines_;
@@ -104,8 +112,36 @@ void RunControl::replay(const Checkpoint& from, std::uint64_t end,
     ++statements_;
   }
   interpreter_.output = output;
-  printed_ = printed;
+  printed_ = printed.bytes;
+  printedLines_ = printed.lines;
   lines_ = lines;
+}
+
+KeptRun RunControl::keep() {
+  return {std::move(history_),
+          saveRunPoint(interpreter_),
+          interpreter_.variables,
+          statements_,
+          interpreter_.statementCount,
+          printed_,
+          printedLines_,
+          lines_,
+          nextEdit_};
+}
+
+void RunControl::putBack(const char* text, KeptRun run) {
+  start(text);
+  history_ = std::move(run.history);
+  restoreRunPoint(interpreter_, run.point);
+  statements_ = run.statements;
+  interpreter_.statementCount = run.statementCount;
+  printed_ = run.printed;
+  printedLines_ = run.printedLines;
+  lines_ = run.lines;
+  nextEdit_ = run.nextEdit;
+  resumedAt_ = run.point;
+  statementsAtResume_ = statements_;
+  if (interpreter_.variables != run.variables) noteHostEdit();
 }
 
 // The run stands at `statements`, before the statement it would execute there.

@@ -54,6 +54,7 @@ void RunControl::start(const char* text) {
   changes_.clear();
   lines_.forget();  // the first statement starts the first line's run
   printed_ = 0;
+  printedLines_ = 0;
   history_ = {};
   nextEdit_ = 0;
   takeCheckpoint(0, lines_);
@@ -127,6 +128,7 @@ StopReason RunControl::goOn(std::uint64_t bound, bool stepping) {
 void RunControl::countOutput(void* context, std::string_view text) {
   auto* const self = static_cast<RunControl*>(context);
   self->printed_ += text.size();
+  self->printedLines_ += static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
   if (self->hostOutput_.write != nullptr) {
     self->hostOutput_.write(self->hostOutput_.context, text);
   } else {
@@ -204,12 +206,13 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
       lines.forget();
     }
     reached = starts != LineRule::kNone;
-    if (starts == LineRule::kLine) [[unlikely]] {
+    // A step runs the line it starts on, breakpoint or not.
+    if (starts == LineRule::kLine && (ran || !stepping)) [[unlikely]] {
       if (atBreakpoint(in.tokenStart)) {
         reason = StopReason::Breakpoint;
         break;
       }
-      if (stepping && ran) {
+      if (stepping) {
         reason = StopReason::Stepped;
         break;
       }

@@ -125,7 +125,8 @@ struct Checkpoint {
   std::uint64_t statementCount;  // the interpreter's count of statements begun
   RunPoint point;
   std::array<std::int8_t, kVariableCount> variables;
-  std::uint64_t printed;  // bytes printed before it
+  std::uint64_t printed;       // bytes printed before it
+  std::uint64_t printedLines;  // line-feeds among them
   LineRule lines;
 };
 
@@ -146,6 +147,20 @@ struct History {
   std::vector<Checkpoint> checkpoints;  // rising; the first at the start of the run
   std::vector<HostEdit> edits;          // rising
   std::uint64_t interval = kFirstInterval;
+};
+
+// All of a run that a control keeps, moved out while the control runs another text (an
+// immediate line beside a stopped run) and put back after.
+struct KeptRun {
+  History history;
+  RunPoint point;
+  std::array<std::int8_t, kVariableCount> variables;
+  std::uint64_t statements;
+  std::uint64_t statementCount;
+  std::uint64_t printed;
+  std::uint64_t printedLines;
+  LineRule lines;
+  std::size_t nextEdit;
 };
 
 // A run reaches a line when a statement starts on it (LineRule). Lines are those of the text,
@@ -203,12 +218,15 @@ class RunControl {
   bool backToBreakpoint();
   // The host changed the variables of the stopped run: from here on, the run's past holds it.
   void noteHostEdit();
-  // The bytes the run has printed up to where it stands.
+  // The bytes, and the lines, the run has printed up to where it stands.
   [[nodiscard]] std::uint64_t printed() const { return printed_; }
-  // The run's past, moved out while another run uses this control, and back.
-  History takeHistory() { return std::move(history_); }
-  void putHistory(History history) { history_ = std::move(history); }
+  [[nodiscard]] std::uint64_t printedLines() const { return printedLines_; }
   [[nodiscard]] const History& history() const { return history_; }
+  // The run, past and all, moved out; and put back on its text (which must be the one it ran)
+  // where it stood, the variables left as the host has them: when they changed meanwhile, that
+  // is the host's edit.
+  KeptRun keep();
+  void putBack(const char* text, KeptRun run);
 
   // Where the statement that ended the run in the last resume or step began; null when that
   // did not end it. Found by running it again from where it began, printing nothing (nothing
@@ -262,6 +280,7 @@ class RunControl {
   LineRule lines_;  // where the last statement started, to see the next start a line
   History history_;
   std::uint64_t printed_ = 0;                       // bytes printed since start
+  std::uint64_t printedLines_ = 0;                  // line-feeds among them
   OutputSink hostOutput_;                           // where the run's output goes while it runs
   std::size_t nextEdit_ = 0;                        // the first of history_.edits not yet passed
   mutable std::vector<std::ptrdiff_t> lineStarts_;  // offset of each line's first byte, once

@@ -57,7 +57,7 @@ void Session::runAfterProgram(std::string_view line) {
   const std::size_t start = text.size();
   const auto ownLine = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
   text += line;
-  if (stopped_) waiting_.push_back({saveRunPoint(interpreter_), std::move(runText_)});
+  if (stopped_) waiting_.push_back({control_.keep(), std::move(runText_)});
   setRun(std::move(text), ownLine);
   while (!interpreter_.isDone() && interpreter_.tokenStart < runText_->c_str() + start)
     interpreter_.advance();
@@ -72,9 +72,8 @@ void Session::runAfterProgram(std::string_view line) {
 // The run that waited beside the one that ended stands again where it stood.
 void Session::resumeWaitingRun(bool announce) {
   runText_ = std::move(waiting_.back().text);
-  control_.start(runText_->c_str());
+  control_.putBack(runText_->c_str(), std::move(waiting_.back().run));
   placeBreakpoints({});
-  restoreRunPoint(interpreter_, waiting_.back().point);
   waiting_.pop_back();
   control_.takePosition();
   stopped_ = true;
@@ -119,6 +118,7 @@ void Session::setRun(std::string text, std::optional<int> leftAt) {
   control_.start(runText_->c_str());
   placeBreakpoints(leftAt);
   stopped_ = true;
+  ranOnText_ = true;
 }
 
 void Session::placeBreakpoints(std::optional<int> leftAt) {
@@ -210,6 +210,7 @@ std::string Session::missedJump(const char* last) const {
 // Editing the program ends a stopped run: it could not go on in a text that changed.
 void Session::endStoppedRun() {
   waiting_.clear();
+  ranOnText_ = false;
   if (!stopped_) return;
   const std::optional<int> line = stoppedAt();
   stopped_ = false;
@@ -262,6 +263,55 @@ void Session::step(std::string_view /*argument*/) {
 void Session::cont(std::string_view /*argument*/) {
   if (!stopped_) return complain("no run is stopped: type 'run', or 'step' to run one line\n");
   goOn(false);
+}
+
+// back [N]: the run goes back N lines (1), from where it stopped or from its end; what it had
+// printed since stays on the screen and prints again as it goes forward.
+void Session::back(std::string_view argument) {
+  std::uint64_t lines = 1;
+  if (!argument.empty()) {
+    const std::optional<int> n = lineNumber(argument);
+    if (!n || *n < 1) return complain("back: type 'back', or 'back N' to go back N lines\n");
+    lines = static_cast<std::uint64_t>(*n);
+  }
+  if (!stopped_ && !ranOnText_) {
+    return complain("no run to go back in: type 'run', or 'step' to run one line\n");
+  }
+  if (control_.statements() == 0) return complain("the run stands at its start already\n");
+  const std::uint64_t printedBefore = control_.printedLines();
+  const std::uint64_t undone = control_.back(lines);
+  sayWhereBack(printedBefore, undone == lines ? "back " + countOf(undone, "line")
+                                              : "back at the start of the run");
+}
+
+// rcont: the run goes back to the last time it reached a breakpoint, or to its start.
+void Session::rcont(std::string_view /*argument*/) {
+  if (!stopped_ && !ranOnText_) {
+    return complain("no run to go back in: type 'run', or 'step' to run one line\n");
+  }
+  const std::uint64_t printedBefore = control_.printedLines();
+  const bool atBreakpoint = control_.backToBreakpoint();
+  sayWhereBack(printedBefore,
+               atBreakpoint ? "back at a breakpoint" : "back at the start of the run");
+}
+
+// Where a run that went back stands, what changed, and what it had printed since.
+void Session::sayWhereBack(std::uint64_t printedBefore, const std::string& how) {
+  stopped_ = true;
+  breakOutputLine();
+  const std::optional<int> line = stoppedAt();
+  say(how + (line ? ", before " + shownLine(*line) + " runs" : std::string()) + "\n");
+  std::string changes;
+  for (const VariableChange& change : control_.changes()) {
+    changes += std::string(changes.empty() ? "" : "  ") + change.name + " = " +
+               std::to_string(change.after) + " (was " + std::to_string(change.before) + ")";
+  }
+  if (!changes.empty()) say(changes + "\n");
+  if (const std::uint64_t later = printedBefore - control_.printedLines(); later > 0) {
+    say(later == 1 ? "the line printed since stays above, and prints again as the run goes on\n"
+                   : "the " + countOf(static_cast<std::size_t>(later), "line") +
+                         " printed since stay above, and print again as the run goes on\n");
+  }
 }
 
 // vars: the variables that are not 0, as "i = 4  x = 55".

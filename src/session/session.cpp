@@ -43,6 +43,8 @@ constexpr std::string_view kHelp =
     "  unbreak [N]     stop no more at line N; 'unbreak' alone clears every breakpoint\n"
     "  step            run one line of the stopped run (or of a new one) and show it\n"
     "  cont            go on with a run stopped at a breakpoint, a step or Ctrl-C\n"
+    "  back [N]        take the run back N lines (1), from where it stopped or ended\n"
+    "  rcont           take the run back to the last breakpoint it reached, or its start\n"
     "  vars            show the variables that are not 0\n"
     "  trace on|off    show [N] for each line N a run reaches\n"
     "  help            show this text\n"
@@ -132,7 +134,7 @@ void Session::sayApart(std::string_view text) const {
 }
 
 std::span<const Session::Command> Session::commands() {
-  static constexpr std::array<Command, 20> kTable = {{
+  static constexpr std::array<Command, 22> kTable = {{
       {"run", true, &Session::run},
       {"list", true, &Session::list},
       {"delete", true, &Session::deleteLines},
@@ -147,6 +149,8 @@ std::span<const Session::Command> Session::commands() {
       {"unbreak", true, &Session::clearBreakpoint},
       {"step", false, &Session::step},
       {"cont", false, &Session::cont},
+      {"back", true, &Session::back},
+      {"rcont", false, &Session::rcont},
       {"vars", false, &Session::vars},
       {"trace", true, &Session::trace},
       {"help", false, &Session::help},

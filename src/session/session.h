@@ -101,6 +101,9 @@ class Session {
   void clearBreakpoint(std::string_view argument);
   void step(std::string_view argument);
   void cont(std::string_view argument);
+  void back(std::string_view argument);
+  void rcont(std::string_view argument);
+  void sayWhereBack(std::uint64_t linesBefore, const std::string& how);
   void vars(std::string_view argument);
   void trace(std::string_view argument);
   void renum(std::string_view argument);
@@ -153,11 +156,12 @@ class Session {
   std::unique_ptr<const std::string> runText_;
   // Runs stopped when an immediate line started one, the last stopped last.
   struct WaitingRun {
-    RunPoint point;
+    KeptRun run;
     std::unique_ptr<const std::string> text;
   };
   std::vector<WaitingRun> waiting_;
   bool stopped_ = false;       // the last run stopped and can go on
+  bool ranOnText_ = false;     // the last run's text is still the program's: it can go back
   std::set<int> breakpoints_;  // by line number
   std::set<int> unreachable_;  // breakpoints on lines inside a literal: no run stops there
   bool tracing_ = false;
