@@ -28,7 +28,9 @@ void appendTo(void* context, const char* text, std::size_t length) {
 }
 
 // The same text run twice through the C API, once plainly and once stopping on the way, as
-// chosen by a hash of the text: breakpoints on some text lines, steps and runs with bounds.
+// chosen by a hash of the text: breakpoints on some text lines, steps and runs with bounds,
+// and going back a few times (the output cut to what was printed up to there, as a page
+// shows it): the run that went back and forward again ends as the plain one.
 void compareStoppedRun(const std::string& text, std::size_t lines) {
   std::uint64_t choice = 1469598103934665603ULL;
   for (const char c : text)
@@ -46,7 +48,18 @@ void compareStoppedRun(const std::string& text, std::size_t lines) {
     if ((choice >> line & 1) != 0) linebasic_set_text_breakpoint(stopped, line);
   }
   std::uint64_t turn = choice;
+  int backs = 0;
   for (std::uint64_t call = 0; call < 2 * kStatementLimit + 2; ++call) {
+    if ((turn & 48) == 48 && backs < 8) {
+      ++backs;
+      if ((turn & 64) != 0) {
+        linebasic_back(stopped, turn % 5 + 1, nullptr);
+      } else {
+        linebasic_back_to_breakpoint(stopped);
+      }
+      if (linebasic_printed(stopped) > stoppedOutput.size()) std::abort();
+      stoppedOutput.resize(linebasic_printed(stopped));
+    }
     const std::uint64_t left = kStatementLimit - linebasic_steps(stopped);
     const std::uint64_t bound = (turn & 8) != 0 ? left : std::min<std::uint64_t>(left, turn % 97);
     const linebasic_status status =
@@ -58,6 +71,8 @@ void compareStoppedRun(const std::string& text, std::size_t lines) {
     if (place.text_line < 0 || static_cast<std::size_t>(place.text_line) > lines) std::abort();
     if (status == LINEBASIC_ENDED || linebasic_steps(stopped) == kStatementLimit) break;
   }
+  linebasic_clear_breakpoints(stopped);  // the calls ran out: the rest in one go
+  linebasic_run(stopped, kStatementLimit - linebasic_steps(stopped));
   if (stoppedOutput != plainOutput || linebasic_steps(stopped) != linebasic_steps(plain)) {
     std::abort();
   }

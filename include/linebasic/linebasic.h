@@ -133,6 +133,24 @@ LINEBASIC_API linebasic_status linebasic_run(linebasic_machine* machine, uint64_
  * linebasic_run. A line is reached when a statement starts on it. */
 LINEBASIC_API linebasic_status linebasic_step(linebasic_machine* machine, uint64_t max_steps);
 
+/* Back in time: a run keeps its past (in at most a few megabytes, however long it runs), so
+ * that it can go back from any stop, or from its end. linebasic_back undoes the last `lines`
+ * lines the run ran (a line begun but not finished counts as one) and stores in `undone` (which
+ * may be NULL) how many it undid: fewer at the start of the run. linebasic_back_to_breakpoint
+ * goes back to the last time the run reached a line with a breakpoint (LINEBASIC_BREAKPOINT),
+ * or to its start (LINEBASIC_STEPPED). Either way the run then stands before that line, with
+ * the variables, the stacks and linebasic_printed as they were there; linebasic_run and
+ * linebasic_step go forward again as the run did, printing again what it printed. A variable
+ * set while the run is stopped is part of its past, and is set again when the run passes that
+ * point. LINEBASIC_NO_PROGRAM before a load. */
+LINEBASIC_API linebasic_status linebasic_back(linebasic_machine* machine, uint64_t lines,
+                                              uint64_t* undone);
+LINEBASIC_API linebasic_status linebasic_back_to_breakpoint(linebasic_machine* machine);
+
+/* The bytes the run has printed from its start up to where it stands: after going back, a
+ * host that shows the output cuts it to this length. */
+LINEBASIC_API uint64_t linebasic_printed(const linebasic_machine* machine);
+
 /* Asks the run going on in another thread (or the next run, when none is going on) to stop
  * before its next step with LINEBASIC_INTERRUPTED; the request is used up by that stop.
  * Async-signal-safe and thread-safe: with linebasic_cancel_stop, the one call that may be made

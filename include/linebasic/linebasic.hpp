@@ -105,6 +105,19 @@ class Machine {
   Status step(std::uint64_t maxSteps = kUnbounded) {
     return ran(linebasic_step(handle_, maxSteps));
   }
+  // Back in time: how many lines were undone (fewer at the start of the run).
+  std::uint64_t back(std::uint64_t lines = 1) {
+    std::uint64_t undone = 0;
+    check(linebasic_back(handle_, lines, &undone), LINEBASIC_STEPPED);
+    return undone;
+  }
+  // True at a breakpoint, false at the start of the run.
+  bool backToBreakpoint() {
+    const linebasic_status status = linebasic_back_to_breakpoint(handle_);
+    check(status, status == LINEBASIC_BREAKPOINT ? LINEBASIC_BREAKPOINT : LINEBASIC_STEPPED);
+    return status == LINEBASIC_BREAKPOINT;
+  }
+  [[nodiscard]] std::uint64_t printed() const noexcept { return linebasic_printed(handle_); }
   // From any thread or a signal handler.
   void requestStop() noexcept { linebasic_request_stop(handle_); }
   void cancelStop() noexcept { linebasic_cancel_stop(handle_); }

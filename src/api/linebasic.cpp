@@ -456,7 +456,37 @@ linebasic_status linebasic_set_variable(linebasic_machine* machine, char name, i
     return machine->fail(LINEBASIC_BAD_ARGUMENT, "a variable is named by a letter from a to z");
   }
   machine->interpreter.storeVariable(name, value);
-  return LINEBASIC_OK;
+  if (!machine->loaded) return LINEBASIC_OK;
+  return guarded(machine, [&] {
+    machine->control.noteHostEdit();  // part of the run's past from here on
+    return LINEBASIC_OK;
+  });
+}
+
+linebasic_status linebasic_back(linebasic_machine* machine, uint64_t lines, uint64_t* undone) {
+  if (machine == nullptr) return LINEBASIC_BAD_ARGUMENT;
+  if (!machine->loaded) {
+    return machine->fail(LINEBASIC_NO_PROGRAM, "no program is loaded: call linebasic_load first");
+  }
+  return guarded(machine, [&] {
+    const std::uint64_t back = machine->control.back(lines);
+    if (undone != nullptr) *undone = back;
+    return LINEBASIC_STEPPED;
+  });
+}
+
+linebasic_status linebasic_back_to_breakpoint(linebasic_machine* machine) {
+  if (machine == nullptr) return LINEBASIC_BAD_ARGUMENT;
+  if (!machine->loaded) {
+    return machine->fail(LINEBASIC_NO_PROGRAM, "no program is loaded: call linebasic_load first");
+  }
+  return guarded(machine, [&] {
+    return machine->control.backToBreakpoint() ? LINEBASIC_BREAKPOINT : LINEBASIC_STEPPED;
+  });
+}
+
+uint64_t linebasic_printed(const linebasic_machine* machine) {
+  return machine == nullptr ? 0 : machine->control.printed();
 }
 
 long linebasic_check(const char* text, size_t length, linebasic_warning_fn report, void* context) {
