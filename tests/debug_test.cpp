@@ -28,7 +28,7 @@ struct CapturedRun {
 
 // A stop as "B3{i1 x3}": the reason's letter, the line, and the variables that changed.
 std::string describeStop(const RunControl& control, StopReason reason) {
-  std::string text(1, "EBSLI"[static_cast<int>(reason)]);
+  std::string text(1, "EBSLIW"[static_cast<int>(reason)]);
   if (const auto line = control.line()) text += std::to_string(*line);
   text += '{';
   for (const VariableChange& change : control.changes()) {
@@ -274,6 +274,36 @@ TEST(RunControlTest, GoingBackAndForwardAgainIsNeverGoingBack) {
                                      forward.printed.substr(printedAt[at - lines],
                                                             printedAt[at] - printedAt[at - lines]))
         << text;
+  }
+}
+
+// Going back stop by stop (breakpoints whose condition holds, and watches) meets the stops of
+// the forward run, in reverse, each with the same state, down to the start.
+TEST(RunControlTest, GoingBackStopsWhereGoingForwardStopped) {
+  std::mt19937 random(3);
+  for (int program = 0; program < 150; ++program) {
+    std::string text = slipProgram(random);
+    text.insert(0, "5 for j = 1 to 30\n");
+    text += "90 next j\n";
+    CapturedRun run;
+    run.control.start(text.c_str());
+    run.control.watch('x');
+    const int line = 2 + static_cast<int>(random() % 8);
+    run.control.setBreakpoint(line);
+    run.control.setCondition(line, "j % 3 = 1");
+    std::vector<std::string> stops{stateOf(run)};
+    while (run.control.resume(200000 - run.control.statements()) != StopReason::Ended &&
+           run.control.statements() < 200000) {
+      // A watch and a breakpoint may stop the run twice at one point: going back, once.
+      if (stateOf(run) != stops.back()) stops.push_back(stateOf(run));
+    }
+    while (!stops.empty()) {
+      const StopReason reason = run.control.backToStop();
+      EXPECT_EQ(stateOf(run), stops.back()) << text;
+      if (reason == StopReason::Stepped) break;
+      stops.pop_back();
+    }
+    EXPECT_EQ(run.control.statements(), 0U) << text;
   }
 }
 

@@ -152,6 +152,22 @@ TEST(SessionTest, AnswersEachTypedLine) {
 // lines share its variables and `list` marks its line; editing ends it.
 TEST(SessionTest, StopsStepsAndGoesOn) {
   const std::vector<std::pair<std::string, std::string>> cases = {
+      // A condition the checker finds fault with is refused; over, out, the stack, a watch
+      // forward and back.
+      {"10 x = 0\n20 for i = 1 to 4\n30 gosub 100\n40 next i\n50 print x\n100 x = x + i\n110 gosub "
+       "200\n120 return\n200 y = y + 1\n210 return\nbreak 100 if i >= 3\nbreak 100 if i = 3\nrun\n"
+       "stack\nover\nover\nout\nunbreak\nwatch y\ncont\nrcont\nunwatch\nout",
+       "> 10 x = 0\n> 20 for i = 1 to 4\n> 30 gosub 100\n> 40 next i\n> 50 print x\n> 100 x = x "
+       "+ i\n> 110 gosub 200\n> 120 return\n> 200 y = y + 1\n> 210 return\n> break 100 if i >= "
+       "3\nbreak: the condition there is no '>=' operator: the run reads its '=' as 0; for 'i >= "
+       "3' write 'i > 3 - 1'\n> break 100 if i = 3\na run stops before line 100 runs when i = 3 "
+       "is not 0\n> run\nbreak at [100] x = x + i\n> stack\ngosub: returns to line 40\nfor i to "
+       "4: goes back to line 30\n> over\n[100] x = x + i\nx = 6\n> over\n[110] gosub 200\ny = "
+       "3\n> out\n[120] return\n> unbreak\ncleared 1 breakpoint\n> watch y\na run stops when y "
+       "changes\n> cont\nwatch: y went from 3 to 4 at line 200; the run stands before [210] "
+       "return\n> rcont\nback at a watch, before [210] return runs\ni = 3 (was 4)  x = 6 (was "
+       "10)  y = 3 (was 4)\nwatch: y went from 2 to 3 at line 200\n> unwatch\ncleared every "
+       "watch\n> out\n[210] return\n"},
       // Back in time: an immediate line's change is part of the run's past, and replays.
       {"10 x = 0\n20 for i = 1 to 3\n30 x = x + i\n40 next i\n50 print x\nbreak 40\nrun\nx = 10\n"
        "cont\nback 2\nunbreak\ncont\nback\nrcont\nback",

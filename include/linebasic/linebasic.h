@@ -55,6 +55,7 @@ typedef enum linebasic_status {
   LINEBASIC_INTERRUPTED = 4,   /* linebasic_request_stop asked the run to stop */
   LINEBASIC_TIME_BOUND = 5,    /* the call ran as long as linebasic_set_time_limit allows */
   LINEBASIC_OK = 6,            /* the call did what it was asked */
+  LINEBASIC_WATCHED = 7,       /* a statement changed a watched variable (linebasic_watch) */
   LINEBASIC_BAD_ARGUMENT = -1, /* a null pointer, a name outside a to z, no such line ... */
   LINEBASIC_TOO_LARGE = -2,    /* a text longer than linebasic_set_text_limit allows */
   LINEBASIC_NO_MEMORY = -3,    /* memory ran out before the call could finish */
@@ -146,6 +147,52 @@ LINEBASIC_API linebasic_status linebasic_step(linebasic_machine* machine, uint64
 LINEBASIC_API linebasic_status linebasic_back(linebasic_machine* machine, uint64_t lines,
                                               uint64_t* undone);
 LINEBASIC_API linebasic_status linebasic_back_to_breakpoint(linebasic_machine* machine);
+
+/* Runs to the line after the current one at the same depth of GOSUBs or shallower (a GOSUB on
+ * the line runs whole), and until the current subroutine has returned (as linebasic_run when
+ * no GOSUB is active). Both stop at breakpoints and watches on the way, and return
+ * LINEBASIC_STEPPED where they were going. */
+LINEBASIC_API linebasic_status linebasic_over(linebasic_machine* machine, uint64_t max_steps);
+LINEBASIC_API linebasic_status linebasic_out(linebasic_machine* machine, uint64_t max_steps);
+
+/* Watches: a run (and linebasic_back_to_breakpoint) stops with LINEBASIC_WATCHED after a
+ * statement that changed a watched variable; linebasic_watch_hit then tells which, how, and
+ * the text line of that statement. LINEBASIC_BAD_ARGUMENT for a name outside a to z. */
+typedef struct linebasic_watch_hit {
+  char name;
+  int32_t before;
+  int32_t after;
+  int32_t text_line;
+} linebasic_watch_hit;
+LINEBASIC_API linebasic_status linebasic_watch(linebasic_machine* machine, char name);
+LINEBASIC_API linebasic_status linebasic_unwatch(linebasic_machine* machine, char name);
+LINEBASIC_API linebasic_status linebasic_watch_hit_of(const linebasic_machine* machine,
+                                                      linebasic_watch_hit* hit);
+
+/* A breakpoint on text line `text_line` stops only where `condition`, an expression of the
+ * dialect read by the engine's own evaluator ("x > 5", "i = 3"), is not 0; NULL or "" takes
+ * the condition away. linebasic_evaluate reads `expression` so with the run's variables. */
+LINEBASIC_API linebasic_status linebasic_set_condition(linebasic_machine* machine,
+                                                       int32_t text_line, const char* condition);
+LINEBASIC_API linebasic_status linebasic_evaluate(const linebasic_machine* machine,
+                                                  const char* expression, int32_t* value);
+
+/* The active GOSUBs and FOR loops, innermost first: `report` is called for each (for a GOSUB
+ * the text line it returns to; for a FOR its variable, its limit and the text line its body
+ * starts on). Returns how many. */
+typedef struct linebasic_frame {
+  int32_t is_gosub;
+  int32_t text_line;
+  char variable;
+  int32_t limit;
+} linebasic_frame;
+typedef void (*linebasic_frame_fn)(void* context, const linebasic_frame* frame);
+LINEBASIC_API long linebasic_stack(const linebasic_machine* machine, linebasic_frame_fn report,
+                                   void* context);
+
+/* Sets the run where it stood after `steps` steps of its past (a timeline's point), or at the
+ * furthest point it reached when `steps` is beyond it. LINEBASIC_STEPPED. */
+LINEBASIC_API linebasic_status linebasic_go_to_step(linebasic_machine* machine, uint64_t steps);
 
 /* The bytes the run has printed from its start up to where it stands: after going back, a
  * host that shows the output cuts it to this length. */

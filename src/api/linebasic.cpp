@@ -208,6 +208,8 @@ linebasic_status toStatus(StopReason reason) {
       return LINEBASIC_STEPPED;
     case StopReason::StepBound:
       return LINEBASIC_STEP_BOUND;
+    case StopReason::Watched:
+      return LINEBASIC_WATCHED;
     case StopReason::Interrupted:
       break;
   }
@@ -480,8 +482,106 @@ linebasic_status linebasic_back_to_breakpoint(linebasic_machine* machine) {
   if (!machine->loaded) {
     return machine->fail(LINEBASIC_NO_PROGRAM, "no program is loaded: call linebasic_load first");
   }
+  return guarded(machine, [&] { return toStatus(machine->control.backToStop()); });
+}
+
+namespace {
+
+linebasic_status loadedOrFail(linebasic_machine* machine) {
+  if (machine == nullptr) return LINEBASIC_BAD_ARGUMENT;
+  if (!machine->loaded) {
+    return machine->fail(LINEBASIC_NO_PROGRAM, "no program is loaded: call linebasic_load first");
+  }
+  return LINEBASIC_OK;
+}
+
+linebasic_status byDepth(linebasic_machine* machine, uint64_t maxSteps, bool out) {
+  if (const linebasic_status status = loadedOrFail(machine); status != LINEBASIC_OK) return status;
+  if (machine->interpreter.isDone()) return LINEBASIC_ENDED;
   return guarded(machine, [&] {
-    return machine->control.backToBreakpoint() ? LINEBASIC_BREAKPOINT : LINEBASIC_STEPPED;
+    return toStatus(out ? machine->control.out(maxSteps) : machine->control.over(maxSteps));
+  });
+}
+
+}  // namespace
+
+linebasic_status linebasic_over(linebasic_machine* machine, uint64_t max_steps) {
+  return byDepth(machine, max_steps, false);
+}
+
+linebasic_status linebasic_out(linebasic_machine* machine, uint64_t max_steps) {
+  return byDepth(machine, max_steps, true);
+}
+
+linebasic_status linebasic_watch(linebasic_machine* machine, char name) {
+  if (machine == nullptr) return LINEBASIC_BAD_ARGUMENT;
+  if (!linebasic::isLower(name)) {
+    return machine->fail(LINEBASIC_BAD_ARGUMENT, "a variable is named by a letter from a to z");
+  }
+  return guarded(machine, [&] {
+    machine->control.watch(name);
+    return LINEBASIC_OK;
+  });
+}
+
+linebasic_status linebasic_unwatch(linebasic_machine* machine, char name) {
+  if (machine == nullptr) return LINEBASIC_BAD_ARGUMENT;
+  if (!machine->control.unwatch(name)) {
+    return machine->fail(LINEBASIC_BAD_ARGUMENT, "that variable is not watched");
+  }
+  return LINEBASIC_OK;
+}
+
+linebasic_status linebasic_watch_hit_of(const linebasic_machine* machine,
+                                        linebasic_watch_hit* hit) {
+  if (machine == nullptr || hit == nullptr) return LINEBASIC_BAD_ARGUMENT;
+  const std::optional<linebasic::WatchHit>& watched = machine->control.watchHit();
+  if (!watched) return LINEBASIC_BAD_ARGUMENT;
+  *hit = {watched->name, watched->before, watched->after, watched->line};
+  return LINEBASIC_OK;
+}
+
+linebasic_status linebasic_set_condition(linebasic_machine* machine, int32_t text_line,
+                                         const char* condition) {
+  if (machine == nullptr) return LINEBASIC_BAD_ARGUMENT;
+  return guarded(machine, [&] {
+    machine->control.setCondition(text_line, condition == nullptr ? "" : condition);
+    return LINEBASIC_OK;
+  });
+}
+
+linebasic_status linebasic_evaluate(const linebasic_machine* machine, const char* expression,
+                                    int32_t* value) {
+  if (machine == nullptr || expression == nullptr || value == nullptr)
+    return LINEBASIC_BAD_ARGUMENT;
+  return sheltered(
+      [&] {
+        *value = machine->control.evaluate(expression);
+        return LINEBASIC_OK;
+      },
+      [] { return LINEBASIC_NO_MEMORY; });
+}
+
+long linebasic_stack(const linebasic_machine* machine, linebasic_frame_fn report, void* context) {
+  if (machine == nullptr || !machine->loaded) return 0;
+  return sheltered(
+      [&] {
+        const std::vector<linebasic::Frame> frames = machine->control.stack();
+        for (const linebasic::Frame& frame : frames) {
+          const linebasic_frame shown{frame.isGosub ? 1 : 0, frame.line, frame.variable,
+                                      frame.limit};
+          if (report != nullptr) report(context, &shown);
+        }
+        return static_cast<long>(frames.size());
+      },
+      [] { return -1L; });
+}
+
+linebasic_status linebasic_go_to_step(linebasic_machine* machine, uint64_t steps) {
+  if (const linebasic_status status = loadedOrFail(machine); status != LINEBASIC_OK) return status;
+  return guarded(machine, [&] {
+    machine->control.goToStep(steps);
+    return LINEBASIC_STEPPED;
   });
 }
 

@@ -92,24 +92,30 @@ std::size_t RunControl::checkpointBefore(std::uint64_t statements) const {
   return static_cast<std::size_t>(after - checkpoints.begin()) - 1;
 }
 
-void RunControl::replay(const Checkpoint& from, std::uint64_t end,
-                        std::vector<std::uint64_t>* starts, bool breakpointsOnly) {
+void RunControl::replay(const Checkpoint& from, std::uint64_t end, std::vector<PastStop>* stops,
+                        bool stopsOnly) {
   restore(from);
   Counted printed{printed_, printedLines_};
   const OutputSink output = interpreter_.output;
   interpreter_.output = {countOnly, &printed};
   LineRule lines = lines_;
   Interpreter& in = interpreter_;
+  const bool watching = stopsOnly && !watches_.empty();
+  watchedValues_ = in.variables;
   for (std::uint64_t at = statements_; at < end && !in.isDone(); ++at) {
     putBackEdits(at);
-    if (lines.startsLine(in) != LineRule::kNone && starts != nullptr &&
-        (!breakpointsOnly || atBreakpoint(in.tokenStart))) {
-      starts->push_back(at);
+    if (watching) watchedValues_ = in.variables;  // an edit is no watch's hit
+    if (lines.startsLine(in) != LineRule::kNone && stops != nullptr &&
+        (!stopsOnly || (atBreakpoint(in.tokenStart) && conditionHolds(in.tokenStart)))) {
+      stops->push_back({at, {}});
     }
     const char* const before = in.tokenStart;
+    const bool statement = startsStatement(in.token);
     in.executeStatement();
     if (in.tokenStart < before) lines.jumpedBack();
     ++statements_;
+    if (watching && statement && watchedChanged(lineOf(before)) && at + 1 < end)
+      stops->push_back({at + 1, watchHit_});
   }
   interpreter_.output = output;
   printed_ = printed.bytes;
@@ -175,10 +181,10 @@ std::uint64_t RunControl::back(std::uint64_t lines) {
   std::vector<std::uint64_t> found;
   std::uint64_t end = now;
   for (std::size_t i = checkpointBefore(now - 1); found.size() < lines; --i) {
-    std::vector<std::uint64_t> starts;
+    std::vector<PastStop> starts;
     replay(history_.checkpoints[i], end, &starts, false);
     for (auto start = starts.rbegin(); start != starts.rend() && found.size() < lines; ++start)
-      found.push_back(*start);
+      found.push_back(start->statements);
     end = history_.checkpoints[i].statements;
     if (i == 0) break;
   }
@@ -187,23 +193,31 @@ std::uint64_t RunControl::back(std::uint64_t lines) {
   return undone;
 }
 
-bool RunControl::backToBreakpoint() {
+StopReason RunControl::backToStop() {
   const std::uint64_t now = statements_;
   previousLine_ = line();
   std::uint64_t end = now;
   for (std::size_t i = now == 0 ? 0 : checkpointBefore(now - 1); now > 0; --i) {
-    std::vector<std::uint64_t> starts;
-    replay(history_.checkpoints[i], end, &starts, true);
-    if (!starts.empty()) {
-      goTo(starts.back());
-      reason_ = StopReason::Breakpoint;
-      return true;
+    std::vector<PastStop> stops;
+    replay(history_.checkpoints[i], end, &stops, true);
+    if (!stops.empty()) {
+      const PastStop last = stops.back();
+      goTo(last.statements);
+      watchHit_ = last.watchHit;
+      reason_ = last.watchHit ? StopReason::Watched : StopReason::Breakpoint;
+      return reason_;
     }
     end = history_.checkpoints[i].statements;
     if (i == 0) break;
   }
   goTo(0);
-  return false;
+  watchHit_.reset();
+  return StopReason::Stepped;
+}
+
+void RunControl::goToStep(std::uint64_t statements) {
+  previousLine_ = line();
+  goTo(statements);
 }
 
 }  // namespace linebasic

@@ -112,6 +112,8 @@ StopReason RunControl::step(std::uint64_t bound) {
 StopReason RunControl::goOn(std::uint64_t bound, bool stepping) {
   previousLine_ = line();
   variablesAtResume_ = interpreter_.variables;
+  watchedValues_ = interpreter_.variables;  // a host's change is no watch's hit
+  watchHit_.reset();
   resumedAt_ = saveRunPoint(interpreter_);
   statementsAtResume_ = statements_;
   endingStatement_ = nullptr;
@@ -183,6 +185,7 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
   std::uint64_t due = dueIn(base);  // the count at which a checkpoint or an edit is due
   bool syncing = false;             // every token is watched until a statement has run
   bool ran = false;                 // a statement has run, not only skipped tokens: a step may end
+  const bool watching = !watches_.empty();
   StopReason reason = StopReason::Ended;
   bool reached = false;  // the current token starts a line's run
   for (;; ++count) {
@@ -208,7 +211,7 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
     reached = starts != LineRule::kNone;
     // A step runs the line it starts on, breakpoint or not.
     if (starts == LineRule::kLine && (ran || !stepping)) [[unlikely]] {
-      if (atBreakpoint(in.tokenStart)) {
+      if (atBreakpoint(in.tokenStart) && conditionHolds(in.tokenStart)) {
         reason = StopReason::Breakpoint;
         break;
       }
@@ -236,6 +239,12 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
     ran = ran || statement;
     in.executeStatement();
     if (in.tokenStart < before) lines.jumpedBack();
+    if (watching && statement && watchedChanged(lineOf(before))) [[unlikely]] {
+      ++count;
+      reached = false;
+      reason = StopReason::Watched;
+      break;
+    }
     if (syncing && statement) [[unlikely]] {
       syncing = false;
       watchFrom = windowFrom;

@@ -10,8 +10,11 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <map>
 #include <optional>
 #include <set>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,6 +29,26 @@ enum class StopReason {
   Stepped,      // one line has run and the run reached the next
   StepBound,    // the bound on statements was reached
   Interrupted,  // the stop request was set
+  Watched,      // a statement changed a watched variable (watchHit() tells)
+};
+
+// What stopped a run at a watch: the variable, its value before and after, and the text line
+// of the statement that changed it.
+struct WatchHit {
+  char name;
+  std::int32_t before;
+  std::int32_t after;
+  int line;
+};
+
+// An active GOSUB or FOR, as the run keeps it: for a GOSUB the text line the run goes on with
+// after RETURN, for a FOR its variable, its limit and the text line NEXT goes back to (0: the
+// end of the text).
+struct Frame {
+  bool isGosub;
+  int line;
+  char variable;
+  std::int32_t limit;
 };
 
 // A variable whose value differs from the one it had when the run last went on.
@@ -208,14 +231,37 @@ class RunControl {
   [[nodiscard]] const std::vector<VariableChange>& changes() const { return changes_; }
   // Statements executed since start.
   [[nodiscard]] std::uint64_t statements() const { return statements_; }
+  // Watches: a run, forward or back, stops after a statement that changed a watched variable.
+  void watch(char name);
+  bool unwatch(char name);  // false when `name` was not watched
+  [[nodiscard]] const std::set<char>& watches() const { return watches_; }
+  [[nodiscard]] const std::optional<WatchHit>& watchHit() const { return watchHit_; }
+  // A breakpoint on text line `line` stops only where `condition`, an expression of the
+  // dialect, is not 0 (empty: always).
+  void setCondition(int line, std::string condition);
+  [[nodiscard]] const std::map<int, std::string>& conditions() const { return conditions_; }
+  // `expression` read by the engine's own evaluator (comparisons too) with the run's variables.
+  [[nodiscard]] std::int32_t evaluate(std::string_view expression) const;
+
+  // Over: runs the line it stands on, GOSUBs and all, to the next line at the same depth of
+  // GOSUBs or shallower. Out: runs until the current subroutine has returned (with no GOSUB
+  // active, as cont). Both stop at breakpoints and watches on the way, as resume does.
+  StopReason over(std::uint64_t bound = kNoBound);
+  StopReason out(std::uint64_t bound = kNoBound);
+  // The active GOSUBs and FOR loops, innermost first.
+  [[nodiscard]] std::vector<Frame> stack() const;
+
   // Back in time. back() undoes the last `lines` lines the run ran (a line begun but not
   // finished counts as one), and returns how many it undid: fewer at the start of the run.
-  // backToBreakpoint() goes back to the last time the run reached a line with a breakpoint, or
-  // to the start; true at a breakpoint. Either way the run then stands before the statement
-  // that starts that line, and the variables, both stacks and the bytes printed are as they
-  // were there; going on runs forward again as the run did.
+  // Either way, as with backToStop() below, the run then stands where it stood, the
+  // variables, both stacks and the bytes printed as they were there; going on runs forward
+  // again as the run did.
   std::uint64_t back(std::uint64_t lines = 1);
-  bool backToBreakpoint();
+  // backToStop() goes back to the last breakpoint (its condition holding) or watch the run
+  // met, returning Breakpoint or Watched, or to the start (Stepped).
+  StopReason backToStop();
+  // The run stands where it stood after `statements` steps of its past (or at its end).
+  void goToStep(std::uint64_t statements);
   // The host changed the variables of the stopped run: from here on, the run's past holds it.
   void noteHostEdit();
   // The bytes, and the lines, the run has printed up to where it stands.
@@ -250,14 +296,23 @@ class RunControl {
   void takeCheckpoint(std::uint64_t at, const LineRule& lines);
   void putBackEdits(std::uint64_t at);
   void restore(const Checkpoint& checkpoint);
-  // Replays from `from` up to `end` statements: the counts at which lines start, of lines
-  // with a breakpoint only when `breakpointsOnly`, are added to `starts`.
-  void replay(const Checkpoint& from, std::uint64_t end, std::vector<std::uint64_t>* starts,
-              bool breakpointsOnly);
+  // A point of the past where a run going back may stop: a line's start, or the point after a
+  // statement that changed a watched variable.
+  struct PastStop {
+    std::uint64_t statements;
+    std::optional<WatchHit> watchHit;
+  };
+  // Replays from `from` up to `end` statements, adding to `stops` the lines' starts, or with
+  // `stopsOnly` those where a run stops: breakpoints whose condition holds, and watches.
+  void replay(const Checkpoint& from, std::uint64_t end, std::vector<PastStop>* stops,
+              bool stopsOnly);
   void goTo(std::uint64_t statements);
   [[nodiscard]] std::size_t checkpointBefore(std::uint64_t statements) const;
   static void countOutput(void* context, std::string_view text);
   [[nodiscard]] bool atBreakpoint(const char* at) const;
+  [[nodiscard]] bool conditionHolds(const char* at) const;
+  bool watchedChanged(int line);
+  StopReason stepWhile(std::uint64_t bound, std::int32_t depthAbove);
   void findBreakpointSpans();
   StopReason stop(StopReason reason);
   [[nodiscard]] int lineOf(const char* at) const;
@@ -279,10 +334,14 @@ class RunControl {
   std::uint64_t statements_ = 0;
   LineRule lines_;  // where the last statement started, to see the next start a line
   History history_;
-  std::uint64_t printed_ = 0;                       // bytes printed since start
-  std::uint64_t printedLines_ = 0;                  // line-feeds among them
-  OutputSink hostOutput_;                           // where the run's output goes while it runs
-  std::size_t nextEdit_ = 0;                        // the first of history_.edits not yet passed
+  std::uint64_t printed_ = 0;       // bytes printed since start
+  std::uint64_t printedLines_ = 0;  // line-feeds among them
+  OutputSink hostOutput_;           // where the run's output goes while it runs
+  std::size_t nextEdit_ = 0;        // the first of history_.edits not yet passed
+  std::set<char> watches_;
+  std::array<std::int8_t, kVariableCount> watchedValues_{};  // as the run last saw them
+  std::optional<WatchHit> watchHit_;
+  std::map<int, std::string> conditions_;           // by text line
   mutable std::vector<std::ptrdiff_t> lineStarts_;  // offset of each line's first byte, once
 };
 

@@ -123,9 +123,16 @@ void Session::setRun(std::string text, std::optional<int> leftAt) {
 
 void Session::placeBreakpoints(std::optional<int> leftAt) {
   control_.clearBreakpoints();
-  for (const int number : breakpoints_)
+  for (const auto& [line, condition] : control_.conditions())
+    control_.setCondition(line, "");
+  for (const int number : breakpoints_) {
     control_.setBreakpoint(textLine(number));
+    if (const auto condition = conditions_.find(number); condition != conditions_.end())
+      control_.setCondition(textLine(number), condition->second);
+  }
   if (leftAt) control_.setBreakpoint(*leftAt);
+  for (const char name : watches_)
+    control_.watch(name);
 }
 
 // The run goes on until it ends, reaches a breakpoint, has run maxSteps statements or is
@@ -175,6 +182,9 @@ void Session::runAndReport(bool stepping) {
   } else if (reason == StopReason::Breakpoint && line) {
     breakOutputLine();
     say("break at " + shownLine(*line) + "\n");
+  } else if (reason == StopReason::Watched) {
+    breakOutputLine();
+    sayWatchHit(line);
   }
 }
 
@@ -186,6 +196,9 @@ StopReason Session::runOn(bool stepping, std::uint64_t bound, const char*& last)
   StopReason reason = StopReason::StepBound;
   while (reason == StopReason::StepBound && control_.statements() - start < bound) {
     const std::uint64_t slice = std::min(kSlice, bound - (control_.statements() - start));
+    if (stepping && stepBy_ != StepBy::Line) {  // by depth: not in slices, which would restart it
+      return stepBy_ == StepBy::Over ? control_.over(bound) : control_.out(bound);
+    }
     reason = stepping ? control_.step(slice) : control_.resume(slice);
   }
   if (reason == StopReason::Ended && interpreter_.endReached == 0)
@@ -290,9 +303,91 @@ void Session::rcont(std::string_view /*argument*/) {
     return complain("no run to go back in: type 'run', or 'step' to run one line\n");
   }
   const std::uint64_t printedBefore = control_.printedLines();
-  const bool atBreakpoint = control_.backToBreakpoint();
-  sayWhereBack(printedBefore,
-               atBreakpoint ? "back at a breakpoint" : "back at the start of the run");
+  const StopReason reason = control_.backToStop();
+  sayWhereBack(printedBefore, reason == StopReason::Breakpoint ? "back at a breakpoint"
+                              : reason == StopReason::Watched  ? "back at a watch"
+                                                               : "back at the start of the run");
+  if (reason == StopReason::Watched) sayWatchHit({});
+}
+
+// "watch: x went from 3 to 6 at line 30", and where the run stands.
+void Session::sayWatchHit(std::optional<int> standing) {
+  const std::optional<WatchHit>& hit = control_.watchHit();
+  if (!hit) return;
+  const int changedAt = hit->line >= 1 && hit->line <= static_cast<int>(lines_.size())
+                            ? numberOfLine(static_cast<std::size_t>(hit->line))
+                            : -1;
+  say("watch: " + std::string(1, hit->name) + " went from " + std::to_string(hit->before) + " to " +
+      std::to_string(hit->after) +
+      (changedAt >= 0 ? " at line " + std::to_string(changedAt) : std::string()) +
+      (standing ? "; the run stands before " + shownLine(*standing) : std::string()) + "\n");
+}
+
+// over: runs the stopped run's line, a GOSUB on it whole; out: runs until the current
+// subroutine has returned.
+void Session::over(std::string_view /*argument*/) {
+  if (!stopped_) return complain("no run is stopped: type 'step' to start one a line at a time\n");
+  stepBy_ = StepBy::Over;
+  goOn(true);
+  stepBy_ = StepBy::Line;
+}
+
+void Session::out(std::string_view /*argument*/) {
+  if (!stopped_) return complain("no run is stopped: type 'step' to start one a line at a time\n");
+  if (interpreter_.gosubDepth == 0) {
+    say("no subroutine is running: the run goes on as with 'cont'\n");
+    return goOn(false);
+  }
+  stepBy_ = StepBy::Out;
+  goOn(true);
+  stepBy_ = StepBy::Line;
+}
+
+// stack: the active GOSUBs and FOR loops, innermost first.
+void Session::stack(std::string_view /*argument*/) {
+  if (!stopped_) return complain("no run is stopped: the stack is a stopped run's\n");
+  const std::vector<Frame> frames = control_.stack();
+  if (frames.empty()) return say("no GOSUB or FOR is active\n");
+  for (const Frame& frame : frames) {
+    const bool known = frame.line >= 1 && frame.line <= static_cast<int>(lines_.size());
+    const std::string line =
+        known ? "line " + std::to_string(numberOfLine(static_cast<std::size_t>(frame.line)))
+              : "the immediate line";
+    say(frame.isGosub ? "gosub: returns to " + line + "\n"
+                      : "for " + std::string(1, frame.variable) + " to " +
+                            std::to_string(frame.limit) + ": goes back to " + line + "\n");
+  }
+}
+
+// watch x: a run stops after a statement that changed x, going forward or back; watch alone
+// lists the watches. unwatch [x] takes one away, or all.
+void Session::watch(std::string_view argument) {
+  if (argument.empty()) {
+    if (watches_.empty()) return say("no watches: type 'watch x' to stop when x changes\n");
+    std::string shown;
+    for (const char name : watches_)
+      shown += std::string(shown.empty() ? "" : ", ") + name;
+    return say("watching " + shown + "\n");
+  }
+  if (argument.size() != 1 || !isLower(argument[0]))
+    return complain("watch: type 'watch x' for a variable a to z\n");
+  watches_.insert(argument[0]);
+  control_.watch(argument[0]);
+  say("a run stops when " + std::string(argument) + " changes\n");
+}
+
+void Session::unwatch(std::string_view argument) {
+  if (argument.empty()) {
+    for (const char name : watches_)
+      control_.unwatch(name);
+    say(watches_.empty() ? "there were no watches\n" : "cleared every watch\n");
+    watches_.clear();
+    return;
+  }
+  if (argument.size() != 1 || watches_.erase(argument[0]) == 0)
+    return complain("unwatch: " + std::string(argument) + " is not watched\n");
+  control_.unwatch(argument[0]);
+  say("a run no longer stops when " + std::string(argument) + " changes\n");
 }
 
 // Where a run that went back stands, what changed, and what it had printed since.
@@ -330,8 +425,11 @@ void Session::setBreakpoint(std::string_view argument) {
   if (argument.empty()) {
     if (breakpoints_.empty()) return say("no breakpoints: type 'break N' to stop at line N\n");
     std::string shown;
-    for (const int number : breakpoints_)
+    for (const int number : breakpoints_) {
       shown += (shown.empty() ? "" : ", ") + std::to_string(number);
+      if (const auto condition = conditions_.find(number); condition != conditions_.end())
+        shown += " (if " + condition->second + ")";
+    }
     std::string unreachable;
     for (const int number : unreachable_)
       unreachable += (unreachable.empty() ? "" : ", ") + std::to_string(number);
@@ -340,16 +438,37 @@ void Session::setBreakpoint(std::string_view argument) {
         (unreachable.empty() ? "" : " (no run stops at " + unreachable + ": inside a literal)") +
         "\n");
   }
+  // break N if EXPR: the run stops there only when EXPR is not 0.
+  std::string condition;
+  if (const std::size_t at = argument.find(" if "); at != std::string_view::npos) {
+    condition = std::string(argument.substr(at + 4));
+    argument = argument.substr(0, at);
+    while (!condition.empty() && condition.front() == ' ')
+      condition.erase(0, 1);
+    if (condition.empty()) return complain("break: type 'break N if x > 5', say\n");
+    // The condition is read as an IF reads it: what the checker says of it is said here.
+    const std::vector<Diagnostic> said = checkProgram("if " + condition + " then end");
+    if (!said.empty()) return complain("break: the condition " + said.front().message + "\n");
+  }
   const std::optional<int> number = lineNumber(argument);
   if (!number) return complain("break: type 'break N' to stop before line N runs\n");
   if (lines_.count(*number) == 0) return complain(noLines({*number, *number}));
   if (!runsReach(*number, programText())) {
     return complain("break: a run never stops at line " + std::to_string(*number) + kInsideLiteral);
   }
-  if (!breakpoints_.insert(*number).second)
+  const bool added = breakpoints_.insert(*number).second;
+  const auto had = conditions_.find(*number);
+  const bool changed = (had == conditions_.end() ? std::string() : had->second) != condition;
+  if (condition.empty()) {
+    conditions_.erase(*number);
+  } else {
+    conditions_[*number] = condition;
+  }
+  if (!added && !changed)
     return say("line " + std::to_string(*number) + " has a breakpoint already\n");
-  if (stopped_) control_.setBreakpoint(textLine(*number));
-  say("a run stops before line " + std::to_string(*number) + " runs\n");
+  if (stopped_) placeBreakpoints({});
+  say("a run stops before line " + std::to_string(*number) + " runs" +
+      (condition.empty() ? std::string() : " when " + condition + " is not 0") + "\n");
 }
 
 // unbreak N: no more stops at line N; unbreak alone clears every breakpoint.
@@ -364,6 +483,7 @@ void Session::clearBreakpoint(std::string_view argument) {
     return complain("no breakpoint at line " + std::to_string(*number) + "\n");
   if (stopped_) control_.clearBreakpoint(textLine(*number));
   breakpoints_.erase(*number);
+  conditions_.erase(*number);
   unreachable_.erase(*number);
   say("cleared the breakpoint at line " + std::to_string(*number) + "\n");
 }

@@ -39,9 +39,13 @@ constexpr std::string_view kHelp =
     "  check           warn where a run will do something else than the program seems to say\n"
     "  fix             apply the fix of every warning that has one, and show each\n"
     "  renum [N [M]]   renumber the lines from N by M (10 and 10), and the jumps to them\n"
-    "  break [N]       stop a run before line N runs; 'break' alone lists where it stops\n"
+    "  break [N]       stop a run before line N runs ('break N if x > 5': only then);\n"
+    "                  'break' alone lists where it stops\n"
     "  unbreak [N]     stop no more at line N; 'unbreak' alone clears every breakpoint\n"
     "  step            run one line of the stopped run (or of a new one) and show it\n"
+    "  over, out       run the line and a GOSUB on it whole; run until the subroutine returns\n"
+    "  stack           show the active GOSUBs and FOR loops, innermost first\n"
+    "  watch [x]       stop a run, forward or back, when x changes; unwatch [x] stops that\n"
     "  cont            go on with a run stopped at a breakpoint, a step or Ctrl-C\n"
     "  back [N]        take the run back N lines (1), from where it stopped or ended\n"
     "  rcont           take the run back to the last breakpoint it reached, or its start\n"
@@ -134,7 +138,7 @@ void Session::sayApart(std::string_view text) const {
 }
 
 std::span<const Session::Command> Session::commands() {
-  static constexpr std::array<Command, 22> kTable = {{
+  static constexpr std::array<Command, 27> kTable = {{
       {"run", true, &Session::run},
       {"list", true, &Session::list},
       {"delete", true, &Session::deleteLines},
@@ -151,6 +155,11 @@ std::span<const Session::Command> Session::commands() {
       {"cont", false, &Session::cont},
       {"back", true, &Session::back},
       {"rcont", false, &Session::rcont},
+      {"over", false, &Session::over},
+      {"out", false, &Session::out},
+      {"stack", false, &Session::stack},
+      {"watch", true, &Session::watch},
+      {"unwatch", true, &Session::unwatch},
       {"vars", false, &Session::vars},
       {"trace", true, &Session::trace},
       {"help", false, &Session::help},

@@ -103,7 +103,13 @@ class Session {
   void cont(std::string_view argument);
   void back(std::string_view argument);
   void rcont(std::string_view argument);
+  void over(std::string_view argument);
+  void out(std::string_view argument);
+  void stack(std::string_view argument);
+  void watch(std::string_view argument);
+  void unwatch(std::string_view argument);
   void sayWhereBack(std::uint64_t linesBefore, const std::string& how);
+  void sayWatchHit(std::optional<int> standing);
   void vars(std::string_view argument);
   void trace(std::string_view argument);
   void renum(std::string_view argument);
@@ -160,8 +166,11 @@ class Session {
     std::unique_ptr<const std::string> text;
   };
   std::vector<WaitingRun> waiting_;
-  bool stopped_ = false;       // the last run stopped and can go on
-  bool ranOnText_ = false;     // the last run's text is still the program's: it can go back
+  bool stopped_ = false;    // the last run stopped and can go on
+  bool ranOnText_ = false;  // the last run's text is still the program's: it can go back
+  enum class StepBy { Line, Over, Out } stepBy_ = StepBy::Line;  // what a step runs
+  std::map<int, std::string> conditions_;                        // of breakpoints, by line number
+  std::set<char> watches_;
   std::set<int> breakpoints_;  // by line number
   std::set<int> unreachable_;  // breakpoints on lines inside a literal: no run stops there
   bool tracing_ = false;
