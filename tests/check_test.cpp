@@ -170,7 +170,7 @@ TEST(CheckTest, NamesCausesAndWholeChains) {
       {"100 for x = 1 to 10 : rem choose\n110 print x\n120 next x\n130 print 1", 1,
        "swallows lines 110 to 130, which never run as written"},
       {"10 x = 1\n # x = 5 is the start\n20 print x\n", 2,
-       "swallows line 20, which never runs as written [stray-token]"},
+       "swallows line 20, which never runs as written; remove the comment [stray-token]"},
       {"10 for i = 1 to 3\n20 for j = 1 to 2\n30 next i\n40 next j", 3,
        "names an outer loop while the loop over j from line 20 is open"},
       {"20 for n = 2 to 9\n30 for d = 2 to 3\n40 if n % d = 0 then goto 70\n50 next d\n70 next n",
@@ -336,7 +336,6 @@ TEST(CheckTest, FixesAreTheAdviceAndRunAsMeant) {
       {"\"B\"", "print \"B\""},
       {"REM x = A", ""},
       {"x = A : rem x = B", "x = A"},
-      {"y = int(A)", "y = (A)"},
       {"y = A mod B + 1", "y = A % B + 1"},
       {"X = A", "x = A"}};
   std::mt19937 random(24);

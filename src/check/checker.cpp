@@ -15,7 +15,6 @@ namespace check {
 namespace {
 
 constexpr std::string_view kOwnLines = "put each statement on a line of its own";
-constexpr std::size_t kLoweredLineMax = 40;  // the longest rest of a line advice lowers whole
 
 constexpr std::size_t kLongestKeyword =
     std::max_element(kKeywords.begin(), kKeywords.end(), [](const Keyword& a, const Keyword& b) {
@@ -139,6 +138,7 @@ void Checker::gatherLinesAndLoops() {
             std::find(std::reverse_iterator(end), std::reverse_iterator(at()), '\n').base();
       }
     }
+    if (kind() == TokenKind::Gosub) sawGosub_ = true;  // even in a line the run swallows
     if (isLower(*at()) && (before == TokenKind::For || before == TokenKind::Next)) {
       const auto variable = static_cast<std::size_t>(*at() - 'a');
       if (before == TokenKind::For && firstFor_[variable] == nullptr) firstFor_[variable] = at();
@@ -376,7 +376,10 @@ void Checker::checkWord() {
     report(start, name::kLongNumber,
            digits + (previous_ == TokenKind::Newline ? "no jump finds this line by it"
                      : target                        ? "no line has it, so the jump ends the run"
-                                                     : "the run reads it as 0"));
+                     : previous_ == TokenKind::Print || previous_ == TokenKind::Semicolon ||
+                             previous_ == TokenKind::Comma
+                         ? "it is no item, so it ends the PRINT list there"
+                         : "the run reads it as 0"));
     return;
   }
   if (start != text_ && isLetter(start[-1])) return;  // the rest of a word already checked
@@ -567,7 +570,10 @@ std::string Checker::cause() const {
   if (kind() == TokenKind::Invalid && first == '.' && isDigit(at()[1]))
     return "numbers are whole: there are no fractions";
   if (kind() == TokenKind::Invalid && first == '^') return "there is no power operator '^'";
-  if (kind() == TokenKind::Invalid && first == '\'') return "there are no comments";
+  if (kind() == TokenKind::Invalid && (first == '\'' || first == '#'))
+    return "there are no comments";
+  // A word of other BASICs in capitals, such as 'MOD' where THEN belongs.
+  if (kind() == TokenKind::Invalid) return std::string(upperWordHint(at()).cause);
   return {};
 }
 
@@ -584,6 +590,9 @@ std::string Checker::causeAdvice() const {
   if (*at() == '$') return std::string(kLiterals);
   if (*at() == '.') return "write a whole number";
   if (*at() == '^') return "multiply instead, as in 'x * x'";
+  if (*at() == '#') return "remove the comment";
+  if (const WordHint hint = upperWordHint(at()); !hint.cause.empty())
+    return std::string(hint.advice);
   if (*at() == ':') return std::string(kOwnLines);
   return *at() == '\'' ? "remove the comment" : "";
 }

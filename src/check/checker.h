@@ -79,6 +79,12 @@ inline const char* lineEnd(const char* at) {
   return feed != nullptr ? feed : at + std::strlen(at);
 }
 
+// The longest rest of a line that advice lowers whole.
+inline constexpr std::size_t kLoweredLineMax = 60;
+
+// The text from `start` to `end` with its letters in lower case, but for those inside literals.
+std::string loweredOutsideLiterals(const char* start, const char* end);
+
 // A token's bytes as a message shows them: quoted, cut short, printable bytes as typed and
 // control bytes escaped, so that none reaches a terminal raw.
 std::string quote(const char* start, const char* end);

@@ -175,6 +175,8 @@ WordHint wordHint(std::string_view word, char next) {
       {"dim", {"there are no arrays", kEachValue}},
       {"rnd", {"there are no random numbers", "choose the numbers and write them in"}},
       {"using", {"there is no PRINT USING", "print the value alone, as in 'print x'"}},
+      {"randomize", {"there are no random numbers", "leave the line out"}},
+      {"len", {"there are no strings and no functions", "write the length as a number"}},
       {"tab", {"there are no functions", "write the spaces in a literal"}},
       {"data", {"there are no DATA lines", "assign each value with LET"}},
       {"read", {"there are no DATA lines", "assign each value with LET"}},
@@ -189,8 +191,9 @@ WordHint wordHint(std::string_view word, char next) {
       {"not", {"there is no NOT", "turn the comparison around: for 'not a = 3' write 'a - 3'"}},
       {"mod", {"there is no MOD", "write '%' for 'mod'", "%"}}};
   if (word == "int") {
-    if (next != '(') return {"every value is a whole number, and there are no functions", ""};
-    return {"every value is a whole number already", "leave out 'int'", ""};
+    // Not fixed: 'n / d = int(n / d)', other BASICs' test of a divisor, holds always here.
+    return {"every value is a whole number already, and there are no functions",
+            "'int(x)' is 'x'; to test whether d divides n, write 'n % d = 0'"};
   }
   for (const auto& [known, hint] : kHints) {
     if (word == known) return hint;
@@ -206,15 +209,22 @@ WordHint upperWordHint(const char* at) {
   const char* end = at;
   for (; isLetter(*end) && word.size() < 8; ++end)
     word += lowered(*end);
-  return isLetter(*end) || word.size() < 2 ? WordHint{} : wordHint(word, *end);
+  if (isLetter(*end)) return {};
+  // One letter is a variable in capitals: only '(' or '$' after it tells of other BASICs.
+  if (word.size() < 2 && *end != '(' && *end != '$') return {};
+  return wordHint(word, *end);
 }
 
 std::string inputAdvice(const char* word) {
-  const char* after = word;
-  while (isLetter(*after))
-    ++after;
-  const char* const variable = skipBlanks(after);
-  const char name = isLetter(*variable) && !isLetter(variable[1]) ? lowered(*variable) : 'n';
+  // The variable it reads: the first letter on its own after the word, outside a prompt.
+  char name = 'n';
+  bool inLiteral = false;
+  for (const char* c = word; *c != '\0' && *c != '\n'; ++c) {
+    if (*c == '"') inLiteral = !inLiteral;
+    if (inLiteral || c == word || !isLetter(*c) || isLetter(c[-1]) || isLetter(c[1])) continue;
+    name = lowered(*c);
+    break;
+  }
   return "set the value with LET, as in 'let " + std::string(1, name) + " = 5'";
 }
 

@@ -44,6 +44,8 @@ const char* wordEnd(const char* at) {
 // What to write for the upper-case letter at `at`, when it stands alone: the variable.
 std::string lowerLetterAdvice(const char* at) {
   if (!isUpper(*at) || isLetter(at[1])) return {};
+  // 'D1' and 'D2' would both become 'd': a name of other BASICs wants a letter of its own.
+  if (isDigit(at[1])) return "a variable is one letter: give each value a letter of its own";
   return "write '" + std::string(1, lowered(*at)) + "'";
 }
 
@@ -169,7 +171,7 @@ void Checker::stray() {
     fixText = "print ";
   } else if (*at() == ':') {
     message = "':' is no separator here: the run skips it";
-  } else if (*at() == '\'') {
+  } else if (*at() == '\'' || *at() == '#') {
     message = "there are no comments: the run skips " + current() +
               " and reads the words after it as statements";
     advice = "remove the comment";
@@ -199,6 +201,17 @@ void Checker::stray() {
     } else {
       message = "variables and keywords are lower case: " + skips;
       advice = lowerLetterAdvice(at());
+      // A line in capitals is lowered whole, as for a keyword.
+      const char* restEnd = lineEnd(at());
+      if (restEnd > at() && restEnd[-1] == '\r') --restEnd;
+      const std::string rest = loweredOutsideLiterals(at(), restEnd);
+      if (advice.starts_with("write") && rest.size() <= kLoweredLineMax &&
+          rest.compare(1, std::string::npos, std::string_view(at() + 1, restEnd - at() - 1)) != 0) {
+        advice = "write '" + rest + "'";
+        fixFrom = at();
+        fixTo = restEnd;
+        fixText = rest;
+      }
     }
   } else if (at() == text_ && std::string_view(at()).starts_with("\xEF\xBB\xBF")) {
     message = symptom + ", since it begins with a UTF-8 byte-order mark, which the run reads as " +
@@ -209,12 +222,13 @@ void Checker::stray() {
   }
   report(at(), name::kStrayToken, message, advice);
   if (fixFrom != nullptr) offer(fixFrom, fixTo, fixText);
-  if (advice == lowerLetterAdvice(at())) offerLower();
+  if (fixFrom == nullptr && advice == lowerLetterAdvice(at())) offerLower();
 }
 
 // The advice lowerLetterAdvice() gives for the current token, as an edit.
 void Checker::offerLower() {
-  if (!lowerLetterAdvice(at()).empty()) offer(at(), at() + 1, std::string(1, lowered(*at())));
+  if (isUpper(*at()) && !isLetter(at()[1]) && !isDigit(at()[1]))
+    offer(at(), at() + 1, std::string(1, lowered(*at())));
 }
 
 // [LET] v = expression
