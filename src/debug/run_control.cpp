@@ -184,8 +184,9 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
   std::uint64_t count = 0;
   std::uint64_t due = dueIn(base);  // the count at which a checkpoint or an edit is due
   bool syncing = false;             // every token is watched until a statement has run
-  bool ran = false;                 // a statement has run, not only skipped tokens: a step may end
+  bool ran = false;  // a statement has run, not only skipped tokens: a step may end
   const bool watching = !watches_.empty();
+  bool closely = watching;  // every statement is looked at after it runs, in the window or not
   StopReason reason = StopReason::Ended;
   bool reached = false;  // the current token starts a line's run
   for (;; ++count) {
@@ -194,6 +195,7 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
       putBackEdits(base + count);
       if (checkpointDue(base + count)) {
         syncing = true;
+        closely = true;
         watchFrom = text_;
         watchSize = std::numeric_limits<std::uintptr_t>::max();
         due = later(count, nextEditIn(base + count));
@@ -203,7 +205,8 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
     }
     if (in.isDone()) break;
     LineRule::Start starts = LineRule::kNone;
-    if (static_cast<std::uintptr_t>(in.tokenStart - watchFrom) < watchSize) [[unlikely]] {
+    const bool inWindow = static_cast<std::uintptr_t>(in.tokenStart - watchFrom) < watchSize;
+    if (inWindow) [[unlikely]] {
       starts = lines.startsLine(in);
     } else {
       lines.forget();
@@ -234,6 +237,11 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
         if (const auto number = lineNumberOfLine(in)) trace_(*number);
       }
     }
+    // Outside the window, with no watch and no checkpoint coming, a statement is only run.
+    if (!inWindow && !closely) [[likely]] {
+      in.executeStatement();
+      continue;
+    }
     const char* const before = in.tokenStart;
     const bool statement = startsStatement(in.token);
     ran = ran || statement;
@@ -245,8 +253,10 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
       reason = StopReason::Watched;
       break;
     }
-    if (syncing && statement) [[unlikely]] {
+    // A checkpoint once a statement has run with every token looked at: its lines are known.
+    if (syncing && statement && inWindow) [[unlikely]] {
       syncing = false;
+      closely = watching;
       watchFrom = windowFrom;
       watchSize = windowSize;
       takeCheckpoint(base + count + 1, lines);

@@ -119,10 +119,7 @@ class LineRule {
   // The run stopped before the statement that startsLine() last saw start a line.
   void stoppedBefore() { standing_ = true; }
   // The next statement starts a line's run, wherever it stands.
-  void forget() {
-    last_ = nullptr;
-    standing_ = false;
-  }
+  void forget() { last_ = nullptr; }  // standing_ counts only where last_ is
   // The run stands where `in` stands, before its next statement: it reaches that statement's
   // line as a run resumed there does.
   void standAt(Interpreter& in);
