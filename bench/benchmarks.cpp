@@ -94,6 +94,32 @@ void BM_RunControl(benchmark::State& state) {
 }
 BENCHMARK(BM_RunControl)->Arg(0)->Arg(1);
 
+// A run's past: a loop that never ends runs 10^8 (or 10^9) statements under run control, then
+// goes back one line; the time is that of the step back alone, and the counters say how much
+// memory the past takes.
+constexpr char kEndless[] = "10 x = x + 1\n20 if x < 100 then goto 10\n30 y = y + 1\n40 goto 10\n";
+void BM_StepBack(benchmark::State& state) {
+  Interpreter interpreter;
+  RunControl control(interpreter);
+  control.start(kEndless);
+  control.resume(static_cast<std::uint64_t>(state.range(0)));
+  for (auto _ : state) {
+    control.back(1);
+    state.PauseTiming();
+    control.step();  // forward again, for the next step back
+    state.ResumeTiming();
+  }
+  const History& history = control.history();
+  state.counters["checkpoints"] = static_cast<double>(history.checkpoints.size());
+  state.counters["history MB"] =
+      static_cast<double>(history.checkpoints.capacity() * sizeof(Checkpoint)) / 1e6;
+}
+BENCHMARK(BM_StepBack)
+    ->Arg(100'000'000)
+    ->Arg(1'000'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+
 void BM_CallHeavy(benchmark::State& state) {
   const std::string text = callHeavyProgram();
   runStatementsBenchmark(state, text.c_str());

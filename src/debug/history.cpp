@@ -36,15 +36,17 @@ std::uint64_t RunControl::dueIn(std::uint64_t at) const {
 void RunControl::takeCheckpoint(std::uint64_t at, const LineRule& lines) {
   std::vector<Checkpoint>& checkpoints = history_.checkpoints;
   if (!checkpoints.empty() && at <= checkpoints.back().statements) return;  // run again
+  if (checkpoints.size() == History::kCheckpointsMax) {
+    // Every other one goes, the first kept: the interval doubles, and the checkpoints never
+    // take more room than the most there may be.
+    std::size_t kept = 1;
+    for (std::size_t i = 2; i < checkpoints.size(); i += 2)
+      checkpoints[kept++] = checkpoints[i];
+    checkpoints.resize(kept);
+    history_.interval *= 2;
+  }
   checkpoints.push_back({at, interpreter_.statementCount, saveRunPoint(interpreter_),
                          interpreter_.variables, printed_, printedLines_, lines});
-  if (checkpoints.size() <= History::kCheckpointsMax) return;
-  // Every other one goes, the first kept: the interval doubles.
-  std::size_t kept = 1;
-  for (std::size_t i = 2; i < checkpoints.size(); i += 2)
-    checkpoints[kept++] = checkpoints[i];
-  checkpoints.resize(kept);
-  history_.interval *= 2;
 }
 
 void RunControl::putBackEdits(std::uint64_t at) {
