@@ -155,7 +155,7 @@ test("a warning names the program's line, is underlined, its item moves the curs
   await page.keyboard.press('Escape');
   assert.equal(await page.locator('.cm-tooltip').count(), 0);
   await page.keyboard.press('Control+Home');
-  await page.keyboard.press('F8');  // which opens the mouse's tooltip too, unless kept to one
+  await page.keyboard.press('Control+F8');  // which opens the mouse's tooltip too, unless kept to one
   await page.waitForTimeout(400);
   assert.equal(await page.locator('.cm-tooltip').count(), 1);
   await page.click('#run');
@@ -261,7 +261,7 @@ test('Step starts a run and runs a line at a time; an edit ends a stopped run', 
   await clickGutter(page, 1);  // a step that starts a run runs the first line all the same
   await page.click('#step');
   await waitForStatus(page, 'Stepped: line 10 ran; stopped before line 20, after 3 steps.');
-  await page.keyboard.press('F10');
+  await page.keyboard.press('F11');
   await waitForStatus(page, 'Stepped: line 20 ran; stopped before line 30, after 5 steps.');
   assert.equal(await variablesOf(page), 'i = 1, x = 1 was 0');
   await page.click('#program .cm-content');
@@ -324,7 +324,7 @@ test('a run stopped far down the program is scrolled to, at each stop and step',
   await waitForStatus(page, 'Stopped at the breakpoint on line 1990');
   assert.deepEqual(await runLineOf(page), ['1990 s = s + 1']);  // only lines in view are drawn
   await page.keyboard.press('Control+Home');
-  await page.keyboard.press('F10');
+  await page.keyboard.press('F11');
   await waitForStatus(page, 'Stepped: line 1990 ran');
   assert.deepEqual(await runLineOf(page), ['1991 s = s + 1']);
 });
@@ -363,6 +363,138 @@ test('a run that prints without end: the page answers at once, Stop ends it at o
   const lines = (await outputOf(page)).split('\n');
   assert.equal(lines.length, 10_001);
   assert.deepEqual(new Set(lines), new Set(['x', '']));
+});
+
+const kPrinting = '10 for i = 1 to 3\n20 print i\n30 next i\n40 print "end"\n';
+
+// [key, the status then, the output, the variables that are not 0]: back from the end of a run,
+// forward again, and back to a breakpoint.
+const kBackAndForth = [
+  ['F7', 'Back one line: stopped before line 40, after 17 steps;', '1\n2\n3\n', 'i = 4'],
+  ['F7', 'Back one line: stopped before line 30, after 15 steps;', '1\n2\n3\n', 'i = 3 was 4'],
+  ['F11', 'Stepped: line 30 ran; stopped before line 40, after 17 steps.', '1\n2\n3\n', 'i = 4 was 3'],
+  ['F8', 'Done after 18 steps', '1\n2\n3\nend\n', 'i = 4'],
+  ['Shift+F8', 'Back at the breakpoint on line 20, before it runs, after 13 steps:', '1\n2\n', 'i = 3 was 4'],
+  ['F7', 'Back one line: stopped before line 30, after 10 steps;', '1\n2\n', 'i = 2 was 3'],
+];
+
+test('Back after the end of a run restores its output and variables; going forward prints again', async () => {
+  const page = await openPage();
+  await runToEnd(page, kPrinting);
+  await clickGutter(page, 2);
+  for (const [key, status, output, variables] of kBackAndForth) {
+    await page.keyboard.press(key);
+    await waitForStatus(page, status);
+    assert.deepEqual([await outputOf(page), await variablesOf(page)], [output, variables], key);
+  }
+  assert.deepEqual(await runLineOf(page), ['30 next i']);
+  await page.keyboard.press('F8');
+  await waitForStatus(page, 'Stopped at the breakpoint on line 20, before it runs, after 13 steps');
+  await page.keyboard.press('F8');
+  await waitForStatus(page, 'Done');
+  assert.equal(await outputOf(page), '1\n2\n3\nend\n');
+});
+
+const kSubroutines = '10 gosub 100\n20 print "after"\n30 end\n100 print "in"\n110 gosub 200\n120 return\n200 print "deep"\n210 return\n';
+
+// [key, the status then, the output, the stack, innermost first]
+const kOverAndOut = [
+  ['F10', 'Stepped over line 10; stopped before line 20, after 15 steps.', 'in\ndeep\n', 'no gosub or for is active'],
+  ['F7', 'Back one line: stopped before line 120,', 'in\ndeep\n', 'gosub, returning to line 20'],
+  ['F7', 'Back one line: stopped before line 210,', 'in\ndeep\n', 'gosub, returning to line 120|gosub, returning to line 20'],
+  ['Shift+F11', 'Stepped out to line 120, from line 210,', 'in\ndeep\n', 'gosub, returning to line 20'],
+  ['F7', 'Back one line: stopped before line 210,', 'in\ndeep\n', 'gosub, returning to line 120|gosub, returning to line 20'],
+  ['F7', 'Back one line: stopped before line 200,', 'in\n', 'gosub, returning to line 120|gosub, returning to line 20'],
+  ['Shift+F11', 'Stepped out to line 120, from line 200,', 'in\ndeep\n', 'gosub, returning to line 20'],
+  ['Shift+F11', 'Stepped out to line 20, from line 120,', 'in\ndeep\n', 'no gosub or for is active'],
+  ['F10', 'Stepped over line 20; stopped before line 30,', 'in\ndeep\nafter\n', 'no gosub or for is active'],
+];
+
+test('Over runs a gosub whole, Out runs until the subroutine returns; the stack shows the gosubs', async () => {
+  const page = await openPage();
+  await setProgram(page, kSubroutines);
+  await clickGutter(page, 1);
+  await page.click('#run');
+  await waitForStatus(page, 'Stopped at the breakpoint on line 10');
+  for (const [key, status, output, stack] of kOverAndOut) {
+    await page.keyboard.press(key);
+    await waitForStatus(page, status);
+    assert.equal(await outputOf(page), output, key);
+    assert.equal((await page.locator('#stack li').allTextContents()).join('|'), stack, status);
+  }
+});
+
+test('a watch stops where its variable changes; a variable set while stopped and an expression', async () => {
+  const page = await openPage();
+  await setProgram(page, kLoop);
+  await page.getByRole('checkbox', { name: 'Watch x' }).focus();
+  await page.keyboard.press('Space');
+  await page.click('#run');
+  await waitForStatus(page, 'Stopped: x went from 0 to 1 at line 20; stopped before line 30, after 4 steps.');
+  await page.fill('#expression', 'x * 10 + i');
+  await page.keyboard.press('Enter');
+  await waitForStatus(page, 'x * 10 + i is 11', 'evaluated');
+  await page.getByRole('textbox', { name: 'x', exact: true }).fill('100');
+  await page.keyboard.press('Enter');
+  await waitForStatus(page, 'x is 100 now: the run goes on from line 30 with it.');
+  await waitForStatus(page, 'x * 10 + i is 1001', 'evaluated');  // read again at each stop
+  await page.keyboard.press('F8');
+  await waitForStatus(page, 'Stopped: x went from 100 to 102 at line 20;');
+  await page.getByRole('checkbox', { name: 'Watch x' }).uncheck();
+  await page.keyboard.press('F8');
+  await waitForStatus(page, 'Done');
+  assert.equal(await outputOf(page), '105\n');
+  await page.getByRole('checkbox', { name: 'Watch x' }).check();
+  await page.keyboard.press('Shift+F8');  // back to the last watch's stops: the value set is in the past
+  await waitForStatus(page, 'Back where x went from 102 to 105 at line 20;');
+  await page.keyboard.press('Shift+F8');
+  await waitForStatus(page, 'Back where x went from 100 to 102 at line 20;');
+  assert.equal(await outputOf(page), '');
+});
+
+test('a conditional breakpoint stops only where its condition holds, and is a diamond', async () => {
+  const page = await openPage();
+  await setProgram(page, kLoop);
+  await page.locator('#program .cm-line').nth(1).click();
+  await page.keyboard.press('Shift+F9');
+  await page.keyboard.type('i = 2');
+  await assertAccessible(page, 'the condition asked for');
+  await page.keyboard.press('Enter');
+  await waitForStatus(page, 'Breakpoint set on line 20: a run stops there where i = 2 is not 0.');
+  const mark = page.locator('#program .cm-breakpoint.cm-conditional >> visible=true');
+  assert.equal(await mark.getAttribute('aria-label'), 'Breakpoint if i = 2');
+  await page.click('#run');
+  await waitForStatus(page, 'Stopped at the breakpoint on line 20, before it runs, after 8 steps');
+  assert.equal(await variablesOf(page), 'i = 2 was 0, x = 1 was 0');
+  await mark.click({ button: 'right' });
+  assert.equal(await page.locator('#condition-text').inputValue(), 'i = 2');
+  await page.fill('#condition-text', '');
+  await page.keyboard.press('Enter');
+  await waitForStatus(page, 'Breakpoint set on line 20: a run stops there every time.');
+  assert.deepEqual(await breakpointLinesOf(page), ['20 x = x + i']);
+  assert.equal(await page.locator('#program .cm-conditional').count(), 0);
+});
+
+// [key on the timeline, the status then, the line marked, the variables, the output]
+const kTimeline = [
+  ['Home', 'At step 0: stopped before line 10.', ['10 for i = 1 to 3'], '', ''],
+  ...Array(7).fill(['ArrowRight']),
+  ['ArrowRight', 'At step 8: stopped before line 20.', ['20 x = x + i'], 'i = 2, x = 1', ''],
+  ['End', 'At the end of the run, after 18 steps.', [], 'i = 4, x = 6', '6\n'],
+];
+
+test('the timeline goes to any step of the run: its line, variables and output', async () => {
+  const page = await openPage();
+  await runToEnd(page, kLoop);
+  assert.equal(await page.locator('#timeline-at').textContent(), 'step 18 of 18');
+  await page.focus('#timeline');
+  for (const [key, status, marked, variables, output] of kTimeline) {
+    await page.keyboard.press(key);
+    if (status === undefined) continue;
+    await waitForStatus(page, status);
+    assert.deepEqual([await runLineOf(page), await variablesOf(page).then((v) => v.replace(/ was -?\d+/g, '')), await outputOf(page)],
+                     [marked, variables, output], key);
+  }
 });
 
 test('F10 pauses a run that goes on; Escape stops it', async () => {

@@ -7,7 +7,7 @@ import { Decoration, EditorView, GutterMarker, WidgetType, gutter, highlightSpec
          showTooltip, tooltips } from '@codemirror/view';
 import { copyLineDown, copyLineUp, deleteLine, history, historyKeymap, indentLess, indentMore, invertedEffects, isolateHistory,
          moveLineDown, moveLineUp, redo, selectLine, standardKeymap } from '@codemirror/commands';
-import { forEachDiagnostic, lintGutter, lintKeymap, linter, setDiagnostics } from '@codemirror/lint';
+import { forEachDiagnostic, lintGutter, linter, nextDiagnostic, openLintPanel, setDiagnostics } from '@codemirror/lint';
 import { linebasicHighlighting, linebasicLanguage, linesNoRunReaches } from './language.js';
 import { applyFix, fixName, fixes, fixesIn, textChecked } from './edits.js';
 import { jumpToTargets } from './jumps.js';
@@ -40,38 +40,42 @@ const runLine = StateField.define({
   provide: (field) => EditorView.decorations.from(field),
 });
 
-// ---- Breakpoints: a mark at the start of each line that has one. A mark moves with its line
-// when lines are added or removed above it, and with the line's text when text is put before
-// it; it goes when a deletion spans its line's start, and two lines joined keep one.
+// ---- Breakpoints: a mark at the start of each line that has one, with its condition (empty:
+// none). A mark moves with its line when lines are added or removed above it, and with the
+// line's text when text is put before it; it goes when a deletion spans its line's start, and
+// two lines joined keep one.
 
 const toggleBreakpoint = StateEffect.define();  // at the line that holds this position
-const setBreakpoints = StateEffect.define();    // these lines (from 1) exactly
+const setBreakpoints = StateEffect.define();    // these ({ line, condition }, lines from 1) exactly
+const setCondition = StateEffect.define();      // { line, condition }: a breakpoint there, stopping when it holds
 
 // A red disc, named for screen readers; the page's warnings are amber triangles. A breakpoint
-// on a line no run stops at (a blank one, or one inside a literal) is a ring.
+// with a condition is a diamond, one on a line no run stops at (a blank one, or one inside a
+// literal) a ring.
 const kNoRunLabel = 'Breakpoint no run reaches';
 
-function breakpointImage(className, live) {
-  const label = live ? 'Breakpoint' : kNoRunLabel;
-  const image = Object.assign(document.createElement('span'), { className: live ? className : `${className} cm-noRun`,
-                                                                title: label });
+function breakpointImage(className, live, condition) {
+  const label = !live ? kNoRunLabel : condition === '' ? 'Breakpoint' : `Breakpoint if ${condition}`;
+  const image = Object.assign(document.createElement('span'), { title: label,
+    className: `${className}${live ? '' : ' cm-noRun'}${condition === '' ? '' : ' cm-conditional'}` });
   image.setAttribute('role', 'img');
   image.setAttribute('aria-label', label);
   return image;
 }
 
 class BreakpointMarker extends GutterMarker {
-  constructor(live) {
+  constructor(live, condition = '') {
     super();
     this.live = live;
+    this.condition = condition;
   }
 
   eq(other) {
-    return other.live === this.live;
+    return other.live === this.live && other.condition === this.condition;
   }
 
   toDOM() {
-    return breakpointImage('cm-breakpoint', this.live);
+    return breakpointImage('cm-breakpoint', this.live, this.condition);
   }
 }
 // Text put at the line's start goes before the mark. Both sides are set: a point whose end side
@@ -79,19 +83,26 @@ class BreakpointMarker extends GutterMarker {
 BreakpointMarker.prototype.startSide = BreakpointMarker.prototype.endSide = 1;
 BreakpointMarker.prototype.mapMode = MapMode.TrackDel;
 const breakpointMarker = new BreakpointMarker(true);
-const noRunMarker = new BreakpointMarker(false);
 
-function marksAt(doc, lines) {
-  const starts = new Set(lines.filter((line) => line >= 1 && line <= doc.lines)
-    .map((line) => doc.line(line).from));
-  return RangeSet.of([...starts].sort((a, b) => a - b).map((at) => breakpointMarker.range(at)));
+// `entries` are { line, condition } or plain lines.
+function marksAt(doc, entries) {
+  const marks = new Map();
+  for (const entry of entries) {
+    const { line, condition = '' } = typeof entry === 'number' ? { line: entry } : entry;
+    if (line >= 1 && line <= doc.lines) marks.set(doc.line(line).from, condition);
+  }
+  return RangeSet.of([...marks].sort((a, b) => a[0] - b[0])
+    .map(([at, condition]) => new BreakpointMarker(true, condition).range(at)));
 }
 
-function linesOf(marks, doc) {
-  const lines = [];
-  for (const mark = marks.iter(); mark.value !== null; mark.next()) lines.push(doc.lineAt(mark.from).number);
-  return lines;
+function entriesOf(marks, doc) {
+  const entries = [];
+  for (const mark = marks.iter(); mark.value !== null; mark.next()) {
+    entries.push({ line: doc.lineAt(mark.from).number, condition: mark.value.condition });
+  }
+  return entries;
 }
+const linesOf = (marks, doc) => entriesOf(marks, doc).map((entry) => entry.line);
 
 // The marks but those of lines deleted whole: from the line's start past its line break. (A
 // mark at the start of a deletion would stay, on the line that follows.)
@@ -106,6 +117,8 @@ function withoutDeletedLines(marks, transaction) {
 }
 
 export const breakpointLines = (state) => linesOf(state.field(breakpoints), state.doc);
+// The breakpoints with their conditions: { line, condition }.
+export const breakpointList = (state) => entriesOf(state.field(breakpoints), state.doc);
 
 // Which program the editor shows, as the page names it: set with a program's text, and taken
 // back and done again with that text by Undo and Redo, so that Undo after a switch to another
@@ -143,41 +156,43 @@ const breakpoints = StateField.define({
   create: () => RangeSet.empty,
   update(marks, transaction) {
     const doc = transaction.state.doc;
-    let lines = null;
+    let entries = null;
     if (transaction.docChanged) {
       marks = withoutDeletedLines(marks, transaction);
       marks = marks.map(transaction.changes);
-      lines = linesOf(marks, doc);  // a mark may now stand inside its line, or share it
+      entries = entriesOf(marks, doc);  // a mark may now stand inside its line, or share it
     }
     for (const effect of transaction.effects) {
-      if (effect.is(setBreakpoints)) lines = effect.value;
+      if (effect.is(setBreakpoints)) entries = effect.value;
+      if (effect.is(toggleBreakpoint) || effect.is(setCondition)) entries ??= entriesOf(marks, doc);
       if (effect.is(toggleBreakpoint)) {
-        lines ??= linesOf(marks, doc);
         const line = doc.lineAt(effect.value).number;
-        lines = lines.includes(line) ? lines.filter((other) => other !== line) : [...lines, line];
+        const others = entries.filter((entry) => entry.line !== line);
+        entries = others.length < entries.length ? others : [...entries, { line, condition: '' }];
       }
+      if (effect.is(setCondition)) entries = [...entries.filter((entry) => entry.line !== effect.value.line), effect.value];
     }
-    return lines === null ? marks : marksAt(doc, lines);
+    return entries === null ? marks : marksAt(doc, entries);
   },
 });
 
 // The gutter is hidden from screen readers: the line itself holds the name, in a mark of no
 // size at its start.
 class BreakpointWord extends WidgetType {
-  constructor(live) {
+  constructor(live, condition) {
     super();
     this.live = live;
+    this.condition = condition;
   }
 
   eq(other) {
-    return other.live === this.live;
+    return other.live === this.live && other.condition === this.condition;
   }
 
   toDOM() {
-    return breakpointImage('cm-breakpointWord', this.live);
+    return breakpointImage('cm-breakpointWord', this.live, this.condition);
   }
 }
-const breakpointWords = [false, true].map((live) => Decoration.widget({ widget: new BreakpointWord(live), side: -1 }));
 
 // The breakpoints as shown: each at its line's start, and whether a run can stop there.
 const shownBreakpoints = StateField.define({
@@ -188,36 +203,53 @@ const shownBreakpoints = StateField.define({
 });
 
 function breakpointsShown(state) {
-  const lines = breakpointLines(state);
-  const never = new Set(linesNoRunReaches(state.doc, lines));
-  return lines.map((line) => ({ at: state.doc.line(line).from, live: !never.has(line) }))
+  const entries = breakpointList(state);
+  const never = new Set(linesNoRunReaches(state.doc, entries.map((entry) => entry.line)));
+  return entries.map(({ line, condition }) => ({ at: state.doc.line(line).from, live: !never.has(line), condition }))
     .sort((a, b) => a.at - b.at);
 }
 
-const breakpointGutter = (lines) => [
+// `onCondition(line)`: a right-click on a breakpoint asks for its condition.
+const breakpointGutter = (lines, onCondition) => [
   breakpoints.init((state) => marksAt(state.doc, lines)),
   // Undoing the load of a program, or the deletion of lines, brings their breakpoints back.
   invertedEffects.of((transaction) => (transaction.effects.some((effect) => effect.is(setBreakpoints)) ||
     (transaction.docChanged && breakpointLines(transaction.state).length < breakpointLines(transaction.startState).length)
-    ? [setBreakpoints.of(breakpointLines(transaction.startState))] : [])),
+    ? [setBreakpoints.of(breakpointList(transaction.startState))] : [])),
   shownBreakpoints,
   gutter({
     class: 'cm-breakpoints',
     markers: (view) => RangeSet.of(view.state.field(shownBreakpoints)
-      .map(({ at, live }) => (live ? breakpointMarker : noRunMarker).range(at))),
+      .map(({ at, live, condition }) => new BreakpointMarker(live, condition).range(at))),
     initialSpacer: () => breakpointMarker,
     renderEmptyElements: true,  // for the faint disc a pointer over a line shows
     domEventHandlers: {
       mousedown(view, line, event) {
-        if (event.clientY - view.documentTop > line.bottom) return false;  // below the last line
+        if (event.clientY - view.documentTop > line.bottom || event.button !== 0) return false;  // below the last line
         view.dispatch({ effects: toggleBreakpoint.of(line.from) });
+        return true;
+      },
+      contextmenu(view, line, event) {
+        event.preventDefault();
+        onCondition(view.state.doc.lineAt(line.from).number);
         return true;
       },
     },
   }),
   EditorView.decorations.compute([shownBreakpoints], (state) => Decoration.set(state.field(shownBreakpoints)
-    .map(({ at, live }) => breakpointWords[Number(live)].range(at)))),
+    .map(({ at, live, condition }) => Decoration.widget({ widget: new BreakpointWord(live, condition), side: -1 }).range(at)))),
 ];
+
+// F9 sets or clears a breakpoint on the line of the cursor.
+export function toggleBreakpointAtCursor(view) {
+  view.dispatch({ effects: toggleBreakpoint.of(view.state.selection.main.head) });
+  return true;
+}
+
+// A breakpoint on text line `line` that stops only where `condition` holds (always, when empty).
+export function setBreakpointCondition(view, line, condition) {
+  view.dispatch({ effects: setCondition.of({ line, condition }) });
+}
 
 // ---- A warning's text beside the cursor: for the keyboard and for a tap on a phone. One
 // tooltip at a time: the mouse's hover shows none while the cursor's is open. Escape, an edit
@@ -311,14 +343,11 @@ const lineKeys = [
 ];
 
 // `onChange(typed)` hears of every change of the text; `typed` is false for a program that
-// replaced the text whole (replaceText). `onBreakpoints(lines, toggled)` hears of every change
-// of the breakpoints' lines; `toggled` is the line a click or F9 set or cleared, else null.
+// replaced the text whole (replaceText). `onBreakpoints(entries, toggled)` hears of every
+// change of the breakpoints ({ line, condition }); `toggled` is the line a click or F9 set or
+// cleared, else null. `onCondition(line)` is a right-click on the breakpoints' gutter.
 // `onRun` is Ctrl-Enter (Cmd-Enter); `onJump` hears where F12 or a click went (jumpToTargets).
-export function createEditor(parent, { text, breakpoints: lines = [], shown, onChange, onBreakpoints, onRun, onJump }) {
-  const toggleAtCursor = (view) => {
-    view.dispatch({ effects: toggleBreakpoint.of(view.state.selection.main.head) });
-    return true;
-  };
+export function createEditor(parent, { text, breakpoints: lines = [], shown, onChange, onBreakpoints, onCondition, onRun, onJump }) {
   const jumps = jumpToTargets(onJump);
   return new EditorView({
     parent,
@@ -332,12 +361,12 @@ export function createEditor(parent, { text, breakpoints: lines = [], shown, onC
                     transaction.effects.some((effect) => effect.is(setShownProgram)) }),
         redoKeys,
         keymap.of([{ key: 'Mod-Enter', run: () => { onRun(); return true; } },
-                   { key: 'F9', run: toggleAtCursor }, { key: 'Mod-.', run: fixAtCursor }, jumps.key,
-                   ...standardKeymap, ...lineKeys, ...historyKeymap, ...lintKeymap]),
+                   { key: 'Mod-.', run: fixAtCursor }, { key: 'Mod-F8', run: nextDiagnostic }, jumps.key,
+                   ...standardKeymap, ...lineKeys, ...historyKeymap, { key: 'Mod-Shift-m', run: openLintPanel }]),
         highlightSpecialChars(),
         linebasicLanguage,
         linebasicHighlighting,
-        breakpointGutter(lines),
+        breakpointGutter(lines, onCondition),
         shownProgram.init(() => shown),
         shownProgramHistory,
         lintGutter(),
@@ -351,9 +380,9 @@ export function createEditor(parent, { text, breakpoints: lines = [], shown, onC
             onChange(!update.transactions.some((transaction) => transaction.isUserEvent('load')),
                      update.state.field(shownProgram));
           }
-          const before = breakpointLines(update.startState);
-          const after = breakpointLines(update.state);
-          if (before.join() === after.join()) return;
+          const before = breakpointList(update.startState);
+          const after = breakpointList(update.state);
+          if (JSON.stringify(before) === JSON.stringify(after)) return;
           const toggled = update.transactions.flatMap((transaction) => transaction.effects)
             .find((effect) => effect.is(toggleBreakpoint));
           onBreakpoints(after, toggled ? update.state.doc.lineAt(toggled.value).number : null);

@@ -9,6 +9,7 @@ export const kEnded = 0;
 export const kBreakpoint = 1;
 export const kStepped = 2;
 export const kBound = 3;
+export const kWatched = 7;
 
 // The engine's calls to the system, through WASI: the clock, and the standard files, which it
 // never uses (what a program prints stays in the engine): a write to one takes the bytes and
@@ -54,14 +55,48 @@ export async function startEngine(module) {
       setInput(text);
       engine.loadProgram();
     },
-    // The breakpoints become `lines` (lines of the text, from 1).
-    setBreakpoints(lines) {
+    // The breakpoints become `breakpoints` ({ line, condition }, lines of the text from 1; a
+    // breakpoint stops only where its condition, when not empty, is not 0).
+    setBreakpoints(breakpoints) {
       engine.clearBreakpoints();
-      for (const line of lines) engine.setBreakpoint(line);
+      for (const { line, condition } of breakpoints) {
+        engine.setBreakpoint(line);
+        setInput(condition);
+        engine.setCondition(line);
+      }
     },
-    // Runs at most `bound` statements, on to a breakpoint (or the next line, when stepping);
-    // returns why it stopped: kEnded, kBreakpoint, kStepped or kBound.
-    goOn: (bound, stepping) => (stepping ? engine.step(bound) : engine.resume(bound)),
+    // Runs at most `bound` statements, on to a breakpoint, a watch's change or the end, or
+    // with `how` 'step', 'over' or 'out' to where that goes; returns why it stopped: kEnded,
+    // kBreakpoint, kStepped, kBound or kWatched.
+    goOn: (bound, how) => engine[how === 'continue' ? 'resume' : how](bound),
+    // Back in time: `lines` lines back (returns how many it went), back to the last breakpoint
+    // or watch (returns kBreakpoint or kWatched, or kStepped at the start), or to a step.
+    back: (lines) => engine.back(lines),
+    backToBreakpoint: () => engine.backToBreakpoint(),
+    goToStep: (steps) => engine.goToStep(steps),
+    // Bytes printed up to where the run stands, and whether it has ended there.
+    printed: () => engine.printed(),
+    ended: () => engine.ended() !== 0,
+    gosubDepth: () => engine.gosubDepth(),
+    setVariable: (name, value) => engine.setVariable(name.charCodeAt(0) - 97, value),
+    watch: (name, on) => engine.watch(name.charCodeAt(0) - 97, on ? 1 : 0),
+    // After a stop at a watch: { name, before, after, line }; else null.
+    watchHit() {
+      const hit = answer(engine.watchHit());
+      if (hit === '') return null;
+      const [name, before, after, line] = hit.split('\t');
+      return { name, before: Number(before), after: Number(after), line: Number(line) };
+    },
+    evaluate(expression) {
+      setInput(expression);
+      return engine.evaluateInput();
+    },
+    // The active GOSUBs ({ gosub: true, line }, the text line it returns to) and FOR loops
+    // ({ gosub: false, line, variable, limit }), innermost first.
+    stack: () => answer(engine.stack()).split('\n').filter((frame) => frame !== '').map((frame) => {
+      const [kind, line, variable, limit] = frame.split(' ');
+      return { gosub: kind === 'gosub', line: Number(line), variable, limit: Number(limit) };
+    }),
     // Steps run since the load: a line's number counts one, as a statement does.
     statements: () => engine.statements(),
     // The text line the run stands on (or that of the statement that ended it), or -1.

@@ -2,8 +2,10 @@
 // the page calls through WebAssembly. WebAssembly passes only numbers, so texts cross through
 // two buffers here: the page writes a program text into the input buffer, and reads each text
 // handed back at its address with answerLength. What a run prints collects here until the page
-// takes it; between slices the page reads where the run stands and its variables, and sets
-// breakpoints. The checker, its fixes and renumbering read the input too.
+// takes it; between slices the page reads where the run stands, its variables and stack, sets
+// breakpoints, conditions, watches and variables, and takes the run back in time. The checker,
+// its fixes and renumbering read the input too, and so do a breakpoint's condition and an
+// expression to evaluate.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -93,14 +95,119 @@ LINEBASIC_EXPORT(clearBreakpoints) void clearBreakpoints() {
   linebasic_clear_breakpoints(engine().machine);
 }
 
-// Runs until a breakpoint, the end or `bound` steps (resume), or until the run reaches the
-// next line (step). Returns why it stopped: 0 ended, 1 breakpoint, 2 stepped, 3 bound.
+// The breakpoint on text line `line` stops only where the input, an expression, is not 0
+// (an empty input: always).
+LINEBASIC_EXPORT(setCondition) void setCondition(std::int32_t line) {
+  linebasic_set_condition(engine().machine, line, engine().input.c_str());
+}
+
+// Runs until a breakpoint, the end or `bound` steps (resume), until the run reaches the next
+// line (step), the next line at the same depth of GOSUBs (over) or the line after the current
+// subroutine's RETURN (out). Returns why it stopped: 0 ended, 1 breakpoint, 2 stepped, 3 bound,
+// 7 a watched variable changed.
 LINEBASIC_EXPORT(resume) std::int32_t resume(std::uint32_t bound) {
   return linebasic_run(engine().machine, bound);
 }
 
 LINEBASIC_EXPORT(step) std::int32_t step(std::uint32_t bound) {
   return linebasic_step(engine().machine, bound);
+}
+
+LINEBASIC_EXPORT(over) std::int32_t over(std::uint32_t bound) {
+  return linebasic_over(engine().machine, bound);
+}
+
+LINEBASIC_EXPORT(out) std::int32_t out(std::uint32_t bound) {
+  return linebasic_out(engine().machine, bound);
+}
+
+// Back in time: undoes the last `lines` lines and returns how many it undid.
+LINEBASIC_EXPORT(back) std::uint32_t back(std::uint32_t lines) {
+  std::uint64_t undone = 0;
+  linebasic_back(engine().machine, lines, &undone);
+  return static_cast<std::uint32_t>(undone);
+}
+
+// Back to the last breakpoint (1) or watch (7) the run met, or to its start (2).
+LINEBASIC_EXPORT(backToBreakpoint) std::int32_t backToBreakpoint() {
+  return linebasic_back_to_breakpoint(engine().machine);
+}
+
+// The run stands where it stood after `steps` steps (the count statements gives).
+LINEBASIC_EXPORT(goToStep) void goToStep(double steps) {
+  linebasic_go_to_step(engine().machine, static_cast<std::uint64_t>(steps));
+}
+
+// The bytes printed from the run's start up to where it stands.
+LINEBASIC_EXPORT(printed) double printed() {
+  return static_cast<double>(linebasic_printed(engine().machine));
+}
+
+// Whether the run has ended where it stands.
+LINEBASIC_EXPORT(ended) std::int32_t ended() {
+  linebasic_place place{};
+  return linebasic_where(engine().machine, &place) == LINEBASIC_ENDED ? 1 : 0;
+}
+
+// Variable `index` (0 for a) set while the run is stopped; watched or not.
+LINEBASIC_EXPORT(setVariable) void setVariable(std::int32_t index, std::int32_t value) {
+  linebasic_set_variable(engine().machine, static_cast<char>('a' + index), value);
+}
+
+LINEBASIC_EXPORT(watch) void watch(std::int32_t index, std::int32_t on) {
+  const char name = static_cast<char>('a' + index);
+  if (on != 0) {
+    linebasic_watch(engine().machine, name);
+  } else {
+    linebasic_unwatch(engine().machine, name);
+  }
+}
+
+// After a stop at a watch: NAME, BEFORE, AFTER and the TEXT LINE of the statement that changed
+// it, separated by tabs; otherwise empty.
+LINEBASIC_EXPORT(watchHit) const char* watchHit() {
+  linebasic_watch_hit hit{};
+  if (linebasic_watch_hit_of(engine().machine, &hit) != LINEBASIC_OK) return answer("");
+  return answer(std::string(1, hit.name) + "\t" + std::to_string(hit.before) + "\t" +
+                std::to_string(hit.after) + "\t" + std::to_string(hit.text_line));
+}
+
+// The input, an expression, read with the run's variables.
+LINEBASIC_EXPORT(evaluateInput) std::int32_t evaluateInput() {
+  std::int32_t value = 0;
+  linebasic_evaluate(engine().machine, engine().input.c_str(), &value);
+  return value;
+}
+
+// The active GOSUBs and FOR loops, innermost first, a line each: "gosub LINE" (the text line
+// it returns to), or "for LINE VARIABLE LIMIT" (the text line its body starts on).
+LINEBASIC_EXPORT(stack) const char* stack() {
+  std::string frames;
+  linebasic_stack(
+      engine().machine,
+      [](void* context, const linebasic_frame* frame) {
+        auto& text = *static_cast<std::string*>(context);
+        text += frame->is_gosub != 0 ? "gosub " : "for ";
+        text += std::to_string(frame->text_line);
+        if (frame->is_gosub == 0) {
+          text += std::string(" ") + frame->variable + " " + std::to_string(frame->limit);
+        }
+        text += "\n";
+      },
+      &frames);
+  return answer(std::move(frames));
+}
+
+// How many GOSUBs are active.
+LINEBASIC_EXPORT(gosubDepth) std::int32_t gosubDepth() {
+  std::int32_t depth = 0;
+  linebasic_stack(
+      engine().machine,
+      [](void* context, const linebasic_frame* frame) {
+        *static_cast<std::int32_t*>(context) += frame->is_gosub;
+      },
+      &depth);
+  return depth;
 }
 
 // Steps run since the load: a line's number counts one, as each statement does.

@@ -1,11 +1,11 @@
 // The playground page: it wires the editor, the runs, the output pane, the variables and the
 // programs together and holds the page's state in one place. The program is checked as it is
-// typed, runs in a worker so that the page never freezes, stops at breakpoints and steps a
-// line at a time, is kept in the browser's storage and can be shared. The checker's fixes and
-// renumbering edit it on request.
+// typed, runs in a worker so that the page never freezes, stops at breakpoints and watches,
+// steps a line at a time, forward and back, is kept in the browser's storage and can be shared.
+// The checker's fixes and renumbering edit it on request.
 import { startEngine } from './engine.js';
-import { breakpointLines, closeWarningTooltip, createEditor, markRunLine, moveCursorTo, nameShownProgram, replaceText,
-         replaceWhole, showWarnings, textOf } from './editor.js';
+import { breakpointList, closeWarningTooltip, createEditor, markRunLine, moveCursorTo, nameShownProgram, replaceText,
+         replaceWhole, setBreakpointCondition, showWarnings, textOf, toggleBreakpointAtCursor } from './editor.js';
 import { lineName, startsInLiteral } from './language.js';
 import { applyFix, fixName, rewriteText } from './edits.js';
 import { OutputPane } from './output.js';
@@ -14,7 +14,8 @@ import { ProgramsDialog, keepingRules } from './manage.js';
 import { Programs, distinctNames, exampleNames, exampleText, firstLine, forgetLink, kMaxProgramChars, linkTo, programFromLink,
          programNames, readableName, titleOf, when } from './programs.js';
 import { Run } from './runner.js';
-import { showVariables } from './variables.js';
+import { makeVariables, showVariables } from './variables.js';
+import { showStack, showTimeline } from './inspect.js';
 
 const kWarningsListed = 200;
 const kCheckDelayMs = 150;
@@ -51,7 +52,10 @@ const page = {
   editedDuringRun: false,
   pausedDuringRun: false,  // the run stopped at a breakpoint or a step on its way
   outputRevealed: false,   // the run scrolled its output into view
-  continueFocus: false,    // the focus went from Continue to Stop while the run goes on
+  returnFocus: null,       // the button whose focus went to Stop while the run goes on
+  watches: new Set(),      // the variables watched, for every run
+  movesAsked: 0,           // moves on the timeline the run has not made yet
+  conditionLine: 0,        // the line whose breakpoint's condition is asked for
   checkTimer: 0,
   names: new Map(),      // what messages call each program (distinctNames)
 };
@@ -66,6 +70,7 @@ function programChanged(typed, shown) {
   if (kept !== '' && kept !== 'back') nameShownProgram(page.editor, page.programs.identity(), true);
   forgetLink();
   $('share-link').hidden = true;
+  if (page.run?.stopped && !page.run.paused) stopRun(false);  // an ended run's past is no longer the editor's
   if (page.run?.paused) {
     endPausedRun();
   } else if (page.run?.running && !page.editedDuringRun) {
@@ -146,8 +151,10 @@ function keepTyped() {
   if (page.editor !== null) showSource();
 }
 
-// The breakpoints changed: by a click or F9 (`toggled` is then its line), or as lines moved.
-function breakpointsChanged(lines, toggled) {
+// The breakpoints changed: by a click or F9 (`toggled` is then its line), as lines moved, or
+// in their conditions.
+function breakpointsChanged(breakpoints, toggled) {
+  const lines = breakpoints.map((breakpoint) => breakpoint.line);
   page.programs.setBreakpoints(lines);
   if (toggled !== null) {
     keepTyped();
@@ -159,7 +166,31 @@ function breakpointsChanged(lines, toggled) {
     else if (never === null) say(`Breakpoint set on ${name}: a run stops there, before the line runs.`);
     else say(`Breakpoint set on ${name}, but no run stops there: ${never}.`);
   }
-  if (page.run?.running && textOf(page.editor) === page.run.text) page.run.setBreakpoints(lines);
+  if (textOf(page.editor) === page.run?.text) page.run.setBreakpoints(breakpoints);
+}
+
+// A breakpoint's condition, asked for by a right-click on the gutter or Shift-F9 on its line.
+function askCondition(line) {
+  if (document.querySelector('dialog[open]') !== null) return;
+  const breakpoint = breakpointList(page.editor.state).find((entry) => entry.line === line);
+  page.conditionLine = line;
+  $('condition-where').textContent = `A run stops at ${lineName(page.editor.state.doc, line)} only where this ` +
+    'expression is not 0 (empty: every time), read as an if reads it.';
+  $('condition-text').value = breakpoint?.condition ?? '';
+  $('condition').returnValue = '';
+  $('condition').showModal();
+}
+
+function conditionAsked() {
+  const line = page.conditionLine;
+  if ($('condition').returnValue === 'set' && line <= page.editor.state.doc.lines) {
+    const condition = $('condition-text').value.trim();
+    setBreakpointCondition(page.editor, line, condition);
+    const name = lineName(page.editor.state.doc, line);
+    say(condition === '' ? `Breakpoint set on ${name}: a run stops there every time.`
+      : `Breakpoint set on ${name}: a run stops there where ${condition} is not 0.`);
+  }
+  page.editor.focus();
 }
 
 // New: an empty program of the user's; the one shown stays where it is kept.
@@ -506,17 +537,24 @@ function endOfRun(line, missed) {
 }
 
 function reportRun(report) {
+  if (report.replace) page.output.clear();  // back in time: the output as it stood there
   page.output.append(report.text, report.dropped);
   if (report.text !== '') revealOutput();
+  // The timeline stays where it is moved to (the run's nearest step may be before it).
+  if (report.reason === 'moved') page.movesAsked -= 1;
+  if (page.movesAsked === 0) showTimeline($('timeline'), $('timeline-at'), report, page.run.stopped, report.reason !== 'moved');
   if (report.state === 'running') {
     showVariables($('variables'), report.variables);
+    if ($('stack').childElementCount > 0) showStack($('stack'), null);
     if (!page.editedDuringRun) say(`Running: ${stepCount(report.statements)} so far`);
     return;
   }
   page.output.flush();
   // Changes are marked at the debugger's stops, and at the end of a run that stopped before.
   const stopped = report.state === 'paused' || page.pausedDuringRun;
-  showVariables($('variables'), report.variables, stopped ? report.before : null);
+  showVariables($('variables'), report.variables, stopped ? report.before : null, report.state === 'paused');
+  showStack($('stack'), report.stack, (line) => (runTextLine(line) === null ? `text line ${line}` : lineName(page.editor.state.doc, line)));
+  if ($('expression').value.trim() !== '') evaluate();  // what it says now
   if (report.state === 'paused') {
     page.pausedDuringRun = true;
     reportPause(report);
@@ -525,9 +563,10 @@ function reportRun(report) {
   revealOutput();
   const line = runTextLine(report.line);
   const ending = endOfRun(line, report.missed);
-  markLine(ending !== '' ? line : null);  // where a jump missed; no mark left from a stop
+  markLine(ending !== '' || report.reason === 'moved' ? line : null);  // where a jump missed; no mark left from a stop
   const quiet = page.output.lineCount() === 0 && page.output.dropped === 0 ? ', printing nothing' : '';
-  say(describeRun('Done', report) + quiet + ending);
+  if (report.reason === 'moved') say(`At the end of the run, after ${stepCount(report.statements)}${ending}.`);
+  else say(describeRun('Done', report) + quiet + ending);
   setRunning();
 }
 
@@ -540,7 +579,8 @@ function revealOutput() {
   if (pane.getBoundingClientRect().top > window.innerHeight - 80) pane.scrollIntoView({ block: 'nearest' });
 }
 
-// The run stopped at a breakpoint or after a step, and waits for Step or Continue.
+// The run stopped: at a breakpoint or a watch, after a step, over or out, back in time, or
+// with a variable set; it waits to go on.
 function reportPause(report) {
   const line = runTextLine(report.line);
   if (line === null) {  // the program changed as the run came to the stop
@@ -548,19 +588,41 @@ function reportPause(report) {
     return;
   }
   markLine(line);
-  const doc = page.editor.state.doc;
-  const where = lineName(doc, line);
-  const after = ` after ${stepCount(report.statements)}`;
-  const ran = runTextLine(report.ran);
-  if (report.reason === 'breakpoint') {
-    say(`Stopped at the breakpoint on ${where}, before it runs,${after}: Step runs it, Continue goes on.`);
-  } else if (ran !== null) {
-    say(`Stepped: ${lineName(doc, ran)} ran; stopped before ${where},${after}.`);
-  } else {
-    say(`Paused before ${where},${after}: Step runs it, Continue goes on.`);
-  }
+  say(pauseMessage(report, lineName(page.editor.state.doc, line)));
   setRunning();
 }
+
+function pauseMessage({ reason, ran, statements, undone, watch, set, variables }, where) {
+  const doc = page.editor.state.doc;
+  const after = ` after ${stepCount(statements)}`;
+  const name = (textLine) => (runTextLine(textLine) === null ? `text line ${textLine}` : lineName(doc, textLine));
+  const back = undone !== undefined;
+  if (reason === 'breakpoint') {
+    return back ? `Back at the breakpoint on ${where}, before it runs,${after}: Step and Continue go forward again.`
+      : `Stopped at the breakpoint on ${where}, before it runs,${after}: Step runs it, Continue goes on.`;
+  }
+  if (reason === 'watch') {
+    const change = `${watch.name} went from ${watch.before} to ${watch.after} at ${name(watch.line)}`;
+    return back ? `Back where ${change}; stopped before ${where},${after}.` : `Stopped: ${change}; stopped before ${where},${after}.`;
+  }
+  if (reason === 'back') {
+    if (undone === 0) return `At the start of the run, before ${where}: ${kNoStopBefore}`;
+    return `Back one line: stopped before ${where},${after}; Step and Continue go forward again, printing again.`;
+  }
+  if (reason === 'moved') return `At step ${statements.toLocaleString('en')}: stopped before ${where}.`;
+  if (reason === 'set') {
+    const value = variables[set.name.charCodeAt(0) - 97];
+    return `${set.name} is ${value} now${value === set.value ? '' : ` (it holds 8 bits: ${set.value} keeps ${value})`}: ` +
+      `the run goes on from ${where} with it.`;
+  }
+  const from = runTextLine(ran);
+  if (from === null) return `Paused before ${where},${after}: Step runs it, Continue goes on.`;
+  if (reason === 'over') return `Stepped over ${lineName(doc, from)}; stopped before ${where},${after}.`;
+  if (reason === 'out') return `Stepped out to ${where}, from ${lineName(doc, from)},${after}.`;
+  return `Stepped: ${lineName(doc, from)} ran; stopped before ${where},${after}.`;
+}
+
+const kNoStopBefore = 'no breakpoint or watch stopped the run before, and nothing has run yet.';
 
 // Editing the program ends a paused run: the lines it stands on are no longer the editor's.
 function endPausedRun() {
@@ -580,12 +642,16 @@ async function startRun(stepping = false) {
   page.editedDuringRun = false;
   page.pausedDuringRun = false;
   page.outputRevealed = false;
+  page.movesAsked = 0;
   const text = textOf(page.editor);
   const module = await engineModule;
   stopRun(false);  // a second Run pressed while this one waited
-  const breakpoints = breakpointLines(page.editor.state);
-  page.run = new Run(module, text, { breakpoints, stepping }, {
+  const breakpoints = breakpointList(page.editor.state);
+  page.run = new Run(module, text, { breakpoints, watches: [...page.watches], stepping }, {
     onReport: reportRun,
+    onEvaluated: ({ evaluated, expression }) => {
+      $('evaluated').textContent = `${expression} is ${evaluated}`;
+    },
     onError: (message) => {
       say(`The run failed: ${message}`);
       setRunning();
@@ -597,28 +663,73 @@ async function startRun(stepping = false) {
 
 // Step: runs one line of a paused run; asked while a run goes on, stops it at the next line;
 // with no run (or one of a text edited since), starts a run and stops after its first line.
-function step() {
+// Over does the same, but runs a gosub on the line whole.
+function step(how = 'step') {
   const run = page.run;
   if (run?.running && !page.editedDuringRun) {
-    if (run.paused) say('Stepping');
-    run.goOn('step');
+    if (run.paused) say(how === 'over' ? 'Stepping over' : 'Stepping');
+    run.goOn(run.paused ? how : 'step');
     setRunning();
     return;
   }
   startRun(true).catch(cannotStart);
 }
 
-function continueRun() {
+// Continue, or Out: on to the next breakpoint, or until the subroutine the run is in returns.
+function continueRun(how = 'continue') {
   if (!page.run?.paused) return;
   markLine(null);
-  say('Running');
-  page.run.goOn('continue');
+  const inSubroutine = page.run.last.stack?.some((frame) => frame.gosub);
+  say(how === 'out' && inSubroutine ? 'Running until the subroutine returns' : 'Running');
+  page.run.goOn(how);
   setRunning();
+}
+
+// Back in time, from a stop or the end: `how` is 'back' (a line), 'rewind' (to the last
+// breakpoint or watch) or 'to' (`steps`, from the timeline).
+function goBack(how, steps = 0) {
+  if (!canGoBack()) return;
+  if (how === 'to') page.movesAsked += 1;
+  page.run.goOn(how, { lines: 1, steps });
+}
+
+const canGoBack = () => page.run?.stopped === true && textOf(page.editor) === page.run.text;
+
+// A value typed in the variables panel: a whole number, set while the run is stopped. False
+// when it is none.
+function setVariable(name, text) {
+  const value = Number(text.trim());
+  if (!page.run?.paused) return false;
+  if (!/^-?\d+$/.test(text.trim()) || !Number.isSafeInteger(value)) {
+    say(`${name} was not set: a value is a whole number, such as 12 or -3.`);
+    return false;
+  }
+  page.run.tell({ set: { name, value }, before: page.run.last.before });
+  return true;
+}
+
+function watchVariable(name, on) {
+  if (on) page.watches.add(name);
+  else page.watches.delete(name);
+  page.run?.tell({ watches: [[name, on]] });
+  say(on ? `Watching ${name}: a run stops right after a statement changes it.` : `${name} is not watched any more.`);
+}
+
+// The expression in the field, read with the stopped run's variables.
+function evaluate() {
+  const expression = $('expression').value.trim();
+  if (expression === '') return;
+  if (page.run?.stopped) page.run.tell({ evaluate: expression });
+  else $('evaluated').textContent = 'An expression is read with the variables of a stopped run: stop one at a breakpoint or a step.';
 }
 
 // Ends a run at once and says where it stood; `tell` false ends it without a word.
 function stopRun(tell = true) {
-  if (!page.run?.running) return;
+  if (!page.run?.running) {
+    if (page.run?.stopped) page.run.stop();  // an ended run's past goes
+    setRunning();
+    return;
+  }
   const last = page.run.stop();
   setRunning();
   if (!tell) return;
@@ -634,26 +745,31 @@ function cannotStart(error) {
   setRunning();
 }
 
-// The buttons follow the run: Stop while it is not over, Continue while it is stopped. A
-// button about to be disabled hands the focus on: Continue's goes to Stop while the run goes
-// on, and back at its next stop, so that Continue can be pressed again and again.
+// The buttons follow the run: Stop while it is not over, Continue and Out while it is stopped,
+// Back while it is stopped or ended with a past. A button about to be disabled hands the focus
+// on: to Stop while the run goes on, and back at its next stop, so that Continue (or Back, or
+// Out) can be pressed again and again.
 function setRunning() {
   const running = page.run?.running ?? false;
   const paused = page.run?.paused ?? false;
   const focused = document.activeElement;
-  $('run').disabled = false;
-  $('step').disabled = false;
-  $('continue').disabled = !paused;
+  $('run').disabled = $('step').disabled = $('over').disabled = false;
+  $('continue').disabled = $('out').disabled = !paused;
+  $('back').disabled = !canGoBack() || page.run.last.statements === 0;
   $('stop').disabled = !running;
-  if (focused === $('continue') && !paused) {
+  if (!canGoBack()) {
+    showTimeline($('timeline'), $('timeline-at'), null, false);
+    showStack($('stack'), null);
+  }
+  if (focused?.disabled) {
     (running ? $('stop') : $('run')).focus();
-    page.continueFocus = running;
-  } else if (focused === $('stop') && page.continueFocus && paused) {
-    $('continue').focus();
+    page.returnFocus = running ? focused : null;
+  } else if (focused === $('stop') && page.returnFocus !== null && !page.returnFocus.disabled) {
+    page.returnFocus.focus();
   } else if (focused === $('stop') && !running) {
     $('run').focus();
   }
-  if (focused !== $('continue') && focused !== $('stop')) page.continueFocus = false;
+  if (focused !== page.returnFocus && focused !== $('stop')) page.returnFocus = null;
 }
 
 // Copy: the output to the clipboard, by the clipboard API where the page may use it (a secure
@@ -698,23 +814,41 @@ function copyByCommand(text) {
 
 // ---- Start.
 
+// The debugger's keys, as browsers' developer tools have them, and the page's own.
+const keys = {
+  Escape: () => stopRun(),
+  F8: () => (page.run?.paused ? continueRun() : say('F8 goes on from a stopped run; Ctrl-F8 goes to the next warning.')),
+  'Shift-F8': () => goBack('rewind'),
+  F7: () => goBack('back'),
+  F10: () => step('over'),
+  F11: () => step(),
+  'Shift-F11': () => continueRun('out'),
+  F9: () => toggleBreakpointAtCursor(page.editor),
+  'Shift-F9': () => askCondition(page.editor.state.doc.lineAt(page.editor.state.selection.main.head).number),
+  F2: askRenumber,
+};
+
 function wire() {
   $('run').addEventListener('click', () => startRun().catch(cannotStart));
-  $('step').addEventListener('click', step);
-  $('continue').addEventListener('click', continueRun);
+  $('step').addEventListener('click', () => step());
+  $('over').addEventListener('click', () => step('over'));
+  $('out').addEventListener('click', () => continueRun('out'));
+  $('back').addEventListener('click', () => goBack('back'));
+  $('continue').addEventListener('click', () => continueRun());
   $('stop').addEventListener('click', () => stopRun());
+  $('timeline').addEventListener('input', () => goBack('to', $('timeline').valueAsNumber));
+  $('expression-form').addEventListener('submit', (event) => {
+    event.preventDefault();
+    evaluate();
+  });
+  $('condition').addEventListener('close', conditionAsked);
   document.addEventListener('keydown', (event) => {
-    if ($('help').open) return;
-    if (event.key === 'Escape' && page.run?.running) {
-      event.preventDefault();
-      stopRun();
-    } else if (event.key === 'F10') {
-      event.preventDefault();
-      step();
-    } else if (event.key === 'F2') {
-      event.preventDefault();
-      askRenumber();
-    }
+    if (document.querySelector('dialog[open]') !== null || event.ctrlKey || event.altKey || event.metaKey) return;
+    const key = `${event.shiftKey ? 'Shift-' : ''}${event.key}`;
+    const action = keys[key];
+    if (action === undefined || (key === 'Escape' && !page.run?.running)) return;
+    event.preventDefault();
+    action();
   }, true);
   $('fix-all').addEventListener('click', fixAll);
   $('renumber-button').addEventListener('click', askRenumber);
@@ -763,9 +897,11 @@ async function start() {
     shown: page.programs.identity(),
     onChange: programChanged,
     onBreakpoints: breakpointsChanged,
+    onCondition: askCondition,
     onRun: () => $('run').click(),
     onJump: jumped,
   });
+  makeVariables($('variables'), { onSet: setVariable, onWatch: watchVariable });
   showVariables($('variables'), kNoVariables);
   page.dialog = new ProgramsDialog($('manage'), page.programs, dialogActions);
   $('keeping-rules').textContent = keepingRules;

@@ -2,13 +2,15 @@
 // runs, and at each stop. A report carries only what the page will show: the output is cut to
 // its last kKeptLines lines here, with a count of the lines cut. Between slices the run looks
 // for the page's messages (breakpoints changed, a step asked for) only as often as it reports;
-// the page stops a run by ending this worker.
-import { kBound, kBreakpoint, kEnded, startEngine } from './engine.js';
+// the page stops a run by ending this worker. Once the run has stopped or ended, the page may
+// take it back in time, set its variables, watch them and evaluate expressions.
+import { kBound, kBreakpoint, kEnded, kStepped, kWatched, startEngine } from './engine.js';
 
 const kSlice = 20_000;  // statements between looks at the clock
 const kReportEveryMs = 50;
 const kKeptLines = 10_000;  // as many as the page shows
 const kPendingBytesMax = 1 << 22;  // past this, output waiting for a report is cut at once
+const kRecordMax = 1 << 24;  // bytes of output kept for going back and forth in time
 const kLineFeed = 10;
 
 let chunks = [];
@@ -23,6 +25,16 @@ function collect(bytes) {
   if (pendingBytes > kPendingBytesMax) cutPending();
 }
 
+// Where the last kKeptLines lines of `bytes` start, and how many line feeds come before.
+function lastLines(bytes) {
+  let start = bytes.length;
+  let feeds = 0;
+  while (start > 0 && !(bytes[start - 1] === kLineFeed && ++feeds > kKeptLines)) --start;
+  let dropped = 0;
+  for (let i = 0; i < start; ++i) if (bytes[i] === kLineFeed) ++dropped;
+  return { start, dropped };
+}
+
 // Joins the waiting output into one chunk that holds at most kKeptLines line feeds.
 function cutPending() {
   const bytes = new Uint8Array(pendingBytes);
@@ -31,10 +43,8 @@ function cutPending() {
     bytes.set(chunk, at);
     at += chunk.length;
   }
-  let start = bytes.length;
-  let feeds = 0;
-  while (start > 0 && !(bytes[start - 1] === kLineFeed && ++feeds > kKeptLines)) --start;
-  for (let i = 0; i < start; ++i) if (bytes[i] === kLineFeed) ++droppedLines;
+  const { start, dropped } = lastLines(bytes);
+  droppedLines += dropped;
   chunks = [bytes.subarray(start)];
   pendingBytes = bytes.length - start;
 }
@@ -51,10 +61,31 @@ function takeOutput() {
   return { text, dropped };
 }
 
+// What the run printed from its start, as far as it went (its first kRecordMax bytes): going
+// back shows the output as it stood there, going forward without running shows it again.
+const record = {
+  bytes: new Uint8Array(1 << 16),
+  length: 0,
+  // `chunk` was printed after the first `at` bytes; what followed them before is gone.
+  write(at, chunk) {
+    if (at > this.length) return;
+    const end = Math.min(at + chunk.length, kRecordMax);
+    if (end > this.bytes.length) {
+      const grown = new Uint8Array(Math.min(Math.max(end, 2 * this.bytes.length), kRecordMax));
+      grown.set(this.bytes.subarray(0, this.length));
+      this.bytes = grown;
+    }
+    this.bytes.set(chunk.subarray(0, end - at), at);
+    this.length = end;
+  },
+};
+
 let engine = null;
 let goingOn = false;    // a slice loop is on
 let stepAsked = false;  // the page asked to stop at the next line the run reaches
 let busyMs = 0;         // time spent running, not stopped
+let shown = 0;          // the bytes of output the page has, as far as it is told
+let furthest = 0;       // the most steps the run has reached (since a variable was set)
 let messages = Promise.resolve();  // the page's messages, handled in order
 
 // Lets the page's messages in: a message sent to oneself comes after those already waiting,
@@ -65,25 +96,51 @@ const letMessagesIn = () => new Promise((resolve) => {
   channel.port2.postMessage(null);
 });
 
-function report(state, fields) {
-  postMessage({ state, ...takeOutput(), line: engine.runLine(), number: engine.currentLine(),
-                statements: engine.statements(), ms: busyMs, variables: engine.variables(),
-                ...fields });
+// Takes what the run printed since the last slice into the record and the next report.
+function takeEngineOutput() {
+  const bytes = engine.takeOutput();
+  record.write(shown, bytes);
+  shown += bytes.length;
+  collect(bytes);
 }
 
-// Goes on until the run stops: at a breakpoint, after a line when stepping, or at its end.
-// A step that starts a run runs the first line even when it has a breakpoint.
-async function goOn(stepping, fresh = false) {
+function report(state, fields) {
+  const statements = engine.statements();
+  furthest = Math.max(furthest, statements);
+  postMessage({ state, ...takeOutput(), line: engine.runLine(), number: engine.currentLine(),
+                statements, furthest, ms: busyMs, variables: engine.variables(), ...fields });
+}
+
+// The report of a stop: the stack, and at a watch its change, come with it.
+function reportStop(fields) {
+  const ended = engine.ended();
+  report(ended ? 'ended' : 'paused', { stack: ended ? [] : engine.stack(), missed: ended ? engine.missedJump() : '',
+                                       watch: fields.reason === 'watch' ? engine.watchHit() : null, ...fields });
+}
+
+// The slice `how` runs: a step, over or out goes on where a slice cut it short. Over and out
+// run to a depth of GOSUBs (`depth`): deeper, the run goes on out; there, it steps to a line.
+function slice(how, depth, first) {
+  if (first || how === 'continue' || how === 'step') return engine.goOn(kSlice, how);
+  return engine.goOn(kSlice, engine.gosubDepth() > depth ? 'out' : 'step');
+}
+
+// Goes on until the run stops: at a breakpoint or watch, after a line when stepping (over,
+// out), or at its end. A step that starts a run runs the first line even when it has a
+// breakpoint.
+async function goOn(how, fresh = false) {
   goingOn = true;
   stepAsked = false;
   const before = engine.variables();
-  const ran = stepping ? engine.runLine() : -1;
+  const ran = how !== 'continue' ? engine.runLine() : -1;
   const startStatements = engine.statements();
+  const depth = how === 'over' ? engine.gosubDepth() : engine.gosubDepth() - 1;
   let started = performance.now();
   let reported = started;
-  for (;;) {
-    const reason = engine.goOn(kSlice, stepping);
-    collect(engine.takeOutput());
+  for (let first = true; ; first = false) {
+    let reason = slice(how, depth, first);
+    takeEngineOutput();
+    if (reason === kStepped && (how === 'over' || how === 'out') && engine.gosubDepth() > depth) reason = kBound;
     const now = performance.now();
     if (reason === kBound) {
       if (now - reported < kReportEveryMs) continue;
@@ -91,26 +148,74 @@ async function goOn(stepping, fresh = false) {
       report('running', {});
       await letMessagesIn();
       started = reported = performance.now();
-      if (stepAsked) stepping = true;
+      if (stepAsked) how = 'step';
       continue;
     }
-    if (reason === kBreakpoint && fresh && stepping && engine.statements() === startStatements) continue;
+    if (reason === kBreakpoint && fresh && how === 'step' && engine.statements() === startStatements) continue;
     busyMs += now - started;
     goingOn = false;
-    const paused = reason !== kEnded;
-    report(paused ? 'paused' : 'ended', {
-      reason: reason === kBreakpoint ? 'breakpoint' : paused ? 'step' : null,
-      ran: stepAsked ? -1 : ran, before, missed: paused ? '' : engine.missedJump(),
-    });
+    reportStop({ reason: reason === kBreakpoint ? 'breakpoint' : reason === kWatched ? 'watch' : reason === kEnded ? null : how,
+                 ran: stepAsked ? -1 : ran, before });
     return;
   }
 }
 
+// The page shows the output as it stood where the run stands now: cut back to it, or with
+// what the run printed up to here, from the record.
+function showOutputHere() {
+  const printed = engine.printed();
+  if (printed >= shown) {
+    collect(record.bytes.slice(shown, printed));
+    shown = printed;
+    return {};
+  }
+  shown = printed;
+  chunks = [];
+  pendingBytes = droppedLines = 0;
+  decoder = new TextDecoder();
+  const bytes = record.bytes.subarray(0, Math.min(printed, record.length));
+  const { start, dropped } = lastLines(bytes);
+  collect(bytes.slice(start));
+  droppedLines = dropped;
+  return { replace: true };
+}
+
+// Back in time: `lines` lines, to the last stop, or to a step.
+function goBack({ go, lines, steps }) {
+  const before = engine.variables();
+  const ran = engine.runLine();
+  let fields = {};
+  if (go === 'back') {
+    fields = { reason: 'back', undone: engine.back(lines) };
+  } else if (go === 'rewind') {
+    const reason = engine.backToBreakpoint();
+    fields = { reason: reason === kBreakpoint ? 'breakpoint' : reason === kWatched ? 'watch' : 'back', undone: 0 };
+  } else {
+    engine.goToStep(Math.min(steps, furthest));
+    fields = { reason: 'moved' };
+  }
+  reportStop({ ...fields, ...showOutputHere(), ran, before });
+}
+
 function handle(data) {
   if (data.breakpoints !== undefined) engine.setBreakpoints(data.breakpoints);
-  if (data.go === undefined) return;
-  if (goingOn) stepAsked ||= data.go === 'step';
-  else goOn(data.go === 'step');
+  for (const [name, on] of data.watches ?? []) engine.watch(name, on);
+  if (goingOn) {
+    stepAsked ||= data.go === 'step' || data.go === 'over';
+    return;
+  }
+  if (data.set !== undefined) {
+    engine.setVariable(data.set.name, data.set.value);
+    furthest = engine.statements();  // the run's future from here is another one
+    record.length = Math.min(record.length, shown);
+    reportStop({ reason: 'set', set: data.set, before: data.before });
+  } else if (data.evaluate !== undefined) {
+    postMessage({ evaluated: engine.evaluate(data.evaluate), expression: data.evaluate });
+  } else if (['back', 'rewind', 'to'].includes(data.go)) {
+    goBack(data);
+  } else if (data.go !== undefined) {
+    goOn(data.go);
+  }
 }
 
 onmessage = ({ data }) => {
@@ -119,7 +224,8 @@ onmessage = ({ data }) => {
       engine = await startEngine(data.module);
       engine.load(data.text);
       engine.setBreakpoints(data.breakpoints);
-      goOn(data.stepping, true);
+      for (const name of data.watches) engine.watch(name, true);
+      goOn(data.stepping ? 'step' : 'continue', true);
     } else {
       handle(data);
     }

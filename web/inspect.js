@@ -1,0 +1,27 @@
+// What a stopped run shows beside its variables: its stack of GOSUBs and FOR loops, and the
+// timeline of its steps, on which any step of its past can be chosen.
+
+// Shows `frames` (as the engine gives them, innermost first; null while no run is stopped) in
+// the list `list`, each naming its line by `name(textLine)`.
+export function showStack(list, frames, name) {
+  const items = frames === null || frames === undefined ? []
+    : frames.length === 0 ? ['no gosub or for is active']
+    : frames.map(({ gosub, line, variable, limit }) => {
+      const to = line === 0 ? 'the end of the text' : name(line);
+      return gosub ? `gosub, returning to ${to}` : `for ${variable} to ${limit}, looping to ${to}`;
+    });
+  list.replaceChildren(...items.map((text) => Object.assign(document.createElement('li'), { textContent: text })));
+}
+
+// Sets the timeline `slider` at the step the run stands on, out of the furthest it reached,
+// and says it in `label` (`moved` false: the slider stays); `report` null sets it at 0. It
+// moves only while `enabled`.
+export function showTimeline(slider, label, report, enabled, moved = true) {
+  const [at, furthest] = report === null ? [0, 0] : [report.statements, report.furthest];
+  slider.max = String(furthest);
+  if (moved) slider.value = String(at);
+  slider.disabled = !enabled;
+  const text = `step ${at.toLocaleString('en')} of ${furthest.toLocaleString('en')}`;
+  slider.setAttribute('aria-valuetext', text);
+  label.textContent = report === null ? '' : text;
+}
