@@ -353,13 +353,28 @@ void Checker::checkLiteral() {
   offer(close, close, "\"");
 }
 
-// The text from `start` to `end` with its letters in lower case, but for those inside literals.
+// The text from `start` to `end` with its letters in lower case, but for those inside literals,
+// and mended by the fixes its own check finds (a 'mod' that was 'MOD' becomes '%'), so that
+// one piece of advice does what several rounds would.
 std::string loweredOutsideLiterals(const char* start, const char* end) {
   std::string text(start, end);
   bool inLiteral = false;
   for (char& c : text) {
     if (c == '"') inLiteral = !inLiteral;
     if (!inLiteral) c = lowered(c);
+  }
+  for (int round = 0; round < 4; ++round) {
+    std::vector<Diagnostic> found = checkProgram(text);
+    std::erase_if(found, [](const Diagnostic& d) { return !d.fix; });
+    if (found.empty()) break;
+    // From the last, each clear of the one after it, so that the offsets before still hold.
+    std::size_t clearTo = text.size() + 1;
+    for (auto it = found.rbegin(); it != found.rend(); ++it) {
+      const Fix& fix = *it->fix;
+      if (fix.offset + fix.length > clearTo || fix.offset > text.size()) continue;
+      text.replace(fix.offset, fix.length, fix.replacement);
+      clearTo = fix.offset;
+    }
   }
   return text;
 }
