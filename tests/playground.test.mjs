@@ -266,8 +266,10 @@ test('Step starts a run and runs a line at a time; an edit ends a stopped run', 
   assert.equal(await variablesOf(page), 'i = 1, x = 1 was 0');
   await page.click('#program .cm-content');
   await page.keyboard.press('Control+End');
+  await page.keyboard.press('Enter');  // a blank line at the end changes no line: the run stays
+  assert.deepEqual(await runLineOf(page), ['30 next i']);
   await page.keyboard.type('50 end');
-  await waitForStatus(page, 'The run stopped at line 30 has ended: the program was edited.');
+  await waitForStatus(page, 'The run stopped at line 30 has ended: a line was added.');
   assert.deepEqual(await runLineOf(page), []);
   assert.equal(await variablesOf(page), 'i = 1, x = 1');  // no change marked once the run ends
   assert.equal(await page.locator('#continue').isDisabled(), true);
@@ -495,6 +497,12 @@ test('the timeline goes to any step of the run: its line, variables and output',
     assert.deepEqual([await runLineOf(page), await variablesOf(page).then((v) => v.replace(/ was -?\d+/g, '')), await outputOf(page)],
                      [marked, variables, output], key);
   }
+  await page.keyboard.press('Home');
+  await waitForStatus(page, 'At step 0');
+  await page.selectOption('#chart-variable', 'x');  // drawn from the past, which the run leaves where it stood
+  await waitForStatus(page, 'x over steps 0 to 18: from 0 to 6, lowest 0, highest 6', 'chart');
+  await page.keyboard.press('F7');
+  await waitForStatus(page, 'At the start of the run, before line 10:');
 });
 
 test('F10 pauses a run that goes on; Escape stops it', async () => {

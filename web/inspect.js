@@ -1,5 +1,6 @@
-// What a stopped run shows beside its variables: its stack of GOSUBs and FOR loops, and the
-// timeline of its steps, on which any step of its past can be chosen.
+// What a stopped run shows beside its variables: its stack of GOSUBs and FOR loops, the
+// timeline of its steps, on which any step of its past can be chosen, and a chart of a
+// variable over its past.
 
 // Shows `frames` (as the engine gives them, innermost first; null while no run is stopped) in
 // the list `list`, each naming its line by `name(textLine)`.
@@ -24,4 +25,17 @@ export function showTimeline(slider, label, report, enabled, moved = true) {
   const text = `step ${at.toLocaleString('en')} of ${furthest.toLocaleString('en')}`;
   slider.setAttribute('aria-valuetext', text);
   label.textContent = report === null ? '' : text;
+}
+
+// Draws `values` (at `steps`) of variable `name` in `figure` (an SVG line, scaled to the
+// values, and a caption that says what it shows); null `values` hides it.
+export function showChart(figure, name, steps, values) {
+  figure.hidden = values === null;
+  if (values === null) return;
+  const [low, high] = [Math.min(...values), Math.max(...values)];
+  const chart = figure.querySelector('svg');
+  chart.setAttribute('viewBox', `0 0 ${values.length - 1} ${Math.max(high - low, 1)}`);
+  chart.firstElementChild.setAttribute('points', values.map((value, i) => `${i},${high - value}`).join(' '));
+  figure.querySelector('figcaption').textContent = `${name} over steps 0 to ${steps.at(-1).toLocaleString('en')}: ` +
+    `from ${values[0]} to ${values.at(-1)}, lowest ${low}, highest ${high}`;
 }

@@ -3,6 +3,7 @@
 // typed, runs in a worker so that the page never freezes, stops at breakpoints and watches,
 // steps a line at a time, forward and back, is kept in the browser's storage and can be shared.
 // The checker's fixes and renumbering edit it on request.
+import { Text } from '@codemirror/state';
 import { startEngine } from './engine.js';
 import { breakpointList, closeWarningTooltip, createEditor, markRunLine, moveCursorTo, nameShownProgram, replaceText,
          replaceWhole, setBreakpointCondition, showWarnings, textOf, toggleBreakpointAtCursor } from './editor.js';
@@ -15,7 +16,7 @@ import { Programs, distinctNames, exampleNames, exampleText, firstLine, forgetLi
          programNames, readableName, titleOf, when } from './programs.js';
 import { Run } from './runner.js';
 import { makeVariables, showVariables } from './variables.js';
-import { showStack, showTimeline } from './inspect.js';
+import { showChart, showStack, showTimeline } from './inspect.js';
 
 const kWarningsListed = 200;
 const kCheckDelayMs = 150;
@@ -70,8 +71,10 @@ function programChanged(typed, shown) {
   if (kept !== '' && kept !== 'back') nameShownProgram(page.editor, page.programs.identity(), true);
   forgetLink();
   $('share-link').hidden = true;
-  if (page.run?.stopped && !page.run.paused) stopRun(false);  // an ended run's past is no longer the editor's
-  if (page.run?.paused) {
+  if (page.run?.stopped && !page.run.paused && !runsEditorText()) stopRun(false);  // its past is another program's
+  if (page.run?.paused && runsEditorText()) {
+    markLine(runTextLine(page.run.last.line));  // an edit that changed no line: the run stays
+  } else if (page.run?.paused) {
     endPausedRun();
   } else if (page.run?.running && !page.editedDuringRun) {
     page.run.setBreakpoints([]);  // its lines are no longer the editor's
@@ -166,7 +169,7 @@ function breakpointsChanged(breakpoints, toggled) {
     else if (never === null) say(`Breakpoint set on ${name}: a run stops there, before the line runs.`);
     else say(`Breakpoint set on ${name}, but no run stops there: ${never}.`);
   }
-  if (textOf(page.editor) === page.run?.text) page.run.setBreakpoints(breakpoints);
+  if (runsEditorText()) page.run.setBreakpoints(breakpoints);
 }
 
 // A breakpoint's condition, asked for by a right-click on the gutter or Shift-F9 on its line.
@@ -514,7 +517,7 @@ function describeRun(verb, { statements, ms }) {
 // Text line `line` of the run as the editor's line, when the editor still holds the text the
 // run runs; else null.
 function runTextLine(line) {
-  const unchanged = page.run !== null && textOf(page.editor) === page.run.text;
+  const unchanged = runsEditorText();
   return unchanged && line >= 1 && line <= page.editor.state.doc.lines ? line : null;
 }
 
@@ -555,6 +558,7 @@ function reportRun(report) {
   showVariables($('variables'), report.variables, stopped ? report.before : null, report.state === 'paused');
   showStack($('stack'), report.stack, (line) => (runTextLine(line) === null ? `text line ${line}` : lineName(page.editor.state.doc, line)));
   if ($('expression').value.trim() !== '') evaluate();  // what it says now
+  if ($('chart-variable').value !== '') chartVariable();
   if (report.state === 'paused') {
     page.pausedDuringRun = true;
     reportPause(report);
@@ -624,13 +628,27 @@ function pauseMessage({ reason, ran, statements, undone, watch, set, variables }
 
 const kNoStopBefore = 'no breakpoint or watch stopped the run before, and nothing has run yet.';
 
-// Editing the program ends a paused run: the lines it stands on are no longer the editor's.
+// Whether the editor holds the program the run runs: its text, but for blank lines added or
+// taken away at the end (a line begun there and not yet written), which change no line.
+function runsEditorText() {
+  const lines = (text) => text.replace(/\n[ \t\n]*$/, '');
+  return page.run !== null && lines(textOf(page.editor)) === lines(page.run.text);
+}
+
+// Editing a line ends a paused run: the lines it stands on are no longer the editor's. The
+// status names the first line edited, as the run had it.
 function endPausedRun() {
+  const { text } = page.run;
   const last = page.run.stop();
   markLine(null);
   showVariables($('variables'), last.variables);
   const where = last.number >= 0 ? ` at line ${last.number}` : '';
-  say(`The run stopped${where} has ended: the program was edited. Run or Step starts it afresh.`);
+  const doc = page.editor.state.doc;
+  const before = text.split('\n');
+  let edited = 1;
+  while (edited < doc.lines && doc.line(edited).text === before[edited - 1]) ++edited;
+  const what = edited <= before.length ? `${lineName(Text.of(before), edited)} was edited` : 'a line was added';
+  say(`The run stopped${where} has ended: ${what}. Run or Step starts it afresh.`);
   setRunning();
 }
 
@@ -649,8 +667,9 @@ async function startRun(stepping = false) {
   const breakpoints = breakpointList(page.editor.state);
   page.run = new Run(module, text, { breakpoints, watches: [...page.watches], stepping }, {
     onReport: reportRun,
-    onEvaluated: ({ evaluated, expression }) => {
-      $('evaluated').textContent = `${expression} is ${evaluated}`;
+    onAnswer: ({ evaluated, expression, chart, steps, values }) => {
+      if (chart !== undefined) showChart($('chart'), chart, steps, values);
+      else $('evaluated').textContent = `${expression} is ${evaluated}`;
     },
     onError: (message) => {
       say(`The run failed: ${message}`);
@@ -693,7 +712,7 @@ function goBack(how, steps = 0) {
   page.run.goOn(how, { lines: 1, steps });
 }
 
-const canGoBack = () => page.run?.stopped === true && textOf(page.editor) === page.run.text;
+const canGoBack = () => page.run?.stopped === true && runsEditorText();
 
 // A value typed in the variables panel: a whole number, set while the run is stopped. False
 // when it is none.
@@ -713,6 +732,14 @@ function watchVariable(name, on) {
   else page.watches.delete(name);
   page.run?.tell({ watches: [[name, on]] });
   say(on ? `Watching ${name}: a run stops right after a statement changes it.` : `${name} is not watched any more.`);
+}
+
+// The variable chosen under Chart, over the run's past.
+function chartVariable() {
+  const name = $('chart-variable').value;
+  if (name !== '' && canGoBack()) page.run.tell({ chart: name });
+  else showChart($('chart'), name, [], null);
+  if (name !== '' && !canGoBack()) say('A chart shows a variable over the past of a run that is stopped or has ended.');
 }
 
 // The expression in the field, read with the stopped run's variables.
@@ -760,6 +787,7 @@ function setRunning() {
   if (!canGoBack()) {
     showTimeline($('timeline'), $('timeline-at'), null, false);
     showStack($('stack'), null);
+    showChart($('chart'), '', [], null);
   }
   if (focused?.disabled) {
     (running ? $('stop') : $('run')).focus();
@@ -842,6 +870,7 @@ function wire() {
     evaluate();
   });
   $('condition').addEventListener('close', conditionAsked);
+  $('chart-variable').addEventListener('change', chartVariable);
   document.addEventListener('keydown', (event) => {
     if (document.querySelector('dialog[open]') !== null || event.ctrlKey || event.altKey || event.metaKey) return;
     const key = `${event.shiftKey ? 'Shift-' : ''}${event.key}`;
@@ -902,6 +931,7 @@ async function start() {
     onJump: jumped,
   });
   makeVariables($('variables'), { onSet: setVariable, onWatch: watchVariable });
+  $('chart-variable').append(...[...'abcdefghijklmnopqrstuvwxyz'].map((name) => new Option(name)));
   showVariables($('variables'), kNoVariables);
   page.dialog = new ProgramsDialog($('manage'), page.programs, dialogActions);
   $('keeping-rules').textContent = keepingRules;

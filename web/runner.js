@@ -4,17 +4,18 @@
 // ends the worker at once.
 export class Run {
   // `onReport` hears each report ({ state, reason, text, dropped, replace, line, number, ran,
-  // statements, furthest, ms, variables, before, stack, watch, undone, set }), `onEvaluated`
-  // each expression's value and `onError` a failure of the worker; none hears anything once
-  // the run is stopped. `stepping` starts the run with a step.
-  constructor(module, text, { breakpoints, watches, stepping }, { onReport, onEvaluated, onError }) {
+  // statements, furthest, ms, variables, before, stack, watch, undone, set }), `onAnswer`
+  // each expression's value ({ evaluated, expression }) and chart ({ chart, steps, values }),
+  // and `onError` a failure of the worker; none hears anything once the run is stopped.
+  // `stepping` starts the run with a step.
+  constructor(module, text, { breakpoints, watches, stepping }, { onReport, onAnswer, onError }) {
     this.text = text;
     this.state = 'running';
     this.last = { line: -1, number: -1, statements: 0, ms: 0, variables: null };
     this.worker = new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
     this.worker.onmessage = ({ data }) => {
-      if (data.evaluated !== undefined) {
-        onEvaluated(data);
+      if (data.evaluated !== undefined || data.chart !== undefined) {
+        onAnswer(data);
         return;
       }
       this.last = data;

@@ -197,6 +197,20 @@ function goBack({ go, lines, steps }) {
   reportStop({ ...fields, ...showOutputHere(), ran, before });
 }
 
+// Variable `name` at `count` + 1 steps spread over the run's past, up to the furthest it
+// reached; the run stands where it stood again after.
+function chart(name, count) {
+  const at = engine.statements();
+  const index = name.charCodeAt(0) - 97;
+  const steps = Array.from({ length: count + 1 }, (_, i) => Math.round((i * furthest) / count));
+  const values = steps.map((step) => {
+    engine.goToStep(step);
+    return engine.variables()[index];
+  });
+  engine.goToStep(at);
+  postMessage({ chart: name, steps, values });
+}
+
 function handle(data) {
   if (data.breakpoints !== undefined) engine.setBreakpoints(data.breakpoints);
   for (const [name, on] of data.watches ?? []) engine.watch(name, on);
@@ -209,6 +223,8 @@ function handle(data) {
     furthest = engine.statements();  // the run's future from here is another one
     record.length = Math.min(record.length, shown);
     reportStop({ reason: 'set', set: data.set, before: data.before });
+  } else if (data.chart !== undefined) {
+    chart(data.chart, 100);
   } else if (data.evaluate !== undefined) {
     postMessage({ evaluated: engine.evaluate(data.evaluate), expression: data.evaluate });
   } else if (['back', 'rewind', 'to'].includes(data.go)) {
