@@ -424,6 +424,16 @@ test('Over runs a gosub whole, Out runs until the subroutine returns; the stack 
     assert.equal(await outputOf(page), output, key);
     assert.equal((await page.locator('#stack li').allTextContents()).join('|'), stack, status);
   }
+  // A subroutine longer than the worker's slices of 20,000 steps runs whole all the same.
+  await setProgram(page, '10 gosub 100\n20 end\n100 for i = 1 to 100\n110 for j = 1 to 100\n120 next j\n130 next i\n140 return\n');
+  await page.keyboard.press('F11');
+  await waitForStatus(page, 'Stepped: line 10 ran; stopped before line 100');
+  await page.keyboard.press('Shift+F11');
+  await waitForStatus(page, /^Stepped out to line 20, from line 100, after [\d,]{6,} steps\.$/);
+  await page.keyboard.press('Shift+F8');
+  await waitForStatus(page, 'At the start of the run, before line 10:');
+  await page.keyboard.press('F10');
+  await waitForStatus(page, /^Stepped over line 10; stopped before line 20, after [\d,]{6,} steps\.$/);
 });
 
 test('a watch stops where its variable changes; a variable set while stopped and an expression', async () => {
