@@ -65,6 +65,7 @@ void RunControl::noteHostEdit() {
     edits.pop_back();
   edits.push_back({statements_, interpreter_.variables});
   nextEdit_ = edits.size();
+  furthest_ = statements_;  // the run's future from here is yet to come
 }
 
 void RunControl::restore(const Checkpoint& checkpoint) {
@@ -134,7 +135,8 @@ KeptRun RunControl::keep() {
           printed_,
           printedLines_,
           lines_,
-          nextEdit_};
+          nextEdit_,
+          furthest_};
 }
 
 void RunControl::putBack(const char* text, KeptRun run) {
@@ -147,6 +149,7 @@ void RunControl::putBack(const char* text, KeptRun run) {
   printedLines_ = run.printedLines;
   lines_ = run.lines;
   nextEdit_ = run.nextEdit;
+  furthest_ = run.furthest;
   resumedAt_ = run.point;
   statementsAtResume_ = statements_;
   if (interpreter_.variables != run.variables) noteHostEdit();
@@ -219,7 +222,7 @@ StopReason RunControl::backToStop() {
 
 void RunControl::goToStep(std::uint64_t statements) {
   previousLine_ = line();
-  goTo(statements);
+  goTo(std::min(statements, furthest_));  // no further than the run has been
 }
 
 }  // namespace linebasic

@@ -65,6 +65,9 @@ StopReason RunControl::stepWhile(std::uint64_t bound, std::int32_t depthAbove) {
     reason = step(bound - std::min(bound, statements_ - start));
   } while (reason == StopReason::Stepped && interpreter_.gosubDepth > depthAbove &&
            statements_ - start < bound);
+  // The bound ran out at a line still deeper than asked: that is the bound's stop.
+  if (reason == StopReason::Stepped && interpreter_.gosubDepth > depthAbove)
+    reason = StopReason::StepBound;
   previousLine_ = from;
   variablesAtResume_ = variables;
   return stop(reason);

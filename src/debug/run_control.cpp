@@ -55,6 +55,7 @@ void RunControl::start(const char* text) {
   lines_.forget();  // the first statement starts the first line's run
   printed_ = 0;
   printedLines_ = 0;
+  furthest_ = 0;
   history_ = {};
   nextEdit_ = 0;
   takeCheckpoint(0, lines_);
@@ -184,7 +185,7 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
   std::uint64_t count = 0;
   std::uint64_t due = dueIn(base);  // the count at which a checkpoint or an edit is due
   bool syncing = false;             // every token is watched until a statement has run
-  bool ran = false;  // a statement has run, not only skipped tokens: a step may end
+  bool ran = false;                 // a statement has run, not only skipped tokens: a step may end
   const bool watching = !watches_.empty();
   bool closely = watching;  // every statement is looked at after it runs, in the window or not
   StopReason reason = StopReason::Ended;
@@ -271,6 +272,7 @@ StopReason RunControl::runUntilStop(std::uint64_t bound, bool stepping) {
 
 StopReason RunControl::stop(StopReason reason) {
   reason_ = reason;
+  furthest_ = std::max(furthest_, statements_);
   changes_.clear();
   for (int i = 0; i < kVariableCount; ++i) {
     const auto index = static_cast<std::size_t>(i);

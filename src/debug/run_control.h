@@ -181,6 +181,7 @@ struct KeptRun {
   std::uint64_t printedLines;
   LineRule lines;
   std::size_t nextEdit;
+  std::uint64_t furthest;
 };
 
 // A run reaches a line when a statement starts on it (LineRule). Lines are those of the text,
@@ -333,6 +334,7 @@ class RunControl {
   History history_;
   std::uint64_t printed_ = 0;       // bytes printed since start
   std::uint64_t printedLines_ = 0;  // line-feeds among them
+  std::uint64_t furthest_ = 0;      // the most statements the run has been at
   OutputSink hostOutput_;           // where the run's output goes while it runs
   std::size_t nextEdit_ = 0;        // the first of history_.edits not yet passed
   std::set<char> watches_;
