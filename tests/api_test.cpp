@@ -37,7 +37,8 @@ struct Host {
 // "r" runs, "r5" runs at most 5 steps, "s" steps, "x=7" sets x. A run or step is told as its
 // status's letter, where the run stands ("20/2": number and text line), what it printed, in
 // brackets, and at the end a missed jump in braces. "k2" goes back 2 lines and "K" back to a
-// breakpoint, told as a stop with the bytes printed up to there in parentheses.
+// breakpoint, "g9" to step 9 of the run's past, told as a stop with the bytes printed up to
+// there in parentheses.
 std::string drive(const std::string& text, const std::string& script) {
   Host host;
   EXPECT_EQ(host.load(text), LINEBASIC_OK);
@@ -58,9 +59,10 @@ std::string drive(const std::string& text, const std::string& script) {
       status = linebasic_set_variable(host.machine, word[0], std::stoi(word.substr(2)));
     if (status != LINEBASIC_OK)
       told += std::string("!") + linebasic_error_message(host.machine) + " ";
-    if (word[0] == 'k' || word[0] == 'K') {
+    if (word[0] == 'k' || word[0] == 'K' || word[0] == 'g') {
       status = word[0] == 'k' ? linebasic_back(host.machine, static_cast<uint64_t>(number), nullptr)
-                              : linebasic_back_to_breakpoint(host.machine);
+               : word[0] == 'g' ? linebasic_go_to_step(host.machine, static_cast<uint64_t>(number))
+                                : linebasic_back_to_breakpoint(host.machine);
       linebasic_place place{};
       linebasic_where(host.machine, &place);
       told += std::string(1, "EBSLIT"[status]) + std::to_string(place.number) + "/" +
@@ -94,6 +96,7 @@ TEST(ApiTest, RunsStopsAndTellsWhere) {
       {loop, "r k2 s r", "E40/4[1\n2\n3\ndone\n] S30/3(6) S40/4[] E40/4[done\n]"},
       {loop, "b20 r r K r", "B20/2[] B20/2[1\n] B20/2(0) B20/2[1\n]"},
       {loop, "b20 r i=3 r k1 u20 r", "B20/2[] E40/4[3\ndone\n] S40/4(2) E40/4[done\n]"},
+      {loop, "s s s g2 g1000", "S20/2[] S30/3[1\n] S20/2[] S20/2(0) S20/2(2)"},
       {loop, "b25 b20 u30",
        "!no line is numbered 25: no run stops there !no breakpoint is set at line 30"},
       // Numbers that repeat: a breakpoint by number stops at each, the text line says which.
