@@ -292,8 +292,8 @@ TEST(RunControlTest, GoingBackStopsWhereGoingForwardStopped) {
     run.control.setBreakpoint(line);
     run.control.setCondition(line, "j % 3 = 1");
     std::vector<std::string> stops{stateOf(run)};
-    while (run.control.resume(200000 - run.control.statements()) != StopReason::Ended &&
-           run.control.statements() < 200000) {
+    while (run.control.resume(20000 - run.control.statements()) != StopReason::Ended &&
+           run.control.statements() < 20000 && stops.size() < 200) {
       // A watch and a breakpoint may stop the run twice at one point: going back, once.
       if (stateOf(run) != stops.back()) stops.push_back(stateOf(run));
     }
