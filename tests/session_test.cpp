@@ -373,6 +373,11 @@ TEST(SessionTest, SavesOnlyWhereItShould) {
   EXPECT_EQ(readFile(folder / "other.bas"), "10 print 3\n");  // one file, two names
   EXPECT_EQ(std::filesystem::status(folder / "ro.bas").permissions(), std::filesystem::perms(0444));
   EXPECT_EQ(std::filesystem::status(folder / "fifo").type(), std::filesystem::file_type::fifo);
+  // A file saved by a relative name is this session's from then on.
+  std::filesystem::current_path(folder.path());
+  EXPECT_EQ(transcript("10 print 1\nsave new.bas\nsave"),
+            "> 10 print 1\n> save new.bas\nsaved 1 line to new.bas\n> save\nsaved 1 line to "
+            "new.bas\n");
   ASSERT_EQ(setenv("HOME", "", 1), 0);
   EXPECT_EQ(transcript("save ~/x.bas"),
             "> save ~/x.bas\nsave: ~ stands for the home folder, which HOME names, and HOME is "
@@ -383,7 +388,7 @@ TEST(SessionTest, SavesOnlyWhereItShould) {
             "set: give the whole path\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                           std::filesystem::directory_iterator()),
-            8);  // no temporary file left behind
+            9);  // no temporary file left behind
 }
 
 // A file another program (or session) wrote since this session loaded or saved it is replaced

@@ -38,9 +38,13 @@ std::optional<int> lineOfLiteralAcrossLines(const std::string& text) {
 
 // The same file for every name it goes by, as far as the names can tell.
 std::string identity(const std::string& path) {
+  // Absolute first: a relative name of a file not yet made would stay relative, and the same
+  // file, once saved, would go by another name.
   std::error_code error;
-  const auto canonical = std::filesystem::weakly_canonical(path, error);
-  return error ? path : canonical.string();
+  const auto absolute = std::filesystem::absolute(path, error);
+  if (error) return path;
+  const auto canonical = std::filesystem::weakly_canonical(absolute, error);
+  return error ? absolute.string() : canonical.string();
 }
 
 }  // namespace
