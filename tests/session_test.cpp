@@ -168,6 +168,11 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "return\n> rcont\nback at a watch, before [210] return runs\ni = 3 (was 4)  x = 6 (was "
        "10)  y = 3 (was 4)\nwatch: y went from 2 to 3 at line 200\n> unwatch\ncleared every "
        "watch\n> out\n[210] return\n"},
+      // A breakpoint's condition follows its line when the lines are renumbered.
+      {"10 for i = 1 to 8\n20 print i\n30 next i\nbreak 20 if i > 5\nrenum 100 100\nbreak",
+       "> 10 for i = 1 to 8\n> 20 print i\n> 30 next i\n> break 20 if i > 5\na run stops before "
+       "line 20 runs when i > 5 is not 0\n> renum 100 100\nrenumbered 3 lines, 0 jump targets\n> "
+       "break\na breakpoint at line 200 (if i > 5)\n"},
       // Back in time: an immediate line's change is part of the run's past, and replays.
       {"10 x = 0\n20 for i = 1 to 3\n30 x = x + i\n40 next i\n50 print x\nbreak 40\nrun\nx = 10\n"
        "cont\nback 2\nunbreak\ncont\nback\nrcont\nback",

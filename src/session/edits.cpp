@@ -72,6 +72,10 @@ void Session::renum(std::string_view argument) {
   };
   breakpoints_ = moved(breakpoints_);
   unreachable_ = moved(unreachable_);
+  std::map<int, std::string> conditions;  // a breakpoint's condition goes with it
+  for (auto& [number, condition] : conditions_)
+    conditions[result.numbers.at(number)] = std::move(condition);
+  conditions_ = std::move(conditions);
   lines_ = *linesOf(result.text);
   changed_ = true;
   std::size_t lines = 0;
