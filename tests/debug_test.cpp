@@ -274,9 +274,31 @@ TEST(RunControlTest, GoingBackAndForwardAgainIsNeverGoingBack) {
                                      forward.printed.substr(printedAt[at - lines],
                                                             printedAt[at] - printedAt[at - lines]))
         << text;
+
+    // A change made in the past makes another future: going forward runs it, and going back
+    // over it and forward again runs it again, as a run that made it there first.
+    travelled.control.back(lines);
+    travelled.interpreter.storeVariable('y', 9);
+    travelled.control.noteHostEdit();
+    CapturedRun changed;
+    changed.control.start(text.c_str());
+    for (std::size_t step = 1; step <= at - lines; ++step) {
+      changed.control.step(100000);
+      edit(changed, step);
+    }
+    changed.interpreter.storeVariable('y', 9);
+    changed.control.noteHostEdit();
+    for (std::size_t step = 1; step <= lines; ++step) {
+      travelled.control.step(100000);
+      changed.control.step(100000);
+    }
+    EXPECT_EQ(stateOf(travelled), stateOf(changed)) << text;
+    travelled.control.back(lines);
+    for (std::size_t step = 1; step <= lines; ++step)
+      travelled.control.step(100000);
+    EXPECT_EQ(stateOf(travelled), stateOf(changed)) << text;
   }
 }
-
 // Going back stop by stop (breakpoints whose condition holds, and watches) meets the stops of
 // the forward run, in reverse, each with the same state, down to the start.
 TEST(RunControlTest, GoingBackStopsWhereGoingForwardStopped) {

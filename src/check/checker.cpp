@@ -413,7 +413,9 @@ void Checker::checkWord() {
     // (outside literals) at once, when it is short enough to show.
     const char* restEnd = lineEnd(start);
     if (restEnd > start && restEnd[-1] == '\r') --restEnd;
-    const std::string rest = loweredOutsideLiterals(start, restEnd);
+    const std::string rest = restEnd - start <= static_cast<std::ptrdiff_t>(kLoweredLineMax)
+                                 ? loweredOutsideLiterals(start, restEnd)
+                                 : std::string(start, restEnd);
     const bool wholeLine =
         rest.compare(letters.size(), std::string::npos,
                      std::string_view(end, static_cast<std::size_t>(restEnd - end))) != 0 &&

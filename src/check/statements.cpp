@@ -204,7 +204,9 @@ void Checker::stray() {
       // A line in capitals is lowered whole, as for a keyword.
       const char* restEnd = lineEnd(at());
       if (restEnd > at() && restEnd[-1] == '\r') --restEnd;
-      const std::string rest = loweredOutsideLiterals(at(), restEnd);
+      const std::string rest = restEnd - at() <= static_cast<std::ptrdiff_t>(kLoweredLineMax)
+                                   ? loweredOutsideLiterals(at(), restEnd)
+                                   : std::string(at(), restEnd);
       if (advice.starts_with("write") && rest.size() <= kLoweredLineMax &&
           rest.compare(1, std::string::npos, std::string_view(at() + 1, restEnd - at() - 1)) != 0) {
         advice = "write '" + rest + "'";
