@@ -408,11 +408,14 @@ TEST(CheckTest, CountsWarningsLikeACompiler) {
 TEST(CheckTest, FormatsLikeACompiler) {
   const std::vector<Diagnostic> diagnostics =
       checkProgram(std::string("10 goto 75\r\n\0goto 1", 18));
-  ASSERT_EQ(diagnostics.size(), 2U);  // a carriage return ends no line: '\r' is a stray word
+  ASSERT_EQ(diagnostics.size(), 3U);  // a carriage return ends no line: '\r' is a stray word
   EXPECT_EQ(formatDiagnostic(diagnostics[0], "a.bas"),
             "a.bas:1:9: warning: no line is numbered 75: the run ends here [missing-line]");
   EXPECT_EQ(formatDiagnostic(diagnostics[1], ""),
             "1:11: warning: '\\x0d' after 'goto 75' never runs [rest-of-line]");
+  EXPECT_EQ(formatDiagnostic(diagnostics[2], ""),  // what follows a NUL byte is lost
+            "2:1: warning: a NUL byte ends the text for a run: nothing after it ever runs "
+            "[nul-byte]");
 }
 
 // The programs that come with the project: the demo, the fuzzer's seeds and the README's.

@@ -633,8 +633,21 @@ std::string Checker::inPlaceOf(std::string_view rule) const {
 }  // namespace check
 
 std::vector<Diagnostic> checkProgram(std::string_view text) {
-  const std::string terminated(text.substr(0, text.find('\0')));
-  return check::Checker(terminated.c_str()).run();
+  const std::size_t nul = text.find('\0');
+  const std::string terminated(text.substr(0, nul));
+  std::vector<Diagnostic> diagnostics = check::Checker(terminated.c_str()).run();
+  // A run reads no further than a NUL byte: what follows it is lost to every run.
+  if (nul != std::string_view::npos &&
+      text.find_first_not_of(std::string_view("\0\n", 2), nul) != std::string_view::npos) {
+    const std::string_view before = text.substr(0, nul);
+    const auto line = static_cast<int>(std::count(before.begin(), before.end(), '\n')) + 1;
+    const std::size_t lineStart =
+        before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1;
+    diagnostics.push_back({line, static_cast<int>(nul - lineStart) + 1, check::name::kNulByte,
+                           "a NUL byte ends the text for a run: nothing after it ever runs",
+                           Fix{nul, 1, ""}});
+  }
+  return diagnostics;
 }
 
 std::string formatSummary(const std::vector<Diagnostic>& diagnostics) {

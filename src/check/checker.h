@@ -54,6 +54,7 @@ inline constexpr std::string_view kLoopDepth = "loop-depth";
 inline constexpr std::string_view kGosubDepth = "gosub-depth";
 inline constexpr std::string_view kFallsIntoSubroutine = "falls-into-subroutine";
 inline constexpr std::string_view kReturnWithoutGosub = "return-without-gosub";
+inline constexpr std::string_view kNulByte = "nul-byte";
 }  // namespace name
 
 constexpr bool isUpper(char c) {

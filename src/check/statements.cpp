@@ -404,6 +404,11 @@ void Checker::endPrint() {
            std::string(kOwnLines));
   } else if (!cause().empty()) {
     report(at(), name::kPrintItem, withCause(current() + " ends the PRINT list" + rest));
+  } else if (isUpper(*at()) && !isLetter(at()[1]) && !isDigit(at()[1])) {
+    report(at(), name::kPrintItem,
+           "variables are lower case: " + current() + " ends the PRINT list" + rest,
+           lowerLetterAdvice(at()));
+    offerLower();
   } else {
     report(at(), name::kPrintItem,
            current() + " ends the PRINT list, since an item starts with a literal, a variable, " +

@@ -364,6 +364,15 @@ class Renumbering {
 }  // namespace
 
 Renumbered renumber(std::string_view text, const RenumberRequest& request) {
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    // No run reads past it, and the lines after it would keep their numbers and targets.
+    const std::string_view before = text.substr(0, nul);
+    Renumbered refused;
+    refused.refusal = Refusal{static_cast<int>(std::count(before.begin(), before.end(), '\n')) + 1,
+                              static_cast<int>(nul - (before.rfind('\n') + 1)) + 1,
+                              "a NUL byte ends the text for a run here: remove it first"};
+    return refused;
+  }
   const auto isLineNumber = [](std::int32_t n) { return 0 <= n && n <= kLineNumberMax; };
   if (!isLineNumber(request.start) || !isLineNumber(request.first) || !isLineNumber(request.last) ||
       request.step < 1) {

@@ -117,7 +117,11 @@ void Server::answer(const json& id, const std::string& name, const json& params)
     } catch (const ResponseError& problem) {
       respondError(id, problem.code, problem.what());
     } catch (const json::exception& problem) {
-      respondError(id, error::kInvalidParams, problem.what());
+      // The library's words name its own insides ("[json.exception.type_error.302] ..."):
+      // the client is told what was wrong in its terms, the log keeps the detail.
+      logLine(name + ": " + problem.what());
+      respondError(id, error::kInvalidParams,
+                   "the parameters of " + name + " are not as LSP 3.17 gives them");
     } catch (const std::exception& problem) {
       respondError(id, error::kInternalError, problem.what());
     }
