@@ -90,6 +90,12 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
        "1|5 goto 8\n7 end\n|p.bas:1:8: error: no line is numbered 8: the run ends at this GOTO, "
        "and renumbering would keep a number no line has or give it to a line; write the number "
        "of a line that is there\n|"},
+      // Past the limit on file size, a file rewritten in place (it has another name) keeps its
+      // old text, and the process lives to say so.
+      {"{ printf '10 PRINT 1\n%.0s' $(seq 700) >p.bas && cp p.bas old && ln p.bas q.bas && ( "
+       "ulimit -f 4; " +
+           kRun + " --fix --write p.bas 2>&1 | tail -1 ); cmp p.bas old && wc -c <q.bas; }",
+       "0|linebasic-run: p.bas: File too large: not rewritten\n7700\n||"},
       {kRun + " --renumber=10,0 p.bas",
        "2||linebasic-run: --renumber's STEP is a number from 1 to 9999, not '0' (such as "
        "--renumber=100,10)\n" +

@@ -1,9 +1,12 @@
 #include "session/program_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -61,17 +64,43 @@ FileStamp stampOf(int fd) {
 const std::string kTooLarge = "is larger than 16 MiB, which no program needs";
 
 // Writes all of `text` to `fd` from `offset`; false, with errno set, when it cannot.
-bool writeAll(int fd, const std::string& text, off_t offset) {
+bool writeAll(int fd, const std::string& text, off_t offset, std::size_t* wrote = nullptr) {
   std::size_t done = 0;
   while (done < text.size()) {
     const ssize_t written =
         ::pwrite(fd, text.data() + done, text.size() - done, offset + static_cast<off_t>(done));
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
+    if (written <= 0) break;
     done += static_cast<std::size_t>(written);
   }
-  return true;
+  if (wrote != nullptr) *wrote = done;
+  return done == text.size();
 }
+
+// While a file is written, passing the process's limit on file size (ulimit -f) fails the
+// write with EFBIG instead of ending the process with SIGXFSZ half way: the failure is told,
+// and a file rewritten in place gets its old text back. Per thread, and the signal a write
+// raised meanwhile is taken, not left pending.
+class FileSizeSignalHeld {
+ public:
+  FileSizeSignalHeld() {
+    sigemptyset(&signal_);
+    sigaddset(&signal_, SIGXFSZ);
+    pthread_sigmask(SIG_BLOCK, &signal_, &before_);
+  }
+  ~FileSizeSignalHeld() {
+    const timespec now{};
+    while (sigtimedwait(&signal_, nullptr, &now) == SIGXFSZ) {
+    }
+    pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+  }
+  FileSizeSignalHeld(const FileSizeSignalHeld&) = delete;
+  FileSizeSignalHeld& operator=(const FileSizeSignalHeld&) = delete;
+
+ private:
+  sigset_t signal_{};
+  sigset_t before_{};
+};
 
 // Reads the open regular file `fd` into `text`, up to kProgramFileMax bytes; the reason when it
 // cannot. Stops when `interrupted` is set.
@@ -145,13 +174,15 @@ std::optional<SaveFailure> rewriteInPlace(const std::string& path, const std::st
     return SaveFailure{reason(errno), true};
   }
   const auto size = static_cast<off_t>(text.size());
-  if (writeAll(file.get(), text, 0) && ::ftruncate(file.get(), size) == 0 &&
+  std::size_t wrote = 0;
+  if (writeAll(file.get(), text, 0, &wrote) && ::ftruncate(file.get(), size) == 0 &&
       ::fsync(file.get()) == 0) {
     written = stampOf(file.get());
     return {};
   }
   const int error = errno;
-  const bool restored = writeAll(file.get(), old, 0) &&
+  // Only the bytes written over the old text need it back.
+  const bool restored = writeAll(file.get(), old.substr(0, std::min(wrote, old.size())), 0) &&
                         ::ftruncate(file.get(), static_cast<off_t>(old.size())) == 0 &&
                         ::fsync(file.get()) == 0;
   return SaveFailure{reason(error), restored};
@@ -236,6 +267,7 @@ SaveTarget findSaveTarget(const std::string& path) {
 std::optional<SaveFailure> saveProgramFile(const SaveTarget& target, const std::string& text,
                                            FileStamp& written) {
   if (target.refusal) return SaveFailure{*target.refusal, true};
+  const FileSizeSignalHeld held;
   struct stat info {};
   if (::lstat(target.path.c_str(), &info) != 0) {
     if (errno != ENOENT) return SaveFailure{reason(errno), true};
