@@ -162,12 +162,13 @@ TEST(SessionTest, StopsStepsAndGoesOn) {
        "3\nbreak: the condition there is no '>=' operator: the run reads its '=' as 0; for 'i >= "
        "3' write 'i > 3 - 1'\n> break 100 if i = 3\na run stops before line 100 runs when i = 3 "
        "is not 0\n> run\nbreak at [100] x = x + i\n> stack\ngosub: returns to line 40\nfor i to "
-       "4: goes back to line 30\n> over\n[100] x = x + i\nx = 6\n> over\n[110] gosub 200\ny = "
-       "3\n> out\n[120] return\n> unbreak\ncleared 1 breakpoint\n> watch y\na run stops when y "
+       "4: goes back to line 30\n> over\n[100] x = x + i\nx = 6\nnow before [110] gosub 200\n> "
+       "over\n[110] gosub 200\ny = 3\nnow before [120] return\n> out\n[120] return\nnow before "
+       "[40] next i\n> unbreak\ncleared 1 breakpoint\n> watch y\na run stops when y "
        "changes\n> cont\nwatch: y went from 3 to 4 at line 200; the run stands before [210] "
        "return\n> rcont\nback at a watch, before [210] return runs\ni = 3 (was 4)  x = 6 (was "
        "10)  y = 3 (was 4)\nwatch: y went from 2 to 3 at line 200\n> unwatch\ncleared every "
-       "watch\n> out\n[210] return\n"},
+       "watch\n> out\n[210] return\nnow before [120] return\n"},
       // A breakpoint's condition follows its line when the lines are renumbered.
       {"10 for i = 1 to 8\n20 print i\n30 next i\nbreak 20 if i > 5\nrenum 100 100\nbreak",
        "> 10 for i = 1 to 8\n> 20 print i\n> 30 next i\n> break 20 if i > 5\na run stops before "

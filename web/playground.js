@@ -412,6 +412,14 @@ async function checkProgram() {
   listWarnings(warnings, showWarnings(page.editor, warnings));
 }
 
+// The column a person counts, in characters, of the byte column `column` on line `line`
+// (the checker counts bytes).
+function characterColumn(doc, line, column) {
+  const text = line >= 1 && line <= doc.lines ? doc.line(line).text : '';
+  const before = new TextEncoder().encode(text).subarray(0, Math.max(column - 1, 0));
+  return [...new TextDecoder().decode(before)].length + 1;
+}
+
 // The warnings in the panel, each with a button for its fix (`fixes`, as showWarnings gives
 // them); Fix all is there while one has a fix.
 function listWarnings(warnings, fixes) {
@@ -420,7 +428,7 @@ function listWarnings(warnings, fixes) {
     const button = document.createElement('button');
     button.type = 'button';
     const where = Object.assign(document.createElement('span'),
-      { className: 'where', textContent: `${lineName(doc, warning.line)}:${warning.column}` });
+      { className: 'where', textContent: `${lineName(doc, warning.line)}:${characterColumn(doc, warning.line, warning.column)}` });
     const name = Object.assign(document.createElement('span'),
       { className: 'name', textContent: ` [${warning.name}]` });
     button.append(where, warning.message, name);

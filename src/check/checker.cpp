@@ -369,8 +369,8 @@ std::string loweredOutsideLiterals(const char* start, const char* end) {
     if (found.empty()) break;
     // From the last, each clear of the one after it, so that the offsets before still hold.
     std::size_t clearTo = text.size() + 1;
-    for (auto it = found.rbegin(); it != found.rend(); ++it) {
-      const Fix& fix = *it->fix;
+    for (std::size_t i = found.size(); i-- > 0;) {
+      const Fix& fix = *found[i].fix;
       if (fix.offset + fix.length > clearTo || fix.offset > text.size()) continue;
       text.replace(fix.offset, fix.length, fix.replacement);
       clearTo = fix.offset;

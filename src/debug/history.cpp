@@ -95,7 +95,7 @@ std::size_t RunControl::checkpointBefore(std::uint64_t statements) const {
   return static_cast<std::size_t>(after - checkpoints.begin()) - 1;
 }
 
-void RunControl::replay(const Checkpoint& from, std::uint64_t end, std::vector<PastStop>* stops,
+bool RunControl::replay(const Checkpoint& from, std::uint64_t end, std::vector<PastStop>* stops,
                         bool stopsOnly) {
   restore(from);
   Counted printed{printed_, printedLines_};
@@ -105,12 +105,20 @@ void RunControl::replay(const Checkpoint& from, std::uint64_t end, std::vector<P
   Interpreter& in = interpreter_;
   const bool watching = stopsOnly && !watches_.empty();
   watchedValues_ = in.variables;
+  bool interrupted = false;
   for (std::uint64_t at = statements_; at < end && !in.isDone(); ++at) {
+    // A long way back can be stopped, as a run can.
+    if ((at & 0xFFFF) == 0 && stopRequest_ != nullptr &&
+        stopRequest_->load(std::memory_order_relaxed) != 0) {
+      stopRequest_->store(0);
+      interrupted = true;
+      break;
+    }
     putBackEdits(at);
     if (watching) watchedValues_ = in.variables;  // an edit is no watch's hit
     if (lines.startsLine(in) != LineRule::kNone && stops != nullptr &&
         (!stopsOnly || (atBreakpoint(in.tokenStart) && conditionHolds(in.tokenStart)))) {
-      stops->push_back({at, {}});
+      stops->push_back({at, in.statementCount, {}});
     }
     const char* const before = in.tokenStart;
     const bool statement = startsStatement(in.token);
@@ -118,12 +126,13 @@ void RunControl::replay(const Checkpoint& from, std::uint64_t end, std::vector<P
     if (in.tokenStart < before) lines.jumpedBack();
     ++statements_;
     if (watching && statement && watchedChanged(lineOf(before)) && at + 1 < end)
-      stops->push_back({at + 1, watchHit_});
+      stops->push_back({at + 1, in.statementCount, watchHit_});
   }
   interpreter_.output = output;
   printed_ = printed.bytes;
   printedLines_ = printed.lines;
   lines_ = lines;
+  return !interrupted;
 }
 
 KeptRun RunControl::keep() {
@@ -156,8 +165,7 @@ void RunControl::putBack(const char* text, KeptRun run) {
 }
 
 // The run stands at `statements`, before the statement it would execute there.
-void RunControl::goTo(std::uint64_t statements) {
-  const std::array<std::int8_t, kVariableCount> before = interpreter_.variables;
+void RunControl::goTo(std::uint64_t statements, const Variables& before) {
   replay(history_.checkpoints[checkpointBefore(statements)], statements, nullptr, false);
   putBackEdits(statements);
   if (interpreter_.statementCount == history_.checkpoints.front().statementCount) {
@@ -179,6 +187,7 @@ void RunControl::goTo(std::uint64_t statements) {
 
 std::uint64_t RunControl::back(std::uint64_t lines) {
   const std::uint64_t now = statements_;
+  const Variables before = interpreter_.variables;  // the replays below change them
   previousLine_ = line();
   if (lines == 0 || now == 0) return 0;
   // The lines begun before now, latest first, from as many stretches between checkpoints as
@@ -187,27 +196,34 @@ std::uint64_t RunControl::back(std::uint64_t lines) {
   std::uint64_t end = now;
   for (std::size_t i = checkpointBefore(now - 1); found.size() < lines; --i) {
     std::vector<PastStop> starts;
-    replay(history_.checkpoints[i], end, &starts, false);
+    if (!replay(history_.checkpoints[i], end, &starts, false)) {
+      goTo(now, before);  // interrupted: the run stands where it stood
+      return 0;
+    }
     for (auto start = starts.rbegin(); start != starts.rend() && found.size() < lines; ++start)
       found.push_back(start->statements);
     end = history_.checkpoints[i].statements;
     if (i == 0) break;
   }
   const std::uint64_t undone = found.size();
-  goTo(undone == lines ? found.back() : 0);
+  goTo(undone == lines ? found.back() : 0, before);
   return undone;
 }
 
 StopReason RunControl::backToStop() {
   const std::uint64_t now = statements_;
+  const Variables before = interpreter_.variables;  // the replays below change them
   previousLine_ = line();
   std::uint64_t end = now;
   for (std::size_t i = now == 0 ? 0 : checkpointBefore(now - 1); now > 0; --i) {
     std::vector<PastStop> stops;
-    replay(history_.checkpoints[i], end, &stops, true);
+    if (!replay(history_.checkpoints[i], end, &stops, true)) {
+      goTo(now, before);  // interrupted: the run stands where it stood
+      return StopReason::Interrupted;
+    }
     if (!stops.empty()) {
       const PastStop last = stops.back();
-      goTo(last.statements);
+      goTo(last.statements, before);
       watchHit_ = last.watchHit;
       reason_ = last.watchHit ? StopReason::Watched : StopReason::Breakpoint;
       return reason_;
@@ -215,14 +231,15 @@ StopReason RunControl::backToStop() {
     end = history_.checkpoints[i].statements;
     if (i == 0) break;
   }
-  goTo(0);
+  goTo(0, before);
   watchHit_.reset();
   return StopReason::Stepped;
 }
 
 void RunControl::goToStep(std::uint64_t statements) {
   previousLine_ = line();
-  goTo(std::min(statements, furthest_));  // no further than the run has been
+  const Variables before = interpreter_.variables;
+  goTo(std::min(statements, furthest_), before);  // no further than the run has been
 }
 
 }  // namespace linebasic

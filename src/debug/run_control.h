@@ -298,13 +298,17 @@ class RunControl {
   // statement that changed a watched variable.
   struct PastStop {
     std::uint64_t statements;
+    std::uint64_t begun;  // statements begun before it, as the interpreter counts them
     std::optional<WatchHit> watchHit;
   };
+  using Variables = std::array<std::int8_t, kVariableCount>;
   // Replays from `from` up to `end` statements, adding to `stops` the lines' starts, or with
   // `stopsOnly` those where a run stops: breakpoints whose condition holds, and watches.
-  void replay(const Checkpoint& from, std::uint64_t end, std::vector<PastStop>* stops,
+  // False when a stop request cut it short.
+  bool replay(const Checkpoint& from, std::uint64_t end, std::vector<PastStop>* stops,
               bool stopsOnly);
-  void goTo(std::uint64_t statements);
+  // `before`: the variables where the run stood, for the changes it tells.
+  void goTo(std::uint64_t statements, const Variables& before);
   [[nodiscard]] std::size_t checkpointBefore(std::uint64_t statements) const;
   static void countOutput(void* context, std::string_view text);
   [[nodiscard]] bool atBreakpoint(const char* at) const;

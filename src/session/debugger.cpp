@@ -1,5 +1,6 @@
 // The session's debugger words: runs, the runs that wait, breakpoints, steps, stops, the trace.
 #include <algorithm>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -66,7 +67,11 @@ void Session::runAfterProgram(std::string_view line) {
   // `print x`.
   const bool jumps =
       line.find("goto") != std::string_view::npos || line.find("gosub") != std::string_view::npos;
+  const bool aside = !waiting_.empty();
   goOn(false, jumps);
+  // An immediate line run with no run stopped took the control's past: the ended run it
+  // followed can no longer go back.
+  if (!aside && !stopped_) ranOnText_ = false;
 }
 
 // The run that waited beside the one that ended stands again where it stood.
@@ -179,6 +184,14 @@ void Session::runAndReport(bool stepping) {
                  std::to_string(change.after);
     if (!changes.empty()) say(changes + "\n");
     if (reason == StopReason::Ended) say("the run has ended" + ending + "\n");
+    // Over and out may stop far from where they started: they say where.
+    if (stepBy_ != StepBy::Line && reason == StopReason::Breakpoint && line) {
+      say("break at " + shownLine(*line) + "\n");
+    } else if (reason == StopReason::Watched) {
+      sayWatchHit(line);
+    } else if (stepBy_ != StepBy::Line && reason == StopReason::Stepped && line) {
+      say("now before " + shownLine(*line) + "\n");
+    }
   } else if (reason == StopReason::Breakpoint && line) {
     breakOutputLine();
     say("break at " + shownLine(*line) + "\n");
@@ -283,9 +296,10 @@ void Session::cont(std::string_view /*argument*/) {
 void Session::back(std::string_view argument) {
   std::uint64_t lines = 1;
   if (!argument.empty()) {
-    const std::optional<int> n = lineNumber(argument);
-    if (!n || *n < 1) return complain("back: type 'back', or 'back N' to go back N lines\n");
-    lines = static_cast<std::uint64_t>(*n);
+    const auto [end, error] =
+        std::from_chars(argument.data(), argument.data() + argument.size(), lines);
+    if (error != std::errc() || end != argument.data() + argument.size() || lines == 0)
+      return complain("back: type 'back', or 'back N' to go back N lines\n");
   }
   if (!stopped_ && !ranOnText_) {
     return complain("no run to go back in: type 'run', or 'step' to run one line\n");

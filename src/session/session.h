@@ -108,7 +108,7 @@ class Session {
   void stack(std::string_view argument);
   void watch(std::string_view argument);
   void unwatch(std::string_view argument);
-  void sayWhereBack(std::uint64_t linesBefore, const std::string& how);
+  void sayWhereBack(std::uint64_t printedBefore, const std::string& how);
   void sayWatchHit(std::optional<int> standing);
   void vars(std::string_view argument);
   void trace(std::string_view argument);
