@@ -265,7 +265,23 @@ TEST(RunControlTest, GoingBackAndForwardAgainIsNeverGoingBack) {
       edit(travelled, step);
     }
     ASSERT_EQ(stateOf(travelled), states[at]) << text;
+    const auto variablesThen = travelled.interpreter.variables;
     EXPECT_EQ(travelled.control.back(lines), lines) << text;
+    // The changes it tells are those from where it stood to where it stands.
+    std::string differ;
+    std::string told;
+    for (int i = 0; i < kVariableCount; ++i) {
+      const auto index = static_cast<std::size_t>(i);
+      if (variablesThen[index] != travelled.interpreter.variables[index]) {
+        differ += std::string(1, static_cast<char>('a' + i)) +
+                   std::to_string(variablesThen[index]) + ">" +
+                   std::to_string(travelled.interpreter.variables[index]) + " ";
+      }
+    }
+    for (const VariableChange& change : travelled.control.changes())
+      told += std::string(1, change.name) + std::to_string(change.before) + ">" +
+              std::to_string(change.after) + " ";
+    EXPECT_EQ(told, differ) << text << "back " << lines;
     EXPECT_EQ(stateOf(travelled), states[at - lines]) << text << "back " << lines;
     for (std::size_t step = 1; step <= lines; ++step)
       travelled.control.step(100000);

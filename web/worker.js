@@ -173,7 +173,12 @@ function showOutputHere() {
   chunks = [];
   pendingBytes = droppedLines = 0;
   decoder = new TextDecoder();
-  const bytes = record.bytes.subarray(0, Math.min(printed, record.length));
+  if (printed > record.length) {
+    // Only the run's first kRecordMax bytes are kept: what it had printed up to here is not.
+    collect(new TextEncoder().encode(`(the output up to here is more than ${kRecordMax >> 20} MiB, and is not kept)\n`));
+    return { replace: true };
+  }
+  const bytes = record.bytes.subarray(0, printed);
   const { start, dropped } = lastLines(bytes);
   collect(bytes.slice(start));
   droppedLines = dropped;
