@@ -379,6 +379,22 @@ std::string loweredOutsideLiterals(const char* start, const char* end) {
   return text;
 }
 
+std::string stillWrong(const std::string& line) {
+  for (const Diagnostic& left : checkProgram(line)) {
+    // A line alone lacks the lines it jumps to and the loops around it: only what is wrong
+    // within the line itself is told.
+    const std::string_view name = left.name;
+    const bool local =
+        name == name::kUnknownWord || name == name::kStrayToken || name == name::kPrintItem ||
+        name == name::kNotAVariable || name == name::kMissingThen || name == name::kMissingEquals ||
+        name == name::kMissingTo || name == name::kMissingParen || name == name::kMissingOperand ||
+        name == name::kOperatorPair || name == name::kUnarySign;
+    if (!local || left.message.find("runs as meant") != std::string::npos) continue;
+    return "; that line still meets this: " + left.message.substr(0, left.message.find(':'));
+  }
+  return {};
+}
+
 // Words that are keywords in other letter case, keywords glued to what follows them, words of
 // several letters that are no keyword, and digit runs too long for a number.
 void Checker::checkWord() {
@@ -427,7 +443,7 @@ void Checker::checkWord() {
                                                    quote(start, end) + " as a variable"
                 : operand ? "the run reads " + quote(start, end) + " as 0"
                           : "the run skips " + quote(start, end)),
-           "write '" + (wholeLine ? rest : letters) + "'");
+           "write '" + (wholeLine ? rest + "'" + stillWrong(rest) : letters + "'"));
     if (wholeLine) {
       offer(start, restEnd, rest);
     } else {

@@ -86,6 +86,10 @@ inline constexpr std::size_t kLoweredLineMax = 60;
 // The text from `start` to `end` with its letters in lower case, but for those inside literals.
 std::string loweredOutsideLiterals(const char* start, const char* end);
 
+// What the check still finds wrong within a line that advice writes whole, such as "; that
+// line still meets this: there are no functions or arrays"; empty when nothing.
+std::string stillWrong(const std::string& line);
+
 // A token's bytes as a message shows them: quoted, cut short, printable bytes as typed and
 // control bytes escaped, so that none reaches a terminal raw.
 std::string quote(const char* start, const char* end);

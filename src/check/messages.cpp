@@ -334,8 +334,11 @@ Advice pairAdvice(char first, char second, const char* left, const char* pairAt,
   const char* const rightStart = skipBlanks(right);
   const char* const rightEnd = plainEnd(rightStart);
   const char* const after = skipBlanks(rightEnd);
-  const bool rightEnds =
-      *after == '\n' || *after == '\0' || isWordAt(after, "then") || isWordAt(after, "else");
+  // Where the operand ends: the condition's end, or other BASICs' AND, OR or ':' after it
+  // (told by warnings of their own), so the advice quotes the user's own operands.
+  const bool rightEnds = *after == '\n' || *after == '\0' || *after == ':' ||
+                         isWordAt(after, "then") || isWordAt(after, "else") ||
+                         isWordAt(after, "and") || isWordAt(after, "or");
   const char* const leftStart = left != nullptr ? skipBlanks(left) : nullptr;
   if (leftStart != nullptr && rightEnd != rightStart && rightEnds) {
     const char* const leftEnd = plainEnd(leftStart);

@@ -209,7 +209,7 @@ void Checker::stray() {
                                    : std::string(at(), restEnd);
       if (advice.starts_with("write") && rest.size() <= kLoweredLineMax &&
           rest.compare(1, std::string::npos, std::string_view(at() + 1, restEnd - at() - 1)) != 0) {
-        advice = "write '" + rest + "'";
+        advice = "write '" + rest + "'" + stillWrong(rest);
         fixFrom = at();
         fixTo = restEnd;
         fixText = rest;
