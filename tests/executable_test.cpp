@@ -69,7 +69,7 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {"printf '10 print 1\\r\\n' | " + kRun + " --check -", "0|||"},
       {"printf '10 print\\n10 end\\n' | " + kRun + " --check -",
        "4|<stdin>:2:1: warning: line number 10 is used already on text line 1: jumps reach only "
-       "that one [duplicate-line]\n|1 warning generated.\n|"},
+       "that one, and both run where they stand [duplicate-line]\n|1 warning generated.\n|"},
       {kRun + " --check /no/such.bas",
        "1||linebasic-run: /no/such.bas: No such file or directory\n|"},
       {kRun + " --check --trace -",

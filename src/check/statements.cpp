@@ -86,7 +86,9 @@ void Checker::startLine() {
   if (lineAt_[n] != at()) {
     report(at(), name::kDuplicateLine,
            "line number " + number(n) + " is used already on text line " +
-               number(lineOfNumber_[n]) + ": jumps reach only that one");
+               number(lineOfNumber_[n]) +
+               ": jumps reach only that one, and both run where "
+               "they stand");
   } else if (fallsInto_ && walkedStatement_ && !derailed_) {
     fallenInto_.push_back(at());
   }
