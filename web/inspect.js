@@ -1,4 +1,4 @@
-// What a stopped run shows beside its variables: its stack of GOSUBs and FOR loops, the
+// What a stopped run shows beside its variables: the subroutine calls and loops open in it, the
 // timeline of its steps, on which any step of its past can be chosen, and a chart of a
 // variable over its past.
 

@@ -118,7 +118,7 @@ bool RunControl::replay(const Checkpoint& from, std::uint64_t end, std::vector<P
     if (watching) watchedValues_ = in.variables;  // an edit is no watch's hit
     if (lines.startsLine(in) != LineRule::kNone && stops != nullptr &&
         (!stopsOnly || (atBreakpoint(in.tokenStart) && conditionHolds(in.tokenStart)))) {
-      stops->push_back({at, in.statementCount, {}});
+      stops->push_back({at, {}});
     }
     const char* const before = in.tokenStart;
     const bool statement = startsStatement(in.token);
@@ -126,7 +126,7 @@ bool RunControl::replay(const Checkpoint& from, std::uint64_t end, std::vector<P
     if (in.tokenStart < before) lines.jumpedBack();
     ++statements_;
     if (watching && statement && watchedChanged(lineOf(before)) && at + 1 < end)
-      stops->push_back({at + 1, in.statementCount, watchHit_});
+      stops->push_back({at + 1, watchHit_});
   }
   interpreter_.output = output;
   printed_ = printed.bytes;

@@ -1,5 +1,5 @@
 // Looking into a stopped run and stepping by subroutines: watches, conditions on breakpoints,
-// the engine's evaluator, over and out, and the stack of GOSUBs and FOR loops.
+// expressions read as an IF reads them, over and out, and the calls and loops that are open.
 #include <algorithm>
 #include <string>
 
@@ -83,8 +83,8 @@ StopReason RunControl::out(std::uint64_t bound) {
 }
 
 std::vector<Frame> RunControl::stack() const {
-  // Where an ordinal lands, found as the run's own line search finds it.
-  // The line a jump to an ordinal goes on with: that of the next statement after it.
+  // The line a jump to an ordinal goes on with, found as a run finds it: that of the next
+  // statement after where the jump lands.
   const auto lineAt = [this](std::int32_t ordinal) {
     Interpreter probe;
     probe.load(text_);

@@ -320,10 +320,6 @@ const char* nextStatement(Interpreter& in) {
   return next;
 }
 
-int textLineOf(const char* text, const char* at) {
-  return static_cast<int>(std::count(text, at, '\n')) + 1;
-}
-
 // The 1-based text line that holds `at`; the end of the text is on the last line.
 int RunControl::lineOf(const char* at) const {
   const std::vector<std::ptrdiff_t>& starts = lineStarts();

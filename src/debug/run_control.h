@@ -136,9 +136,6 @@ class LineRule {
 // itself does not move.
 const char* nextStatement(Interpreter& in);
 
-// The 1-based text line of `text` that holds `at`.
-int textLineOf(const char* text, const char* at);
-
 // A point of a run's past it can be set back to: all that its future depends on.
 struct Checkpoint {
   std::uint64_t statements;      // executed before it, skipped tokens included
@@ -298,7 +295,6 @@ class RunControl {
   // statement that changed a watched variable.
   struct PastStop {
     std::uint64_t statements;
-    std::uint64_t begun;  // statements begun before it, as the interpreter counts them
     std::optional<WatchHit> watchHit;
   };
   using Variables = std::array<std::int8_t, kVariableCount>;
