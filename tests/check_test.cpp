@@ -16,6 +16,7 @@
 
 #include "app/demo_program.h"
 #include "check/lines.h"
+#include "debug/run_control.h"
 #include "edit/fix.h"
 #include "interpreter/interpreter.h"
 #include "test_support.h"
@@ -228,14 +229,24 @@ std::string slipProgram(std::mt19937& random) {
   return text;
 }
 
-// The numbers of the lines a run of `text` reaches, as --trace shows them.
-std::set<std::int32_t> reachedLines(const std::string& text) {
+// What a run of `text` reaches: the line numbers it meets where a statement may start (a line
+// it never meets so never runs as written), and the lines it runs, as --trace shows them.
+struct Reached {
+  std::set<std::int32_t> numbers;
+  std::set<std::int32_t> lines;
+};
+Reached reachedLines(const std::string& text) {
   Interpreter run;
   run.load(text.c_str());
-  std::set<std::int32_t> reached;
+  Reached reached;
   ::testing::internal::CaptureStdout();
   for (int step = 0; step < 10'000 && !run.isDone(); ++step) {
-    if (const std::optional<std::int32_t> number = lineNumberAt(run)) reached.insert(*number);
+    if (const std::optional<std::int32_t> number = lineNumberAt(run))
+      reached.numbers.insert(*number);
+    if (startsStatement(run.token)) {
+      if (const std::optional<std::int32_t> line = lineNumberOfLine(run))
+        reached.lines.insert(*line);
+    }
     run.executeStatement();
   }
   ::testing::internal::GetCapturedStdout();
@@ -262,7 +273,7 @@ TEST(CheckTest, MessagesNameLinesThatExistAndSayWhatTheRunReaches) {
       lineStarts.push_back(at);
       if (isDigit(text[at])) numbers.insert(decimalValue(&text[at]));
     }
-    const std::set<std::int32_t> reached = reachedLines(text);
+    const Reached reached = reachedLines(text);
     for (const Diagnostic& diagnostic : checkProgram(text)) {
       const std::string said = diagnostic.message;
       const std::string message = std::regex_replace(said, quoted, "");
@@ -279,14 +290,16 @@ TEST(CheckTest, MessagesNameLinesThatExistAndSayWhatTheRunReaches) {
       }
       // What the run does once it has run the warning's line: a false IF may skip that line.
       std::smatch m;
-      if (!reached.contains(decimalValue(text.c_str() + lineStarts[diagnostic.line - 1]))) continue;
+      const std::int32_t warned = decimalValue(text.c_str() + lineStarts[diagnostic.line - 1]);
+      if (!reached.numbers.contains(warned)) continue;
       if (std::regex_search(message, m, swallows)) {
         const int last = m[2].matched ? std::stoi(m[2]) : std::stoi(m[1]);
         for (int n = std::stoi(m[1]); n <= last; n += 10)
-          EXPECT_FALSE(reached.contains(n)) << text << said;
+          EXPECT_FALSE(reached.numbers.contains(n)) << text << said;
       }
       if (std::regex_search(message, m, picksUp)) {
-        EXPECT_TRUE(reached.contains(std::stoi(m[1]))) << text << said;
+        const int n = std::stoi(m[1]);
+        EXPECT_TRUE(reached.lines.contains(n) || reached.numbers.contains(n)) << text << said;
       }
     }
   }

@@ -179,12 +179,12 @@ void Checker::closeChainAt(const char* lineStart) {
     chain_.firstPass = false;  // the loop's NEXT is swallowed: there is no later pass
     chain_.when.clear();
   }
-  const std::string name = lineName(lineStart, textLine_);
+  // Only the number of that line was taken: its statements run as written.
   std::string& told = findings_[chain_.finding].chain;
-  told = "the statements of " + name + " still run";
+  told.clear();
   if (last.start != nullptr && chain_.first.start != nullptr && last.start >= chain_.first.start)
     told = chain_.when + "the run swallows " + swallowed(chain_.first, last, !chain_.firstPass) +
-           "; " + told;
+           ", and picks up again at " + lineName(lineStart, textLine_);
 }
 
 }  // namespace linebasic::check

@@ -80,7 +80,8 @@ inline const char* lineEnd(const char* at) {
   return feed != nullptr ? feed : at + std::strlen(at);
 }
 
-// The longest rest of a line that advice lowers whole.
+// The bytes of a token a message shows, and the longest rest of a line that advice writes whole.
+inline constexpr std::size_t kQuotedMax = 24;
 inline constexpr std::size_t kLoweredLineMax = 60;
 
 // The text from `start` to `end` with its letters in lower case, but for those inside literals.
@@ -92,7 +93,7 @@ std::string stillWrong(const std::string& line);
 
 // A token's bytes as a message shows them: quoted, cut short, printable bytes as typed and
 // control bytes escaped, so that none reaches a terminal raw.
-std::string quote(const char* start, const char* end);
+std::string quote(const char* start, const char* end, std::size_t max = kQuotedMax);
 
 // What a message calls a byte that follows a keyword.
 std::string describeByte(char c);
@@ -313,7 +314,9 @@ class Checker {
   void loopVariable(const char* keyword, bool isFor);
   void openLoop(char variable);
   void closeLoop(char variable, const char* keyword);
-  void expectEquals(std::string_view statement);
+  std::size_t expectEquals(std::string_view statement, const char* start);
+  std::size_t missingWord(std::string_view name, const std::string& rule, const char* start,
+                          std::string_view word);
   void endStatement(Rest rest, const char* start);
   void storedValue(const Operand& value);
   void relation();

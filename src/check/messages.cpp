@@ -13,8 +13,6 @@
 namespace linebasic::check {
 namespace {
 
-constexpr std::size_t kQuotedMax = 24;  // bytes of a token shown in a message
-
 // True when `c` can stand in the plain expressions that advice rewrites.
 bool isPlainOperator(char c) {
   return c == '+' || c == '-' || c == '*' || c == '/' || c == '%' || c == '&' || c == '|';
@@ -125,12 +123,11 @@ std::size_t shownCharacter(const char* at, const char* end) {
   return overlong || invisible ? 0 : length;
 }
 
-std::string quote(const char* start, const char* end) {
+std::string quote(const char* start, const char* end, std::size_t max) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string quoted = "'";
   const char* at = start;
-  const char* const shownEnd =
-      end - start > static_cast<std::ptrdiff_t>(kQuotedMax) ? start + kQuotedMax : end;
+  const char* const shownEnd = end - start > static_cast<std::ptrdiff_t>(max) ? start + max : end;
   while (at < shownEnd) {
     const auto byte = static_cast<unsigned char>(*at);
     if (byte >= ' ' && byte < 127) {

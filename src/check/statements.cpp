@@ -64,6 +64,33 @@ std::string conditionUpTo(const char* start, const char* comparison, const char*
   return quote(condition.data(), condition.data() + condition.size());
 }
 
+// What the run misses when it steps over `skipped` where THEN belongs.
+std::string thenSkipped(TokenKind skipped) {
+  switch (skipped) {
+    case TokenKind::Let:
+      return ", and runs the assignment after it as meant";
+    case TokenKind::Variable:
+      return ", so the assignment never runs";
+    case TokenKind::Goto:
+    case TokenKind::Gosub:
+      return ", so the jump never happens";
+    case TokenKind::Print:
+      return ", so the PRINT never runs";
+    case TokenKind::If:
+      return ", so the second IF never runs";
+    case TokenKind::For:
+      return ", so the FOR never runs";
+    case TokenKind::Next:
+      return ", so the NEXT never runs";
+    case TokenKind::Return:
+      return ", so the RETURN never runs";
+    case TokenKind::End:
+      return ", so the run does not end there";
+    default:
+      return {};
+  }
+}
+
 }  // namespace
 
 // A line starts. Its number, when it has one, is skipped as the run skips it.
@@ -241,17 +268,50 @@ void Checker::checkLet() {
   const bool afterLet = previous_ == TokenKind::Let;
   step();
   const char* const equals = at();
-  expectEquals(afterLet ? "LET" : "an assignment");
+  const std::size_t missing = expectEquals(afterLet ? "LET" : "an assignment", start);
+  const bool lineEnd = kind() == TokenKind::Newline || kind() == TokenKind::EndOfText;
   storedValue(expression(TokenKind::Equals, equals));
+  if (missing != kNone && lineEnd && isLower(*start))
+    findings_[missing].message += ", so " + std::string(1, *start) + " is set to 0";
   endStatement(Rest::Let, start);
 }
 
-void Checker::expectEquals(std::string_view statement) {
-  if (kind() != TokenKind::Equals) {
-    report(at(), name::kMissingEquals,
-           inPlaceOf(std::string(statement) + " needs '=' after its variable"), causeAdvice());
-  }
+std::size_t Checker::expectEquals(std::string_view statement, const char* start) {
+  std::size_t missing = kNone;
+  if (kind() != TokenKind::Equals)
+    missing = missingWord(name::kMissingEquals,
+                          std::string(statement) + " needs '=' after its variable", start, "=");
   step();
+  return missing;
+}
+
+// The word a statement that starts at `start` needs at the current token, which the run steps
+// over in its place. Where that token is evidently what was meant to follow the word, the advice
+// writes the word in. Returns the warning, or kNone when it was held back.
+std::size_t Checker::missingWord(std::string_view name, const std::string& rule, const char* start,
+                                 std::string_view word) {
+  const TokenKind token = kind();
+  const bool meant = token == TokenKind::Number || token == TokenKind::Variable ||
+                     token == TokenKind::LeftParen ||
+                     (word == "then" && token >= TokenKind::Let && token <= TokenKind::End &&
+                      token != TokenKind::Then && token != TokenKind::Else &&
+                      token != TokenKind::To && token != TokenKind::Call);
+  std::string advice = causeAdvice();
+  const bool insert = meant && advice.empty();
+  if (insert) {
+    const char* end = lineEnd(at());
+    if (end > at() && end[-1] == '\r') --end;
+    const std::string written =
+        std::string(start, at()) + std::string(word) + " " + std::string(at(), end);
+    advice =
+        "write " + (written.size() <= kLoweredLineMax
+                        ? quote(written.data(), written.data() + written.size(), kLoweredLineMax)
+                        : "'" + std::string(word) + "' before " + current());
+  }
+  report(at(), name, inPlaceOf(rule), advice);
+  if (!reported_) return kNone;
+  if (insert) offer(at(), at(), std::string(word) + " ");
+  return findings_.size() - 1;
 }
 
 // A number stored in a variable keeps its low 8 bits, as the interpreter's own store shows.
@@ -423,6 +483,7 @@ void Checker::endPrint() {
 // next ELSE after its own statement.
 void Checker::checkIf() {
   const int feeds = feedsStepped_;
+  const char* const ifAt = at();
   step();
   const char* const condition = at();
   relation();
@@ -433,8 +494,10 @@ void Checker::checkIf() {
            pairAdvice('!', '=', condition, at(), at() + 2).words);
     offer(pairAdvice('!', '=', condition, at(), at() + 2));
   } else if (kind() != TokenKind::Then) {
-    report(at(), name::kMissingThen, inPlaceOf("IF needs 'then' after its condition"),
-           causeAdvice());
+    const TokenKind skipped = kind();
+    const std::size_t missing =
+        missingWord(name::kMissingThen, "IF needs 'then' after its condition", ifAt, "then");
+    if (missing != kNone) findings_[missing].message += thenSkipped(skipped);
   }
   step();
   if (feedsStepped_ != feeds) conditionReadOn_ = true;
@@ -543,14 +606,18 @@ void Checker::checkFor() {
   if (counted && kind() == TokenKind::Variable && depth == kNone) openLoop(*at());
   step();
   const char* const equals = at();
-  expectEquals("FOR");
+  expectEquals("FOR", start);
   const Operand first = expression(TokenKind::Equals, equals);
   storedValue(first);
-  if (kind() != TokenKind::To) {
-    report(at(), name::kMissingTo, inPlaceOf("FOR needs 'to' after its first value"),
-           causeAdvice());
-  }
+  const std::size_t missing =
+      kind() == TokenKind::To
+          ? kNone
+          : missingWord(name::kMissingTo, "FOR needs 'to' between its values", start, "to");
   step();
+  if (missing != kNone && (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText)) {
+    findings_[missing].message +=
+        std::string(", so the end value is 0") + (first.isNumber ? " and the body runs once" : "");
+  }
   const Operand limit = expression(TokenKind::Invalid, nullptr);
   if (limit.isNumber && limit.value > kVariableMax) {
     report(limit.start, name::kValueRange,
