@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "check/rewrite.h"
 #include "scanner/scanner.h"
 
 namespace linebasic {
@@ -353,16 +354,11 @@ void Checker::checkLiteral() {
   offer(close, close, "\"");
 }
 
-// The text from `start` to `end` with its letters in lower case, but for those inside literals,
-// and mended by the fixes its own check finds (a 'mod' that was 'MOD' becomes '%'), so that
+namespace {
+
+// `text` mended by the fixes its own check finds (a 'mod' that was 'MOD' becomes '%'), so that
 // one piece of advice does what several rounds would.
-std::string loweredOutsideLiterals(const char* start, const char* end) {
-  std::string text(start, end);
-  bool inLiteral = false;
-  for (char& c : text) {
-    if (c == '"') inLiteral = !inLiteral;
-    if (!inLiteral) c = lowered(c);
-  }
+std::string mended(std::string text) {
   for (int round = 0; round < 4; ++round) {
     std::vector<Diagnostic> found = checkProgram(text);
     std::erase_if(found, [](const Diagnostic& d) { return !d.fix; });
@@ -377,6 +373,30 @@ std::string loweredOutsideLiterals(const char* start, const char* end) {
     }
   }
   return text;
+}
+
+}  // namespace
+
+Rewritten loweredOutsideLiterals(const char* start, const char* end) {
+  std::string text(start, end);
+  bool inLiteral = false;
+  for (char& c : text) {
+    if (c == '"') inLiteral = !inLiteral;
+    if (!inLiteral) c = lowered(c);
+  }
+  Rewritten written = rewriteFunctions(mended(std::move(text)));
+  written.line = mended(std::move(written.line));
+  return written;
+}
+
+LineAdvice adviseLine(const Rewritten& written) {
+  if (std::string step = stepAdvice(written.line); !step.empty()) return {std::move(step), false};
+  if (!written.after.empty()) {
+    return {
+        "write '" + written.line + "' and, on a line of its own after it, '" + written.after + "'",
+        false};
+  }
+  return {"write '" + written.line + "'" + stillWrong(written.line), true};
 }
 
 std::string stillWrong(const std::string& line) {
@@ -429,13 +449,15 @@ void Checker::checkWord() {
     // (outside literals) at once, when it is short enough to show.
     const char* restEnd = lineEnd(start);
     if (restEnd > start && restEnd[-1] == '\r') --restEnd;
-    const std::string rest = restEnd - start <= static_cast<std::ptrdiff_t>(kLoweredLineMax)
-                                 ? loweredOutsideLiterals(start, restEnd)
-                                 : std::string(start, restEnd);
+    const Rewritten written = restEnd - start <= static_cast<std::ptrdiff_t>(kLoweredLineMax)
+                                  ? loweredOutsideLiterals(start, restEnd)
+                                  : Rewritten{std::string(start, restEnd), {}};
+    const std::string& rest = written.line;
     const bool wholeLine =
         rest.compare(letters.size(), std::string::npos,
                      std::string_view(end, static_cast<std::size_t>(restEnd - end))) != 0 &&
         rest.size() <= kLoweredLineMax;
+    const LineAdvice line = wholeLine ? adviseLine(written) : LineAdvice{};
     report(start, name::kKeywordCase,
            std::string(wholeLine ? "keywords and variables are lower case: "
                                  : "keywords are lower case: ") +
@@ -443,15 +465,20 @@ void Checker::checkWord() {
                                                    quote(start, end) + " as a variable"
                 : operand ? "the run reads " + quote(start, end) + " as 0"
                           : "the run skips " + quote(start, end)),
-           "write '" + (wholeLine ? rest + "'" + stillWrong(rest) : letters + "'"));
+           wholeLine ? line.words : "write '" + letters + "'");
     if (wholeLine) {
-      offer(start, restEnd, rest);
+      if (line.fixed) offer(start, restEnd, rest);
     } else {
       offer(start, end, letters);
     }
     return;
   }
   if (kind() == TokenKind::Variable) checkLowerWord(start, end);
+}
+
+// Whether `at` starts the first statement of its line, right after the line's number.
+bool Checker::firstOnLine(const char* at) const {
+  return skipBlanks(skipDigits(skipBlanks(lineStart_))) == at;
 }
 
 // A word that starts with a lower-case letter and is no keyword.
@@ -487,7 +514,9 @@ void Checker::checkLowerWord(const char* start, const char* end) {
   } else if (word == "rem") {
     report(start, name::kUnknownWord,
            std::string(wordHint(word, *lowerEnd).cause) +
-               ": the run reads 'rem' and the words after it as statements",
+               (wordsAfter(lowerEnd) ? ": the run reads 'rem' and the words after it as statements"
+                : firstOnLine(start) ? ": the run reads 'rem' as 'let r = m'"
+                                     : ": the run reads 'rem' as variables"),
            "remove the comment");
     offer(blanksBefore(text_, start), lineEnd(start), "");
   } else {
@@ -495,13 +524,25 @@ void Checker::checkLowerWord(const char* start, const char* end) {
     const WordHint hint = wordHint(word, *lowerEnd);
     const std::string reads = asVariables(word, scan_.keywords);
     const std::string_view near = hint.cause.empty() ? nearKeyword(word) : std::string_view();
+    // INT, ABS and STEP: advice that writes the user's own line.
+    const char* const lineFrom = skipBlanks(skipDigits(skipBlanks(lineStart_)));
+    const char* lineTo = lineEnd(start);
+    if (lineTo > lineFrom && lineTo[-1] == '\r') --lineTo;
+    const std::string line(lineFrom, lineTo);
+    const Rewritten written = word == "int" || word == "abs" ? rewriteFunctions(line) : Rewritten{};
+    const bool rewritten = !written.line.empty() && written.line.size() <= kLoweredLineMax &&
+                           (written.line != line || !written.after.empty());
+    const std::string step = word == "step" ? stepAdvice(line) : std::string();
+    const LineAdvice lineAdvice = rewritten ? adviseLine(written) : LineAdvice{step, false};
     report(start, name::kUnknownWord,
            hint.cause.empty() ? quote(start, lowerEnd) + " is no keyword: " + reads
                               : std::string(hint.cause) + ": " + reads,
-           word == "input" ? inputAdvice(start)
-           : near.empty()  ? std::string(hint.advice)
-                           : "did you mean '" + std::string(near) + "'?");
+           !lineAdvice.words.empty() ? lineAdvice.words
+           : word == "input"         ? inputAdvice(start)
+           : near.empty()            ? std::string(hint.advice)
+                                     : "did you mean '" + std::string(near) + "'?");
     if (hint.fix != nullptr) offer(start, lowerEnd, hint.fix);
+    if (lineAdvice.fixed) offer(lineFrom, lineTo, written.line);
   }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "check/check.h"
+#include "check/rewrite.h"
 #include "interpreter/interpreter.h"
 
 namespace linebasic::check {
@@ -80,12 +81,34 @@ inline const char* lineEnd(const char* at) {
   return feed != nullptr ? feed : at + std::strlen(at);
 }
 
+// The first byte after the digits at `at`.
+inline const char* skipDigits(const char* at) {
+  while (isDigit(*at))
+    ++at;
+  return at;
+}
+
+// Whether the line goes on after `at` with more than blanks.
+inline bool wordsAfter(const char* at) {
+  while (*at == ' ' || *at == '\t' || *at == '\r')
+    ++at;
+  return *at != '\n' && *at != '\0';
+}
+
 // The bytes of a token a message shows, and the longest rest of a line that advice writes whole.
 inline constexpr std::size_t kQuotedMax = 24;
 inline constexpr std::size_t kLoweredLineMax = 60;
 
-// The text from `start` to `end` with its letters in lower case, but for those inside literals.
-std::string loweredOutsideLiterals(const char* start, const char* end);
+// The text from `start` to `end` with its letters in lower case, but for those inside literals,
+// mended by its own fixes and with other BASICs' functions written as this one can.
+Rewritten loweredOutsideLiterals(const char* start, const char* end);
+
+// The advice that writes a line whole, and whether its fix is the line alone.
+struct LineAdvice {
+  std::string words;  // such as "write 'print x'"
+  bool fixed;         // false when the advice also asks for another line or another loop
+};
+LineAdvice adviseLine(const Rewritten& written);
 
 // What the check still finds wrong within a line that advice writes whole, such as "; that
 // line still meets this: there are no functions or arrays"; empty when nothing.
@@ -279,6 +302,7 @@ class Checker {
   [[nodiscard]] TokenKind kind() const { return scan_.token; }
   [[nodiscard]] const char* at() const { return scan_.tokenStart; }
   [[nodiscard]] std::string current() const;
+  [[nodiscard]] bool firstOnLine(const char* at) const;
   [[nodiscard]] bool endsStatement() const;
   [[nodiscard]] std::string cause() const;
   [[nodiscard]] std::string withCause(const std::string& symptom) const;
@@ -320,6 +344,7 @@ class Checker {
   void endStatement(Rest rest, const char* start);
   void storedValue(const Operand& value);
   void relation();
+  [[nodiscard]] bool isVariableAlone(const Operand& operand) const;
   Operand expression(TokenKind before, const char* beforeAt);
   Operand term(TokenKind before, const char* beforeAt);
   Operand factor(TokenKind before, const char* beforeAt);

@@ -202,7 +202,7 @@ void Checker::stray() {
     message = "':' is no separator here: the run skips it";
   } else if (*at() == '\'' || *at() == '#') {
     message = "there are no comments: the run skips " + current() +
-              " and reads the words after it as statements";
+              (wordsAfter(scan_.tokenEnd) ? " and reads the words after it as statements" : "");
     advice = "remove the comment";
     fixFrom = blanksBefore(text_, at());
     fixTo = lineEnd(at());
@@ -214,8 +214,9 @@ void Checker::stray() {
     const WordHint hint = wordHint(word, at()[word.size()]);
     const std::string skips = "the run skips " + current();
     if (word == "rem") {
-      message =
-          std::string(hint.cause) + ": " + skips + " and reads the words after it as statements";
+      message = std::string(hint.cause) + ": " + skips +
+                (wordsAfter(at() + 3) ? " and reads the words after it as statements"
+                                      : ", so the line does nothing");
       advice = "remove the comment";
       fixFrom = blanksBefore(text_, at());
       fixTo = lineEnd(at());
@@ -233,15 +234,19 @@ void Checker::stray() {
       // A line in capitals is lowered whole, as for a keyword.
       const char* restEnd = lineEnd(at());
       if (restEnd > at() && restEnd[-1] == '\r') --restEnd;
-      const std::string rest = restEnd - at() <= static_cast<std::ptrdiff_t>(kLoweredLineMax)
-                                   ? loweredOutsideLiterals(at(), restEnd)
-                                   : std::string(at(), restEnd);
+      const Rewritten written = restEnd - at() <= static_cast<std::ptrdiff_t>(kLoweredLineMax)
+                                    ? loweredOutsideLiterals(at(), restEnd)
+                                    : Rewritten{std::string(at(), restEnd), {}};
+      const std::string& rest = written.line;
       if (advice.starts_with("write") && rest.size() <= kLoweredLineMax &&
           rest.compare(1, std::string::npos, std::string_view(at() + 1, restEnd - at() - 1)) != 0) {
-        advice = "write '" + rest + "'" + stillWrong(rest);
-        fixFrom = at();
-        fixTo = restEnd;
-        fixText = rest;
+        const LineAdvice line = adviseLine(written);
+        advice = line.words;
+        if (line.fixed) {
+          fixFrom = at();
+          fixTo = restEnd;
+          fixText = rest;
+        }
       }
     }
   } else if (at() == text_ && std::string_view(at()).starts_with("\xEF\xBB\xBF")) {
@@ -620,9 +625,12 @@ void Checker::checkFor() {
   }
   const Operand limit = expression(TokenKind::Invalid, nullptr);
   if (limit.isNumber && limit.value > kVariableMax) {
+    // Told also beside a mistake later on the line, such as a STEP.
+    const bool after = derailed_ && findings_[derailFinding_].at > limit.start;
     report(limit.start, name::kValueRange,
            "a variable holds at most " + number(kVariableMax) + ": the loop ends once it passes " +
-               number(kVariableMax) + ", not at " + number(limit.value));
+               number(kVariableMax) + ", not at " + number(limit.value),
+           {}, after);
   } else if (first.isNumber && limit.isNumber && first.value <= kVariableMax &&
              first.value > limit.value) {
     const std::string from = number(first.value);
@@ -732,14 +740,39 @@ void Checker::leavesLoop(std::int32_t target, const char* keyword) {
 void Checker::relation() {
   const char* const outer = relationStart_;
   relationStart_ = at();
-  expression(TokenKind::Invalid, nullptr);
+  const Operand left = expression(TokenKind::Invalid, nullptr);
+  const bool leftAlone = isVariableAlone(left);
+  int comparisons = 0;
+  TokenKind compared = TokenKind::Invalid;
+  Operand right{};
+  bool rightAlone = false;
   while (isRelational(kind())) {
     const TokenKind op = kind();
     const char* const opAt = at();
     step();
-    expression(op, opAt);
+    const Operand operand = expression(op, opAt);
+    if (++comparisons == 1) {
+      compared = op;
+      right = operand;
+      rightAlone = isVariableAlone(operand);
+    }
   }
   relationStart_ = outer;
+  // A variable compared with a number it can never hold: the comparison always or never holds.
+  if (comparisons != 1 || leftAlone == rightAlone) return;
+  const Operand& number = leftAlone ? right : left;
+  if (!number.isNumber || number.value <= kVariableMax) return;
+  const bool variableLess = compared == (leftAlone ? TokenKind::Less : TokenKind::Greater);
+  const char* const end = at() > left.start ? lastTokenEnd(left.start, at()) : left.start;
+  report(left.start, name::kValueRange,
+         "a variable holds -128 to 127, so " + quote(left.start, end) +
+             (variableLess ? " always holds" : " never holds"));
+}
+
+// Whether `operand`, the expression just read, is one variable and nothing else.
+bool Checker::isVariableAlone(const Operand& operand) const {
+  return !operand.isNumber && isLower(*operand.start) && !isLetter(operand.start[1]) &&
+         skipBlanks(operand.start + 1) == at();
 }
 
 // expression -> term { ("+" | "-" | "&" | "|") term }. `before` is the operator in front of

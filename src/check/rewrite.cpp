@@ -1,0 +1,168 @@
+#include "check/rewrite.h"
+
+#include <cstddef>
+#include <regex>
+
+namespace linebasic::check {
+namespace {
+
+constexpr char kMasked = '\x01';
+
+// `line` with every byte of its literals, quotes included, masked: patterns then match only
+// what the run reads as tokens.
+std::string masked(const std::string& line) {
+  std::string text = line;
+  bool inLiteral = false;
+  for (char& c : text) {
+    const bool quote = c == '"';
+    if (quote || inLiteral) c = kMasked;
+    if (quote) inLiteral = !inLiteral;
+  }
+  return text;
+}
+
+bool isWordByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// The tests of a divisor and the remainder as other BASICs write them with INT, over two
+// plain operands (a variable or a number each).
+std::string divisorTests(std::string line) {
+  static const std::string kOperand = "([a-z]|[0-9]{1,4})";
+  static const std::string kOp = " *(=|<>) *";
+  static const std::string kDivided = " */ *";
+  static const std::string kEnd = "(?![a-z0-9])";
+  static const std::regex kPatterns[] = {
+      // n / d = int(n / d)
+      std::regex("(^|[^a-z0-9])" + kOperand + kDivided + kOperand + kOp + "int *\\( *\\2" +
+                 kDivided + "\\3 *\\)"),
+      // int(n / d) = n / d
+      std::regex("(^|[^a-z0-9])int *\\( *" + kOperand + kDivided + kOperand + " *\\)" + kOp +
+                 "\\2" + kDivided + "\\3" + kEnd),
+      // int(n / d) * d = n
+      std::regex("(^|[^a-z0-9])int *\\( *" + kOperand + kDivided + kOperand + " *\\) *\\* *\\3" +
+                 kOp + "\\2" + kEnd),
+  };
+  static const std::regex kRemainder("(^|[^a-z0-9])" + kOperand + " *- *int *\\( *\\2" + kDivided +
+                                     kOperand + " *\\) *\\* *\\3" + kEnd);
+  for (const std::regex& pattern : kPatterns) {
+    std::smatch m;
+    const std::string shown = masked(line);
+    if (!std::regex_search(shown, m, pattern)) continue;
+    const std::string written = m.str(1) +
+                                line.substr(static_cast<std::size_t>(m.position(2)),
+                                            static_cast<std::size_t>(m.length(2))) +
+                                " % " + m.str(3) + " " + m.str(4) + " 0";
+    line.replace(static_cast<std::size_t>(m.position(0)), static_cast<std::size_t>(m.length(0)),
+                 written);
+  }
+  std::smatch m;
+  const std::string shown = masked(line);
+  if (std::regex_search(shown, m, kRemainder)) {
+    line.replace(static_cast<std::size_t>(m.position(0)), static_cast<std::size_t>(m.length(0)),
+                 m.str(1) + m.str(2) + " % " + m.str(3));
+  }
+  return line;
+}
+
+// Where the parenthesis that opens at `open` closes, or npos.
+std::size_t closing(const std::string& text, std::size_t open) {
+  int depth = 0;
+  for (std::size_t at = open; at < text.size(); ++at) {
+    if (text[at] == '(') ++depth;
+    if (text[at] == ')' && --depth == 0) return at;
+  }
+  return std::string::npos;
+}
+
+// Whether `inner` holds an operator of the loosest arithmetic level outside parentheses.
+bool hasLooseOperator(const std::string& inner, std::string_view operators) {
+  int depth = 0;
+  for (const char c : inner) {
+    depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+    if (depth == 0 && operators.find(c) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+// Every 'int(e)' written as 'e', kept in parentheses where the operators around it need them.
+std::string withoutInt(std::string line) {
+  static const std::regex kInt("(^|[^a-z0-9])int *\\(");
+  static const std::regex kPlain(" *([a-z]|[0-9]{1,4}) *");
+  for (int left = 8; left > 0; --left) {
+    const std::string shown = masked(line);
+    std::smatch m;
+    if (!std::regex_search(shown, m, kInt)) break;
+    const std::size_t word = static_cast<std::size_t>(m.position(0) + m.length(1));
+    const std::size_t open = static_cast<std::size_t>(m.position(0) + m.length(0)) - 1;
+    const std::size_t close = closing(shown, open);
+    if (close == std::string::npos) break;
+    const std::string inner = line.substr(open + 1, close - open - 1);
+    const std::size_t beforeAt = shown.find_last_not_of(' ', word == 0 ? 0 : word - 1);
+    const char before = word == 0 || beforeAt == std::string::npos ? '\0' : shown[beforeAt];
+    const std::size_t afterAt = shown.find_first_not_of(' ', close + 1);
+    const char after = afterAt == std::string::npos ? '\0' : shown[afterAt];
+    const bool plain = std::regex_match(inner, kPlain);
+    const bool loose = hasLooseOperator(inner, "+-&|");
+    const bool parens =
+        !plain && ((std::string_view("*/%").find(before) != std::string_view::npos) ||
+                   (std::string_view("-&|").find(before) != std::string_view::npos && loose) ||
+                   (before == '+' && hasLooseOperator(inner, "&|")) ||
+                   (std::string_view("*/%").find(after) != std::string_view::npos && loose));
+    // A PRINT item cannot start with '(': the value is added to 0 there.
+    const bool item = before == ',' || before == ';' ||
+                      (beforeAt != std::string::npos && beforeAt >= 4 &&
+                       shown.compare(beforeAt - 4, 5, "print") == 0 &&
+                       (beforeAt == 4 || !isWordByte(shown[beforeAt - 5])));
+    std::string written = inner;
+    if (parens) written = (item ? "0 + (" : "(") + inner + ")";
+    if (!parens) {
+      const std::size_t first = written.find_first_not_of(' ');
+      written = first == std::string::npos
+                    ? "0"
+                    : written.substr(first, written.find_last_not_of(' ') + 1 - first);
+    }
+    line.replace(word, close + 1 - word, written);
+  }
+  return line;
+}
+
+}  // namespace
+
+Rewritten rewriteFunctions(std::string line) {
+  line = withoutInt(divisorTests(std::move(line)));
+  // y = abs(e): the value, then its sign turned on a line after it.
+  static const std::regex kAbs(" *(let +)?([a-z]) *= *abs *\\((.*)\\) *");
+  std::smatch m;
+  const std::string shown = masked(line);
+  if (std::regex_match(shown, m, kAbs) && closing(shown, shown.find('(')) == shown.rfind(')')) {
+    const std::string variable = m.str(2);
+    return {variable + " = " +
+                line.substr(static_cast<std::size_t>(m.position(3)),
+                            static_cast<std::size_t>(m.length(3))),
+            "if " + variable + " < 0 then " + variable + " = 0 - " + variable};
+  }
+  return {line, {}};
+}
+
+std::string stepAdvice(std::string_view line) {
+  static const std::regex kFor(
+      "for +([a-z]) *= *([0-9]{1,4}) *to *([0-9]{1,4}) *step *(-?) *([0-9]{1,4})(?![a-z0-9])");
+  std::match_results<std::string_view::const_iterator> m;
+  if (!std::regex_search(line.begin(), line.end(), m, kFor)) return {};
+  const std::string v = m.str(1);
+  const int from = std::stoi(m.str(2));
+  const int to = std::stoi(m.str(3));
+  const bool down = m.length(4) != 0;
+  const int by = std::stoi(m.str(5));
+  if (by == 0 || (down ? from < to : to < from)) return {};
+  const int count = (down ? from - to : to - from) / by;
+  const std::string times = by == 1 ? v : v + " * " + std::to_string(by);
+  const std::string value = down        ? std::to_string(from) + " - " + times
+                            : from == 0 ? times
+                                        : std::to_string(from) + " + " + times;
+  return std::string(down ? "count up instead" : "count by one") + ": write 'for " + v +
+         " = 0 to " + std::to_string(count) + "' and use '" + value + "' where the loop used " + v;
+}
+
+}  // namespace linebasic::check

@@ -1,0 +1,28 @@
+// Other BASICs' ways that have an evident equal in this one, written so: the advice for a line
+// that uses them then writes the user's own line, not a rule to apply by hand.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace linebasic::check {
+
+// A line's statements as this BASIC writes them, and a line to add after it where one
+// statement cannot say it all.
+struct Rewritten {
+  std::string line;
+  std::string after;  // such as "if y < 0 then y = 0 - y"; empty when none is needed
+};
+
+// `line` (in lower case outside its literals) with INT and ABS written without functions:
+// INT of a whole number is that number, the tests of a divisor (`n / d = int(n / d)`,
+// `n - int(n / d) * d`) are a remainder, and `y = abs(e)` sets y and turns its sign on a line
+// after it. What it cannot write stays as it was.
+Rewritten rewriteFunctions(std::string line);
+
+// How to write the FOR of `line` (in lower case) that counts with STEP, such as "count up by
+// one: write 'for k = 0 to 9' and use '10 - k' where the loop used 'i'"; empty when its values
+// are not plain numbers.
+std::string stepAdvice(std::string_view line);
+
+}  // namespace linebasic::check
