@@ -350,7 +350,11 @@ TEST(CheckTest, FixesAreTheAdviceAndRunAsMeant) {
       {"REM x = A", ""},
       {"x = A : rem x = B", "x = A"},
       {"y = A mod B + 1", "y = A % B + 1"},
-      {"X = A", "x = A"}};
+      {"X = A", "x = A"},
+      {"if x > A print x + B", "if x > A then print x + B"},
+      {"IF X/2 = INT(X/2) THEN PRINT A", "if x % 2 = 0 then print A"},
+      {"Y = X - INT(X/4)*4 + A", "y = x % 4 + A"},
+      {"print int(x/3)*3; int(x+A)*B", "print x/3*3; 0 + (x+A)*B"}};
   std::mt19937 random(24);
   const std::regex forOld("write '([^']*)' for '([^']*)'|for '([^']*)' write '([^']*)'");
   for (int program = 0; program < 2000; ++program) {

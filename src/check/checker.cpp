@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <regex>
 #include <string>
 #include <utility>
 
@@ -49,7 +50,7 @@ class LineCounter {
 
 Checker::Checker(const char* text) : text_(text) {}
 
-std::vector<Diagnostic> Checker::run() {
+std::vector<Diagnostic> Checker::run(std::vector<std::string>* advice) {
   gatherLinesAndLoops();
   scan_.load(text_);
   previous_ = TokenKind::Newline;
@@ -96,8 +97,11 @@ std::vector<Diagnostic> Checker::run() {
   for (Finding& finding : merged) {
     const int line = lines.lineOf(finding.at);
     const auto column = static_cast<int>(finding.at - lines.lineStart()) + 1;
-    for (const std::string* part : {&finding.chain, &finding.advice}) {
-      if (!part->empty()) finding.message += "; " + *part;
+    if (!finding.chain.empty()) finding.message += "; " + finding.chain;
+    if (advice != nullptr) {
+      advice->push_back(std::move(finding.advice));
+    } else if (!finding.advice.empty()) {
+      finding.message += "; " + finding.advice;
     }
     diagnostics.push_back(
         {line, column, finding.name, std::move(finding.message), std::move(finding.fix)});
@@ -390,7 +394,12 @@ Rewritten loweredOutsideLiterals(const char* start, const char* end) {
 }
 
 LineAdvice adviseLine(const Rewritten& written) {
-  if (std::string step = stepAdvice(written.line); !step.empty()) return {std::move(step), false};
+  if (std::string step = stepAdvice(written.line); !step.empty())
+    return {"there is no STEP, so " + step, false};
+  static const std::regex kRandom(" *(let +)?([a-z]) *=(.*[^a-z])?rnd *\\(.*");
+  if (std::smatch m; std::regex_match(written.line, m, kRandom)) {
+    return {"there are no random numbers: choose the value, as in '" + m.str(2) + " = 7'", false};
+  }
   if (!written.after.empty()) {
     return {
         "write '" + written.line + "' and, on a line of its own after it, '" + written.after + "'",
@@ -400,17 +409,27 @@ LineAdvice adviseLine(const Rewritten& written) {
 }
 
 std::string stillWrong(const std::string& line) {
-  for (const Diagnostic& left : checkProgram(line)) {
+  // The lines it jumps to are taken to be there.
+  static const std::regex kTarget("(goto|gosub|then|else) *([0-9]{1,4})");
+  std::string text = line;
+  for (std::sregex_iterator m(line.begin(), line.end(), kTarget), end; m != end; ++m)
+    text += "\n" + (*m)[2].str() + " end";
+  std::vector<std::string> advice;
+  const std::vector<Diagnostic> left = Checker(text.c_str()).run(&advice);
+  for (std::size_t i = 0; i < left.size(); ++i) {
     // A line alone lacks the lines it jumps to and the loops around it: only what is wrong
     // within the line itself is told.
-    const std::string_view name = left.name;
+    const std::string_view name = left[i].name;
     const bool local =
         name == name::kUnknownWord || name == name::kStrayToken || name == name::kPrintItem ||
         name == name::kNotAVariable || name == name::kMissingThen || name == name::kMissingEquals ||
         name == name::kMissingTo || name == name::kMissingParen || name == name::kMissingOperand ||
-        name == name::kOperatorPair || name == name::kUnarySign;
-    if (!local || left.message.find("runs as meant") != std::string::npos) continue;
-    return "; that line still meets this: " + left.message.substr(0, left.message.find(':'));
+        name == name::kOperatorPair || name == name::kUnarySign || name == name::kRestOfLine ||
+        name == name::kValueRange;
+    const std::string& message = left[i].message;
+    if (!local || message.find("runs as meant") != std::string::npos) continue;
+    const std::string cause = message.substr(0, message.find(": "));
+    return "; but " + cause + (advice[i].empty() ? "" : ": " + advice[i]);
   }
   return {};
 }

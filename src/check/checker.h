@@ -204,7 +204,8 @@ struct Operand {
 class Checker {
  public:
   explicit Checker(const char* text);
-  std::vector<Diagnostic> run();
+  // With `advice`, each warning's advice goes there rather than at the end of its message.
+  std::vector<Diagnostic> run(std::vector<std::string>* advice = nullptr);
 
  private:
   // A warning, in three parts told in this order: what the run does, which lines a statement
