@@ -275,9 +275,15 @@ void Checker::checkLet() {
   const char* const equals = at();
   const std::size_t missing = expectEquals(afterLet ? "LET" : "an assignment", start);
   const bool lineEnd = kind() == TokenKind::Newline || kind() == TokenKind::EndOfText;
+  const char* const valueAt = at();
+  const std::size_t told = findings_.size();
   storedValue(expression(TokenKind::Equals, equals));
-  if (missing != kNone && lineEnd && isLower(*start))
-    findings_[missing].message += ", so " + std::string(1, *start) + " is set to 0";
+  // A value read as 0 from the line's end, or from a sign that starts it.
+  const std::string setToZero = ", so " + std::string(1, *start) + " is set to 0";
+  if (missing != kNone && lineEnd && isLower(*start)) findings_[missing].message += setToZero;
+  if (findings_.size() > told && findings_[told].name == name::kUnarySign &&
+      findings_[told].at == valueAt && isLower(*start))
+    findings_[told].message += setToZero;
   endStatement(Rest::Let, start);
 }
 
