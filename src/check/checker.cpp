@@ -401,9 +401,11 @@ LineAdvice adviseLine(const Rewritten& written) {
     return {"there are no random numbers: choose the value, as in '" + m.str(2) + " = 7'", false};
   }
   if (!written.after.empty()) {
-    return {
-        "write '" + written.line + "' and, on a line of its own after it, '" + written.after + "'",
-        false};
+    return {"write '" + written.line + "' and, on " +
+                (written.after.find("', '") == std::string::npos ? "a line of its own"
+                                                                 : "lines of their own") +
+                " after it, '" + written.after + "'",
+            false};
   }
   return {"write '" + written.line + "'" + stillWrong(written.line), true};
 }
@@ -548,7 +550,8 @@ void Checker::checkLowerWord(const char* start, const char* end) {
     const char* lineTo = lineEnd(start);
     if (lineTo > lineFrom && lineTo[-1] == '\r') --lineTo;
     const std::string line(lineFrom, lineTo);
-    const Rewritten written = word == "int" || word == "abs" ? rewriteFunctions(line) : Rewritten{};
+    const Rewritten written =
+        word == "int" || word == "abs" || word == "on" ? rewriteFunctions(line) : Rewritten{};
     const bool rewritten = !written.line.empty() && written.line.size() <= kLoweredLineMax &&
                            (written.line != line || !written.after.empty());
     const std::string step = word == "step" ? stepAdvice(line) : std::string();

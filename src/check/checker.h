@@ -124,7 +124,7 @@ std::string describeByte(char c);
 // What to write instead of an array, and of a string variable.
 inline constexpr std::string_view kEachValue = "use one variable (a to z) for each value";
 inline constexpr std::string_view kLiterals =
-    "text is printed from a literal, as in 'print \"hi\"'";
+    "use numbers, and print text from a literal, as in 'print \"hi\"'";
 
 // What other BASICs mean by a lower-case word that this one lacks, or by a name followed by
 // '(' or '$' (`next` is the byte after the word): the cause, and what to write instead. Both

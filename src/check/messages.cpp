@@ -164,6 +164,8 @@ std::string describeByte(char c) {
 }
 
 WordHint wordHint(std::string_view word, char next) {
+  static constexpr std::string_view kLoopWithIf =
+      "loop with IF and GOTO, as in 'if x < 5 then goto 20'";
   static constexpr std::pair<std::string_view, WordHint> kHints[] = {
       {"rem", {"there are no comments", "remove the comment"}},
       {"input",
@@ -187,7 +189,22 @@ WordHint wordHint(std::string_view word, char next) {
         "repeat the IF after ELSE, as in 'if a = 1 then print 1 else if b = 2 then print 1'"}},
       {"not", {"there is no NOT", "turn the comparison around: for 'not a = 3' write 'a - 3'"}},
       {"mod", {"there is no MOD", "write '%' for 'mod'", "%"}},
-      {"abs", {"there is no ABS", "to drop a sign, add a line such as 'if y < 0 then y = 0 - y'"}}};
+      {"abs", {"there is no ABS", "to drop a sign, add a line such as 'if y < 0 then y = 0 - y'"}},
+      {"while", {"there is no WHILE loop", kLoopWithIf}},
+      {"wend", {"there is no WHILE loop", kLoopWithIf}},
+      {"do", {"there is no DO loop", kLoopWithIf}},
+      {"loop", {"there is no DO loop", kLoopWithIf}},
+      {"until", {"there is no UNTIL", kLoopWithIf}},
+      {"swap", {"there is no SWAP", "swap through a third variable: 't = a', 'a = b', 'b = t'"}},
+      {"def", {"there are no functions", "write the expression where it is used"}},
+      {"restore", {"there are no DATA lines", "assign each value with LET"}},
+      {"cls", {"there is no CLS", "leave the line out"}},
+      {"home", {"there is no HOME", "leave the line out"}},
+      {"color", {"there are no colours", "leave the line out"}},
+      {"locate", {"there is no LOCATE", "leave the line out"}},
+      {"beep", {"there is no sound", "leave the line out"}},
+      {"sound", {"there is no sound", "leave the line out"}},
+      {"sleep", {"there is no SLEEP", "leave the line out"}}};
   if (word == "int") {
     // Not fixed: 'n / d = int(n / d)', other BASICs' test of a divisor, holds always here.
     return {"every value is a whole number already, and there are no functions",

@@ -21,8 +21,12 @@ std::string masked(const std::string& line) {
   return text;
 }
 
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 bool isWordByte(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+  return (c >= 'a' && c <= 'z') || isDigit(c);
 }
 
 // The tests of a divisor and the remainder as other BASICs write them with INT, over two
@@ -130,6 +134,24 @@ std::string withoutInt(std::string line) {
 }  // namespace
 
 Rewritten rewriteFunctions(std::string line) {
+  // on x goto 100, 200: an IF for each value, each on a line of its own.
+  static const std::regex kOn(" *on +([a-z]) +(goto|gosub) +([0-9]{1,4}(?: *, *[0-9]{1,4})*) *");
+  if (std::smatch m; std::regex_match(line, m, kOn)) {
+    static const std::regex kTarget("[0-9]{1,4}");
+    const std::string targets = m.str(3);
+    Rewritten written;
+    int value = 0;
+    for (std::sregex_iterator t(targets.begin(), targets.end(), kTarget), end; t != end; ++t) {
+      const std::string test =
+          "if " + m.str(1) + " = " + std::to_string(++value) + " then " + m.str(2) + " " + t->str();
+      if (value == 1) {
+        written.line = test;
+      } else {
+        written.after += (written.after.empty() ? "" : "', '") + test;
+      }
+    }
+    return written;
+  }
   line = withoutInt(divisorTests(std::move(line)));
   // y = abs(e): the value, then its sign turned on a line after it.
   static const std::regex kAbs(" *(let +)?([a-z]) *= *abs *\\((.*)\\) *");
@@ -147,22 +169,32 @@ Rewritten rewriteFunctions(std::string line) {
 
 std::string stepAdvice(std::string_view line) {
   static const std::regex kFor(
-      "for +([a-z]) *= *([0-9]{1,4}) *to *([0-9]{1,4}) *step *(-?) *([0-9]{1,4})(?![a-z0-9])");
+      "for +([a-z]) *= *([a-z]|[0-9]{1,4}) *to *([a-z]|[0-9]{1,4}) *step *(-?) *([0-9]{1,4})"
+      "(?![a-z0-9])");
   std::match_results<std::string_view::const_iterator> m;
   if (!std::regex_search(line.begin(), line.end(), m, kFor)) return {};
   const std::string v = m.str(1);
-  const int from = std::stoi(m.str(2));
-  const int to = std::stoi(m.str(3));
+  const std::string from = m.str(2);
+  const std::string to = m.str(3);
   const bool down = m.length(4) != 0;
   const int by = std::stoi(m.str(5));
-  if (by == 0 || (down ? from < to : to < from)) return {};
-  const int count = (down ? from - to : to - from) / by;
+  if (by == 0 || from == v || to == v) return {};
+  // The count of steps: worked out where both ends are numbers, written out where not.
+  std::string count;
+  if (isDigit(from[0]) && isDigit(to[0])) {
+    const int span = down ? std::stoi(from) - std::stoi(to) : std::stoi(to) - std::stoi(from);
+    if (span < 0) return {};
+    count = std::to_string(span / by);
+  } else {
+    const std::string span = down ? from + " - " + to : from == "0" ? to : to + " - " + from;
+    count = by == 1 ? span : "(" + span + ") / " + std::to_string(by);
+  }
   const std::string times = by == 1 ? v : v + " * " + std::to_string(by);
-  const std::string value = down        ? std::to_string(from) + " - " + times
-                            : from == 0 ? times
-                                        : std::to_string(from) + " + " + times;
+  const std::string value = down          ? from + " - " + times
+                            : from == "0" ? times
+                                          : from + " + " + times;
   return std::string(down ? "count up instead" : "count by one") + ": write 'for " + v +
-         " = 0 to " + std::to_string(count) + "' and use '" + value + "' where the loop used " + v;
+         " = 0 to " + count + "' and use '" + value + "' where the loop used " + v;
 }
 
 }  // namespace linebasic::check

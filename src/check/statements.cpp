@@ -228,6 +228,31 @@ void Checker::stray() {
         fixTo = at() + word.size();
         fixText = hint.fix;
       }
+      // ON, INT and ABS: advice that writes the user's own line.
+      const char* restEnd = lineEnd(at());
+      if (restEnd > at() && restEnd[-1] == '\r') --restEnd;
+      if ((word == "on" || word == "int" || word == "abs") &&
+          restEnd - at() <= static_cast<std::ptrdiff_t>(kLoweredLineMax)) {
+        const Rewritten written = loweredOutsideLiterals(at(), restEnd);
+        if (!written.after.empty() || written.line.find(word) == std::string::npos) {
+          const LineAdvice line = adviseLine(written);
+          advice = line.words;
+          if (line.fixed) {
+            fixFrom = at();
+            fixTo = restEnd;
+            fixText = written.line;
+          }
+        }
+      }
+    } else if (word.size() > 1 && !isDigit(at()[word.size()])) {
+      // A word of other BASICs: a statement this one lacks, or a long variable name.
+      if (*skipBlanks(at() + word.size()) == '=') {
+        message = "a variable is one lower-case letter: " + skips;
+        advice = "give the value a letter of its own, as in '" + word.substr(0, 1) + "'";
+      } else {
+        message = "there is no " + std::string(at(), at() + word.size()) + ": " + skips;
+        advice = "the statements are let, print, if, for, next, goto, gosub, return and end";
+      }
     } else {
       message = "variables and keywords are lower case: " + skips;
       advice = lowerLetterAdvice(at());
