@@ -176,7 +176,7 @@ TEST(CheckTest, NamesCausesAndWholeChains) {
        "names an outer loop while the loop over j from line 20 is open"},
       {"20 for n = 2 to 9\n30 for d = 2 to 3\n40 if n % d = 0 then goto 70\n50 next d\n70 next n",
        3, "leaves the loop over d from line 30 open, so the run ignores 'next n' on line 70"},
-      {"10 Hel\\lo\x01", 1, "the run skips 'Hel\\lo\\x01'"},
+      {"10 Hel\\lo\x01", 1, "'Hel\\lo\\x01' is no statement: the run skips it"},
       {"a(1) = 5", 1, "the run steps over '(' where '=' belongs"},
       {"if x > (a < b) then end", 1,
        "steps over '<' as if it were ')', so the condition becomes 'x > (a)'"}};

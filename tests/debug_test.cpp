@@ -274,8 +274,8 @@ TEST(RunControlTest, GoingBackAndForwardAgainIsNeverGoingBack) {
       const auto index = static_cast<std::size_t>(i);
       if (variablesThen[index] != travelled.interpreter.variables[index]) {
         differ += std::string(1, static_cast<char>('a' + i)) +
-                   std::to_string(variablesThen[index]) + ">" +
-                   std::to_string(travelled.interpreter.variables[index]) + " ";
+                  std::to_string(variablesThen[index]) + ">" +
+                  std::to_string(travelled.interpreter.variables[index]) + " ";
       }
     }
     for (const VariableChange& change : travelled.control.changes())

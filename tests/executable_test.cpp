@@ -108,7 +108,8 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {"printf 'x = 1 : y = 2\\n10 Hello\\n' | " + kRun + " -i",
        "0||<stdin>:1:7: warning: ':' is no separator here: the assignment ends at it, and the run "
        "steps over it, so the line runs as meant [rest-of-line]\n<stdin>:2:4: "
-       "warning: variables and keywords are lower case: the run skips 'Hello' [stray-token]\n|"},
+       "warning: 'Hello' is no statement: the run skips it; the statements are let, print, if, "
+       "for, next, goto, gosub, return and end [stray-token]\n|"},
       {kRun + " --version x", "2||linebasic-run: --version stands alone\n" + kUsage + "|"},
       // A FILE not there yet is a new program's, which `save` writes.
       {R"({ printf '10 print 1\nsave\nrun\n' | )" + kRun + " -i new.bas && cat new.bas; }",

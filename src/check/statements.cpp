@@ -250,7 +250,7 @@ void Checker::stray() {
         message = "a variable is one lower-case letter: " + skips;
         advice = "give the value a letter of its own, as in '" + word.substr(0, 1) + "'";
       } else {
-        message = "there is no " + std::string(at(), at() + word.size()) + ": " + skips;
+        message = current() + " is no statement: the run skips it";
         advice = "the statements are let, print, if, for, next, goto, gosub, return and end";
       }
     } else {
