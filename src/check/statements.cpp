@@ -866,11 +866,26 @@ void Checker::parenthesis() {
     report(at(), name::kMissingParen,
            "comparisons work only in IF conditions, not inside parentheses: the run steps over " +
                current() + " as if it were ')'");
+  } else if (kind() == TokenKind::Newline) {
+    // Every parenthesis still open on the line closes at its end.
+    std::vector<const char*> unclosed;
+    bool inLiteral = false;
+    for (const char* c = lineStart_; c < at(); ++c) {
+      inLiteral = inLiteral != (*c == '"');
+      if (!inLiteral && *c == '(') unclosed.push_back(c);
+      if (!inLiteral && *c == ')' && !unclosed.empty()) unclosed.pop_back();
+    }
+    if (unclosed.empty()) unclosed.push_back(open);
+    const char* const outer = unclosed.front();
+    const char* end = at() > open && at()[-1] == '\r' ? at() - 1 : at();
+    const std::string closed = std::string(outer, end) + std::string(unclosed.size(), ')');
+    report(at(), name::kMissingParen, "')' is missing at the end of the line",
+           closed.size() <= kLoweredLineMax
+               ? "write " + quote(closed.data(), closed.data() + closed.size(), kLoweredLineMax)
+               : "close it at the line's end");
+    offer(end, end, closed.substr(static_cast<std::size_t>(end - outer)));
   } else if (kind() != TokenKind::RightParen) {
-    report(at(), name::kMissingParen,
-           kind() == TokenKind::Newline ? "')' is missing at the end of the line"
-                                        : inPlaceOf("')' is missing"),
-           causeAdvice());
+    report(at(), name::kMissingParen, inPlaceOf("')' is missing"), causeAdvice());
   }
   step();
   --depth_;
