@@ -388,52 +388,64 @@ Rewritten loweredOutsideLiterals(const char* start, const char* end) {
     if (c == '"') inLiteral = !inLiteral;
     if (!inLiteral) c = lowered(c);
   }
-  Rewritten written = rewriteFunctions(mended(std::move(text)));
+  text = mended(std::move(text));
+  Rewritten written = rewriteFunctions(text);
+  if (written.line.size() > kLoweredLineMax) return {text, {}};
   written.line = mended(std::move(written.line));
   return written;
 }
 
-LineAdvice adviseLine(const Rewritten& written) {
+LineAdvice adviseLine(const Rewritten& written, bool lowering) {
   if (std::string step = stepAdvice(written.line); !step.empty())
     return {"there is no STEP, so " + step, false};
   static const std::regex kRandom(" *(let +)?([a-z]) *=(.*[^a-z])?rnd *\\(.*");
   if (std::smatch m; std::regex_match(written.line, m, kRandom)) {
     return {"there are no random numbers: choose the value, as in '" + m.str(2) + " = 7'", false};
   }
+  std::optional<Leftover> left = leftover(written.line);
+  for (const std::string& after : written.after) {
+    if (!left) left = leftover(after);
+  }
+  // A line that would still hold what this BASIC lacks is not worth writing out.
+  if (left && left->lacks)
+    return {lowering ? "write it in lower case, but " + left->told : std::string(), false};
+  const std::string but = left ? "; but " + left->told : std::string();
   if (!written.after.empty()) {
+    std::string after;
+    for (const std::string& line : written.after)
+      after += (after.empty() ? "'" : ", '") + line + "'";
     return {"write '" + written.line + "' and, on " +
-                (written.after.find("', '") == std::string::npos ? "a line of its own"
-                                                                 : "lines of their own") +
-                " after it, '" + written.after + "'",
+                (written.after.size() == 1 ? "a line of its own" : "lines of their own") +
+                " after it, " + after + but,
             false};
   }
-  return {"write '" + written.line + "'" + stillWrong(written.line), true};
+  return {"write '" + written.line + "'" + but, true};
 }
 
-std::string stillWrong(const std::string& line) {
+std::optional<Leftover> leftover(const std::string& line) {
   // The lines it jumps to are taken to be there.
   static const std::regex kTarget("(goto|gosub|then|else) *([0-9]{1,4})");
-  std::string text = line;
+  std::string text = line + "\n";
   for (std::sregex_iterator m(line.begin(), line.end(), kTarget), end; m != end; ++m)
-    text += "\n" + (*m)[2].str() + " end";
+    text += (*m)[2].str() + " end\n";
   std::vector<std::string> advice;
   const std::vector<Diagnostic> left = Checker(text.c_str()).run(&advice);
   for (std::size_t i = 0; i < left.size(); ++i) {
-    // A line alone lacks the lines it jumps to and the loops around it: only what is wrong
-    // within the line itself is told.
+    // A line alone lacks the loops around it: only what is wrong within the line is told.
     const std::string_view name = left[i].name;
-    const bool local =
-        name == name::kUnknownWord || name == name::kStrayToken || name == name::kPrintItem ||
-        name == name::kNotAVariable || name == name::kMissingThen || name == name::kMissingEquals ||
-        name == name::kMissingTo || name == name::kMissingParen || name == name::kMissingOperand ||
-        name == name::kOperatorPair || name == name::kUnarySign || name == name::kRestOfLine ||
-        name == name::kValueRange;
+    const bool lacks =
+        name == name::kUnknownWord || name == name::kStrayToken || name == name::kNotAVariable;
+    const bool local = lacks || name == name::kPrintItem || name == name::kMissingThen ||
+                       name == name::kMissingEquals || name == name::kMissingTo ||
+                       name == name::kMissingParen || name == name::kMissingOperand ||
+                       name == name::kOperatorPair || name == name::kUnarySign ||
+                       name == name::kRestOfLine || name == name::kValueRange;
     const std::string& message = left[i].message;
     if (!local || message.find("runs as meant") != std::string::npos) continue;
-    const std::string cause = message.substr(0, message.find(": "));
-    return "; but " + cause + (advice[i].empty() ? "" : ": " + advice[i]);
+    return Leftover{
+        message.substr(0, message.find(": ")) + (advice[i].empty() ? "" : ": " + advice[i]), lacks};
   }
-  return {};
+  return std::nullopt;
 }
 
 // Words that are keywords in other letter case, keywords glued to what follows them, words of
@@ -478,7 +490,13 @@ void Checker::checkWord() {
         rest.compare(letters.size(), std::string::npos,
                      std::string_view(end, static_cast<std::size_t>(restEnd - end))) != 0 &&
         rest.size() <= kLoweredLineMax;
-    const LineAdvice line = wholeLine ? adviseLine(written) : LineAdvice{};
+    const bool lowered = restEnd - start <= static_cast<std::ptrdiff_t>(kLoweredLineMax);
+    LineAdvice line = wholeLine ? adviseLine(written, true) : LineAdvice{};
+    if (!wholeLine) {
+      // Only the keyword changes; what the line still meets is told all the same.
+      const std::optional<Leftover> left = lowered ? leftover(rest) : std::nullopt;
+      line.words = "write '" + letters + "'" + (left ? "; but " + left->told : "");
+    }
     report(start, name::kKeywordCase,
            std::string(wholeLine ? "keywords and variables are lower case: "
                                  : "keywords are lower case: ") +
@@ -486,7 +504,7 @@ void Checker::checkWord() {
                                                    quote(start, end) + " as a variable"
                 : operand ? "the run reads " + quote(start, end) + " as 0"
                           : "the run skips " + quote(start, end)),
-           wholeLine ? line.words : "write '" + letters + "'");
+           line.words);
     if (wholeLine) {
       if (line.fixed) offer(start, restEnd, rest);
     } else {
@@ -555,7 +573,7 @@ void Checker::checkLowerWord(const char* start, const char* end) {
     const bool rewritten = !written.line.empty() && written.line.size() <= kLoweredLineMax &&
                            (written.line != line || !written.after.empty());
     const std::string step = word == "step" ? stepAdvice(line) : std::string();
-    const LineAdvice lineAdvice = rewritten ? adviseLine(written) : LineAdvice{step, false};
+    const LineAdvice lineAdvice = rewritten ? adviseLine(written, false) : LineAdvice{step, false};
     report(start, name::kUnknownWord,
            hint.cause.empty() ? quote(start, lowerEnd) + " is no keyword: " + reads
                               : std::string(hint.cause) + ": " + reads,

@@ -108,11 +108,18 @@ struct LineAdvice {
   std::string words;  // such as "write 'print x'"
   bool fixed;         // false when the advice also asks for another line or another loop
 };
-LineAdvice adviseLine(const Rewritten& written);
+// `lowering`: the line is written in lower case by the advice; when it would still hold what
+// this BASIC lacks, the advice then says so, and is otherwise empty.
+LineAdvice adviseLine(const Rewritten& written, bool lowering);
 
-// What the check still finds wrong within a line that advice writes whole, such as "; that
-// line still meets this: there are no functions or arrays"; empty when nothing.
-std::string stillWrong(const std::string& line);
+// What the check still finds wrong within a line that advice writes whole: its cause and
+// advice, such as "there are no arrays: use one variable (a to z) for each value", and
+// whether it is something this BASIC lacks (an array, a function), not a slip.
+struct Leftover {
+  std::string told;
+  bool lacks;
+};
+std::optional<Leftover> leftover(const std::string& line);
 
 // A token's bytes as a message shows them: quoted, cut short, printable bytes as typed and
 // control bytes escaped, so that none reaches a terminal raw.

@@ -131,6 +131,30 @@ std::string withoutInt(std::string line) {
   return line;
 }
 
+// The IF of `line` with AND written as nested IFs, and with an OR written as the IF repeated
+// after ELSE where its statement ends in a jump (so that it never runs twice).
+std::string withoutAndOr(std::string line) {
+  static const std::regex kAnd("( *if +)(.+?) +and +(.+? +then +.*)");
+  static const std::regex kOr(
+      "( *if +)(.+?) +or +(.+?)( +then +)(.*goto +[0-9]{1,4}|[0-9]{1,4}) *");
+  const auto group = [&line](const std::smatch& m, int n) {
+    return line.substr(static_cast<std::size_t>(m.position(n)),
+                       static_cast<std::size_t>(m.length(n)));
+  };
+  for (int left = 4; left > 0; --left) {
+    const std::string shown = masked(line);
+    std::smatch m;
+    if (!std::regex_match(shown, m, kAnd)) break;
+    line = group(m, 1) + group(m, 2) + " then if " + group(m, 3);
+  }
+  const std::string shown = masked(line);
+  if (std::smatch m; std::regex_match(shown, m, kOr)) {
+    const std::string then = group(m, 4) + group(m, 5);
+    line = group(m, 1) + group(m, 2) + then + " else if " + group(m, 3) + then;
+  }
+  return line;
+}
+
 }  // namespace
 
 Rewritten rewriteFunctions(std::string line) {
@@ -147,12 +171,12 @@ Rewritten rewriteFunctions(std::string line) {
       if (value == 1) {
         written.line = test;
       } else {
-        written.after += (written.after.empty() ? "" : "', '") + test;
+        written.after.push_back(test);
       }
     }
     return written;
   }
-  line = withoutInt(divisorTests(std::move(line)));
+  line = withoutAndOr(withoutInt(divisorTests(std::move(line))));
   // y = abs(e): the value, then its sign turned on a line after it.
   static const std::regex kAbs(" *(let +)?([a-z]) *= *abs *\\((.*)\\) *");
   std::smatch m;
@@ -162,7 +186,7 @@ Rewritten rewriteFunctions(std::string line) {
     return {variable + " = " +
                 line.substr(static_cast<std::size_t>(m.position(3)),
                             static_cast<std::size_t>(m.length(3))),
-            "if " + variable + " < 0 then " + variable + " = 0 - " + variable};
+            {"if " + variable + " < 0 then " + variable + " = 0 - " + variable}};
   }
   return {line, {}};
 }

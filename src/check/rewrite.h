@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace linebasic::check {
 
@@ -11,13 +12,14 @@ namespace linebasic::check {
 // statement cannot say it all.
 struct Rewritten {
   std::string line;
-  std::string after;  // such as "if y < 0 then y = 0 - y"; empty when none is needed
+  std::vector<std::string> after;  // such as "if y < 0 then y = 0 - y"; mostly none
 };
 
-// `line` (in lower case outside its literals) with INT and ABS written without functions:
-// INT of a whole number is that number, the tests of a divisor (`n / d = int(n / d)`,
-// `n - int(n / d) * d`) are a remainder, and `y = abs(e)` sets y and turns its sign on a line
-// after it. What it cannot write stays as it was.
+// `line` (in lower case outside its literals) with other BASICs' INT, ABS, AND, OR and
+// ON ... GOTO written as this one can: INT of a whole number is that number, the tests of a
+// divisor (`n / d = int(n / d)`, `n - int(n / d) * d`) are a remainder, `y = abs(e)` sets y
+// and turns its sign on a line after it, AND nests the IFs, an OR that jumps repeats the IF
+// after ELSE, and ON ... GOTO is an IF for each value. What it cannot write stays as it was.
 Rewritten rewriteFunctions(std::string line);
 
 // How to write the FOR of `line` (in lower case) that counts with STEP, such as "count up by

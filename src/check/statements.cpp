@@ -235,7 +235,7 @@ void Checker::stray() {
           restEnd - at() <= static_cast<std::ptrdiff_t>(kLoweredLineMax)) {
         const Rewritten written = loweredOutsideLiterals(at(), restEnd);
         if (!written.after.empty() || written.line.find(word) == std::string::npos) {
-          const LineAdvice line = adviseLine(written);
+          const LineAdvice line = adviseLine(written, true);
           advice = line.words;
           if (line.fixed) {
             fixFrom = at();
@@ -265,7 +265,7 @@ void Checker::stray() {
       const std::string& rest = written.line;
       if (advice.starts_with("write") && rest.size() <= kLoweredLineMax &&
           rest.compare(1, std::string::npos, std::string_view(at() + 1, restEnd - at() - 1)) != 0) {
-        const LineAdvice line = adviseLine(written);
+        const LineAdvice line = adviseLine(written, true);
         advice = line.words;
         if (line.fixed) {
           fixFrom = at();
@@ -427,10 +427,16 @@ void Checker::checkPrint() {
     if (!printItem()) break;
     afterValue = isValue;
     if (kind() == TokenKind::Newline || kind() == TokenKind::EndOfText) {
-      if (*item == ';' || *item == ',') {
+      if (*item == ';') {
         report(item, name::kPrintItem,
-               "every PRINT ends its line: " + quote(item, item + 1) +
-                   " at its end keeps nothing on the line for the next PRINT",
+               "every PRINT ends its line, so the next PRINT starts a new one: the ';' at its end "
+               "changes nothing",
+               "remove it; what belongs on one line needs one PRINT");
+        offer(blanksBefore(text_, item), item + 1, "");
+      } else if (*item == ',') {
+        report(item, name::kPrintItem,
+               "every PRINT ends its line, so the next PRINT starts a new one: the ',' at its end "
+               "only adds a space",
                "print what belongs on one line with one PRINT");
       }
       return;
