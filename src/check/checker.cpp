@@ -82,6 +82,7 @@ std::vector<Diagnostic> Checker::run(std::vector<std::string>* advice) {
   settleColon();
   checkCalls();
 
+  std::erase_if(findings_, [](const Finding& finding) { return finding.name.empty(); });
   // The walk reports in text order; should a report ever come late, the sort puts it in place.
   const auto byPosition = [](const Finding& a, const Finding& b) { return a.at < b.at; };
   if (!std::is_sorted(findings_.begin(), findings_.end(), byPosition))
@@ -310,8 +311,8 @@ void Checker::checkLiteral() {
     message =
         "the literal from " + closedFrom_ + " closes on this line, so this '\"' opens another; ";
   } else if (quoteWord_ != nullptr && quoteWord_ < quoteAt) {
-    message = "the '\"' in " + quote(quoteWord_, quoteWordEnd_) +
-              " belongs to that word, so this '\"' opens a literal; ";
+    message = "the run reads " + quote(quoteWord_, quoteWordEnd_) +
+              " as one word, its '\"' too, so this '\"' opens a literal; ";
   }
   // A cause is told first; the literal it opens is then "another, which runs on to ...".
   const bool caused = !message.empty();
@@ -515,6 +516,25 @@ void Checker::checkWord() {
   if (kind() == TokenKind::Variable) checkLowerWord(start, end);
 }
 
+// How to remove a comment at `at`: a line that a jump goes to keeps its number.
+std::string Checker::removeComment(const char* at) {
+  if (!firstOnLine(at)) return "remove the comment";
+  if (jumpedTo_.empty()) {
+    // The numbers after GOTO, GOSUB, THEN and ELSE in any letter case, as the writer meant them.
+    jumpedTo_.assign(kLineNumberCount, false);
+    std::string lowered;
+    for (const char* c = text_; *c != '\0'; ++c)
+      lowered += check::lowered(*c);
+    static const std::regex kJump("(goto|gosub|then|else) *([0-9]{1,4})(?![0-9])");
+    for (std::sregex_iterator m(lowered.begin(), lowered.end(), kJump), end; m != end; ++m)
+      jumpedTo_[static_cast<std::size_t>(std::stoi((*m)[2]))] = true;
+  }
+  const std::int32_t n = numberOfLine(lineStart_);
+  return n >= 0 && jumpedTo_[static_cast<std::size_t>(n)]
+             ? "remove the comment, but keep the line's number: a jump goes there"
+             : "remove the comment";
+}
+
 // Whether `at` starts the first statement of its line, right after the line's number.
 bool Checker::firstOnLine(const char* at) const {
   return skipBlanks(skipDigits(skipBlanks(lineStart_))) == at;
@@ -556,7 +576,7 @@ void Checker::checkLowerWord(const char* start, const char* end) {
                (wordsAfter(lowerEnd) ? ": the run reads 'rem' and the words after it as statements"
                 : firstOnLine(start) ? ": the run reads 'rem' as 'let r = m'"
                                      : ": the run reads 'rem' as variables"),
-           "remove the comment");
+           removeComment(start));
     offer(blanksBefore(text_, start), lineEnd(start), "");
   } else {
     static_cast<void>(end);
@@ -641,15 +661,9 @@ void Checker::settleColon() {
   if (colonFinding_ == kNone) return;
   Finding& finding = findings_[colonFinding_];
   colonFinding_ = kNone;
-  if (colonInIf_) {
-    finding.advice.clear();
-    if (colonRestWrong_) return;
-    finding.message += "; what follows still runs only " + std::string(colonWhen_);
-  } else if (colonRestWrong_) {
-    return;
-  }
-  finding.message += ", so the line runs as meant";
-  finding.advice.clear();
+  if (colonInIf_) finding.advice.clear();
+  // The line runs as meant, as other BASICs run it: nothing to warn of.
+  if (!colonRestWrong_) finding.name = {};
 }
 
 // The current token as a message shows it.

@@ -311,6 +311,7 @@ class Checker {
   [[nodiscard]] const char* at() const { return scan_.tokenStart; }
   [[nodiscard]] std::string current() const;
   [[nodiscard]] bool firstOnLine(const char* at) const;
+  std::string removeComment(const char* at);
   [[nodiscard]] bool endsStatement() const;
   [[nodiscard]] std::string cause() const;
   [[nodiscard]] std::string withCause(const std::string& symptom) const;
@@ -409,6 +410,7 @@ class Checker {
   bool colonInIf_ = false;            // it stands after a THEN on its line
   std::string_view colonWhen_;        // then, when what follows it runs
   bool colonRestWrong_ = false;       // the rest of the line has a mistake, or an ELSE
+  std::vector<bool> jumpedTo_;        // by line number: a jump's target, once a comment asks
   bool jumpReadOn_ = false;           // a GOSUB took the next line's number for its target
   const char* forLine_ = nullptr;     // the line of the last FOR walked
   const char* forNext_ = nullptr;     // the last NEXT of its variable, if any

@@ -203,7 +203,7 @@ void Checker::stray() {
   } else if (*at() == '\'' || *at() == '#') {
     message = "there are no comments: the run skips " + current() +
               (wordsAfter(scan_.tokenEnd) ? " and reads the words after it as statements" : "");
-    advice = "remove the comment";
+    advice = removeComment(at());
     fixFrom = blanksBefore(text_, at());
     fixTo = lineEnd(at());
   } else if (kind() == TokenKind::Invalid && isUpper(*at())) {
@@ -217,7 +217,7 @@ void Checker::stray() {
       message = std::string(hint.cause) + ": " + skips +
                 (wordsAfter(at() + 3) ? " and reads the words after it as statements"
                                       : ", so the line does nothing");
-      advice = "remove the comment";
+      advice = removeComment(at());
       fixFrom = blanksBefore(text_, at());
       fixTo = lineEnd(at());
     } else if (!hint.cause.empty()) {
@@ -667,7 +667,7 @@ void Checker::checkFor() {
     report(limit.start, name::kValueRange,
            "a variable holds at most " + number(kVariableMax) + ": the loop ends once it passes " +
                number(kVariableMax) + ", not at " + number(limit.value),
-           {}, after);
+           "count to " + number(kVariableMax) + " at most", after);
   } else if (first.isNumber && limit.isNumber && first.value <= kVariableMax &&
              first.value > limit.value) {
     const std::string from = number(first.value);
@@ -742,10 +742,31 @@ void Checker::closeLoop(char variable, const char* keyword) {
   }
   const std::string named(1, variable);
   const std::string open(1, inner.variable);
-  report(keyword, name::kNextOuterLoop,
-         "'next " + named + "' names an outer loop while the loop over " + open + " from " +
-             lineName(inner.line.start, inner.line.line) + " is open: the run ignores it",
-         "close the inner loop first, with 'next " + open + "'");
+  // The inner loop's own NEXT further down: the two NEXTs are evidently swapped.
+  const char* const here = at();
+  int textLine = textLine_;
+  const char* other = nullptr;
+  for (const char* line = lineEnd(here); *line == '\n' && other == nullptr; line = lineEnd(line)) {
+    ++line;
+    ++textLine;
+    const char* const next = nextVariable(skipBlanks(skipDigits(skipBlanks(line))));
+    if (next != nullptr && *next == inner.variable) other = next;
+  }
+  const std::string message = "'next " + named + "' names an outer loop while the loop over " +
+                              open + " from " + lineName(inner.line.start, inner.line.line) +
+                              " is open: the run ignores it";
+  if (other == nullptr) {
+    report(keyword, name::kNextOuterLoop, message,
+           "close the inner loop first, with 'next " + open + "'");
+    return;
+  }
+  const char* otherLine = other;
+  while (otherLine != text_ && otherLine[-1] != '\n')
+    --otherLine;
+  report(keyword, name::kNextOuterLoop, message,
+         "swap the two NEXTs: write 'next " + open + "' here and 'next " + named + "' on " +
+             lineName(otherLine, textLine));
+  offer(here, other + 1, open + std::string(here + 1, other) + named);
 }
 
 // A GOTO at `keyword` to line `target` that starts with the NEXT of an outer loop, from inside
