@@ -166,6 +166,7 @@ void Checker::closeChain() {
     return;
   }
   told = chain_.when + "the run swallows " + swallowed(chain_.first, last, !chain_.firstPass);
+  if (!chain_.when.empty()) swallowedSometimes_.push_back({chain_.first.start, last.start});
   const TextLine next = nextLineWithText(at(), textLine_);
   if (next.start != nullptr) told += ", and picks up again at " + lineName(next.start, next.line);
 }
@@ -182,9 +183,47 @@ void Checker::closeChainAt(const char* lineStart) {
   // Only the number of that line was taken: its statements run as written.
   std::string& told = findings_[chain_.finding].chain;
   told.clear();
-  if (last.start != nullptr && chain_.first.start != nullptr && last.start >= chain_.first.start)
+  if (last.start != nullptr && chain_.first.start != nullptr && last.start >= chain_.first.start) {
     told = chain_.when + "the run swallows " + swallowed(chain_.first, last, !chain_.firstPass) +
            ", and picks up again at " + lineName(lineStart, textLine_);
+    if (!chain_.when.empty()) swallowedSometimes_.push_back({chain_.first.start, last.start});
+  }
+}
+
+// Lines that a statement reads on into only on some runs (when an IF holds, on a loop's first
+// pass) run as written on the others: what is wrong within them is told as for any line.
+void Checker::checkSwallowedSometimes() {
+  for (const auto& [first, last] : swallowedSometimes_) {
+    // With the line after them, which a line may take in as written too.
+    const char* const end = *lineEnd(last) == '\n' ? lineEnd(lineEnd(last) + 1) : lineEnd(last);
+    const std::string lines(first, end);
+    std::vector<std::string> advice;
+    std::vector<Diagnostic> found = Checker(lines.c_str()).run(&advice);
+    std::vector<const char*> lineStarts = {first};
+    for (const char* c = first; c < lineEnd(last); ++c) {
+      if (*c == '\n') lineStarts.push_back(c + 1);
+    }
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      Diagnostic& diagnostic = found[i];
+      // Only what the lines hold themselves: a text line counted within them would be wrong.
+      if (static_cast<std::size_t>(diagnostic.line) > lineStarts.size() ||
+          !isLocal(diagnostic.name) || diagnostic.message.find("text line") != std::string::npos)
+        continue;
+      const char* const at =
+          lineStarts[static_cast<std::size_t>(diagnostic.line - 1)] + diagnostic.column - 1;
+      const bool told = std::any_of(findings_.begin(), findings_.end(), [&](const Finding& f) {
+        return f.at == at && f.name == diagnostic.name;
+      });
+      if (told) continue;
+      if (diagnostic.fix) diagnostic.fix->offset += static_cast<std::size_t>(first - text_);
+      findings_.push_back({at,
+                           diagnostic.name,
+                           std::move(diagnostic.message),
+                           std::move(advice[i]),
+                           {},
+                           std::move(diagnostic.fix)});
+    }
+  }
 }
 
 }  // namespace linebasic::check

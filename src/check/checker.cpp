@@ -81,6 +81,7 @@ std::vector<Diagnostic> Checker::run(std::vector<std::string>* advice) {
   if (chain_.open) closeChain();
   settleColon();
   checkCalls();
+  checkSwallowedSometimes();
 
   std::erase_if(findings_, [](const Finding& finding) { return finding.name.empty(); });
   // The walk reports in text order; should a report ever come late, the sort puts it in place.
@@ -423,6 +424,15 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering) {
   return {"write '" + written.line + "'" + but, true};
 }
 
+bool isLocal(std::string_view name) {
+  return name == name::kUnknownWord || name == name::kStrayToken || name == name::kNotAVariable ||
+         name == name::kPrintItem || name == name::kMissingThen || name == name::kMissingEquals ||
+         name == name::kMissingTo || name == name::kMissingParen || name == name::kMissingOperand ||
+         name == name::kOperatorPair || name == name::kUnarySign || name == name::kRestOfLine ||
+         name == name::kValueRange || name == name::kMissingStatement ||
+         name == name::kKeywordCase || name == name::kKeywordGlued || name == name::kLongNumber;
+}
+
 std::optional<Leftover> leftover(const std::string& line) {
   // The lines it jumps to are taken to be there.
   static const std::regex kTarget("(goto|gosub|then|else) *([0-9]{1,4})");
@@ -436,13 +446,10 @@ std::optional<Leftover> leftover(const std::string& line) {
     const std::string_view name = left[i].name;
     const bool lacks =
         name == name::kUnknownWord || name == name::kStrayToken || name == name::kNotAVariable;
-    const bool local = lacks || name == name::kPrintItem || name == name::kMissingThen ||
-                       name == name::kMissingEquals || name == name::kMissingTo ||
-                       name == name::kMissingParen || name == name::kMissingOperand ||
-                       name == name::kOperatorPair || name == name::kUnarySign ||
-                       name == name::kRestOfLine || name == name::kValueRange;
     const std::string& message = left[i].message;
-    if (!local || message.find("runs as meant") != std::string::npos) continue;
+    if (!isLocal(name) || name == name::kMissingStatement || name == name::kKeywordCase ||
+        name == name::kKeywordGlued || message.find("runs as meant") != std::string::npos)
+      continue;
     return Leftover{
         message.substr(0, message.find(": ")) + (advice[i].empty() ? "" : ": " + advice[i]), lacks};
   }

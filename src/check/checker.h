@@ -115,6 +115,10 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering);
 // What the check still finds wrong within a line that advice writes whole: its cause and
 // advice, such as "there are no arrays: use one variable (a to z) for each value", and
 // whether it is something this BASIC lacks (an array, a function), not a slip.
+// Whether the warnings of this name are about their own line alone, true of it wherever it
+// stands: not about loops, jumps or other lines.
+bool isLocal(std::string_view name);
+
 struct Leftover {
   std::string told;
   bool lacks;
@@ -324,6 +328,7 @@ class Checker {
   void readOnInto(const char* lineStart, const char* statementLine);
   void closeChain();
   void closeChainAt(const char* lineStart);
+  void checkSwallowedSometimes();
   void watchForElse();
   [[nodiscard]] TextLine nextLineWithText(const char* feed, int line) const;
   [[nodiscard]] std::string swallowed(TextLine first, TextLine last, bool wholly) const;
@@ -410,10 +415,12 @@ class Checker {
   bool colonInIf_ = false;            // it stands after a THEN on its line
   std::string_view colonWhen_;        // then, when what follows it runs
   bool colonRestWrong_ = false;       // the rest of the line has a mistake, or an ELSE
-  std::vector<bool> jumpedTo_;        // by line number: a jump's target, once a comment asks
-  bool jumpReadOn_ = false;           // a GOSUB took the next line's number for its target
-  const char* forLine_ = nullptr;     // the line of the last FOR walked
-  const char* forNext_ = nullptr;     // the last NEXT of its variable, if any
+  // From the first to the last line start of lines swallowed only on some runs.
+  std::vector<std::pair<const char*, const char*>> swallowedSometimes_;
+  std::vector<bool> jumpedTo_;     // by line number: a jump's target, once a comment asks
+  bool jumpReadOn_ = false;        // a GOSUB took the next line's number for its target
+  const char* forLine_ = nullptr;  // the line of the last FOR walked
+  const char* forNext_ = nullptr;  // the last NEXT of its variable, if any
   Chain chain_;
 };
 
