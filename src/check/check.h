@@ -1,6 +1,7 @@
 // The checker: reads a program text with the interpreter's own scanner, without running it, and
 // says where a run will do something else than its writer most likely meant. It never changes
-// what a run does; it only describes it.
+// what a run does; it only describes it. Besides, it tries the first statements of a run of a
+// short text, printing nothing, for the values that run stores out of range.
 #pragma once
 
 #include <cstddef>

@@ -754,6 +754,21 @@ std::vector<Diagnostic> checkProgram(std::string_view text) {
   const std::size_t nul = text.find('\0');
   const std::string terminated(text.substr(0, nul));
   std::vector<Diagnostic> diagnostics = check::Checker(terminated.c_str()).run();
+  // What the run stores out of range, where the check saw no number out of range on that line.
+  std::vector<Diagnostic> stores = check::trialStores(terminated);
+  std::erase_if(stores, [&](const Diagnostic& store) {
+    return std::any_of(diagnostics.begin(), diagnostics.end(), [&](const Diagnostic& d) {
+      return d.line == store.line && d.name == check::name::kValueRange;
+    });
+  });
+  if (!stores.empty()) {
+    diagnostics.insert(diagnostics.end(), std::make_move_iterator(stores.begin()),
+                       std::make_move_iterator(stores.end()));
+    std::stable_sort(diagnostics.begin(), diagnostics.end(),
+                     [](const Diagnostic& a, const Diagnostic& b) {
+                       return a.line != b.line ? a.line < b.line : a.column < b.column;
+                     });
+  }
   // A run reads no further than a NUL byte: what follows it is lost to every run.
   if (nul != std::string_view::npos &&
       text.find_first_not_of(std::string_view("\0\n", 2), nul) != std::string_view::npos) {

@@ -115,6 +115,12 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering);
 // What the check still finds wrong within a line that advice writes whole: its cause and
 // advice, such as "there are no arrays: use one variable (a to z) for each value", and
 // whether it is something this BASIC lacks (an array, a function), not a slip.
+// The assignments whose value a variable cannot hold, where the first statements of a run
+// (printing nothing) first meet them; nothing for a text longer than kTrialTextMax.
+inline constexpr std::size_t kTrialTextMax = 16 * 1024;
+inline constexpr int kTrialStatements = 5000;
+std::vector<Diagnostic> trialStores(const std::string& text);
+
 // Whether the warnings of this name are about their own line alone, true of it wherever it
 // stands: not about loops, jumps or other lines.
 bool isLocal(std::string_view name);
