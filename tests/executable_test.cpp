@@ -62,14 +62,16 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {kRun + " --quiet a.bas", "2||linebasic-run: unknown option '--quiet'\n" + kUsage + "|"},
       {kRun + " a.bas b.bas",
        "2||linebasic-run: one FILE only, not 'a.bas' and 'b.bas'\n" + kUsage + "|"},
-      // A check runs nothing: warnings on standard output, status 4 when there are any.
+      // A check prints none of the program's output: warnings on standard output, status 4
+      // when there are any.
       {R"(printf '10 print 1\r\n20 goto 75\n' | )" + kRun + " --check -",
-       "4|<stdin>:2:9: warning: no line is numbered 75: the run ends here [missing-line]\n|"
-       "1 warning generated.\n|"},
+       "4|<stdin>:2:9: warning: no line is numbered 75: the run ends here; add a line 75, or jump "
+       "to one that is there, such as line 10 [missing-line]\n|1 warning generated.\n|"},
       {"printf '10 print 1\\r\\n' | " + kRun + " --check -", "0|||"},
       {"printf '10 print\\n10 end\\n' | " + kRun + " --check -",
        "4|<stdin>:2:1: warning: line number 10 is used already on text line 1: jumps reach only "
-       "that one, and both run where they stand [duplicate-line]\n|1 warning generated.\n|"},
+       "that one, and both run where they stand; give this line a number of its own "
+       "[duplicate-line]\n|1 warning generated.\n|"},
       {kRun + " --check /no/such.bas",
        "1||linebasic-run: /no/such.bas: No such file or directory\n|"},
       {kRun + " --check --trace -",

@@ -244,7 +244,9 @@ TEST(LspTest, FollowsJumpsAsTheRunDoes) {
       {"hover", 2, 6,
        "variable x: one of the 26 (a to z), each holding -128 to 127, all 0 "
        "when a run starts"},
-      {"hover", 2, 35, "missing-line: no line is numbered 75: the run ends here"},
+      {"hover", 2, 35,
+       "missing-line: no line is numbered 75: the run ends here; add a line 75, or jump to one "
+       "that is there, such as line 40 or 100"},
       {"hover", 2, 20, "null"},
   };
   std::string messages;

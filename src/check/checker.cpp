@@ -164,7 +164,7 @@ void Checker::gatherLineOrder(std::int32_t n, std::int32_t previous) {
                             ": lines run in the order they are written, not by number (a jump "
                             "finds the first line numbered " +
                             number + ", scanning from the top)",
-                        {},
+                        "move it above line " + std::to_string(previous),
                         {},
                         {}});
 }
@@ -196,9 +196,6 @@ void Checker::gatherSwallowed(const char* quote, const char* end, const char* li
   }
 }
 
-namespace {
-
-// The line number that starts the line at `lineStart`: one to four digits; -1 for none.
 std::int32_t numberOfLine(const char* lineStart) {
   const char* const first = skipBlanks(lineStart);
   const char* end = first;
@@ -206,8 +203,6 @@ std::int32_t numberOfLine(const char* lineStart) {
     ++end;
   return end == first || end - first >= kNumberScanLimit ? -1 : decimalValue(first);
 }
-
-}  // namespace
 
 // "line 40" for a line that starts with a line number, "text line 7" for one that does not.
 std::string Checker::lineName(const char* lineStart, int textLine) const {

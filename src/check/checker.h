@@ -81,6 +81,9 @@ inline const char* lineEnd(const char* at) {
   return feed != nullptr ? feed : at + std::strlen(at);
 }
 
+// The line number that starts the line at `lineStart`: one to four digits; -1 for none.
+std::int32_t numberOfLine(const char* lineStart);
+
 // The first byte after the digits at `at`.
 inline const char* skipDigits(const char* at) {
   while (isDigit(*at))
@@ -352,6 +355,7 @@ class Checker {
   void checkGoto();
   void checkGosub();
   void jumpTarget(std::string_view keyword);
+  [[nodiscard]] std::string nearestLines(std::int32_t n) const;
   void leavesLoop(std::int32_t target, const char* keyword);
   void checkFor();
   void checkNext();

@@ -115,7 +115,8 @@ void Checker::startLine() {
            "line number " + number(n) + " is used already on text line " +
                number(lineOfNumber_[n]) +
                ": jumps reach only that one, and both run where "
-               "they stand");
+               "they stand",
+           "give this line a number of its own");
   } else if (fallsInto_ && walkedStatement_ && !derailed_) {
     fallenInto_.push_back(at());
   }
@@ -608,6 +609,27 @@ void Checker::checkGosub() {
   endStatement(Rest::Gosub, start);
 }
 
+// What to jump to in place of line `n`, which no line has: the lines numbered nearest to it.
+std::string Checker::nearestLines(std::int32_t n) const {
+  // Not the jump's own line, which would loop.
+  const std::int32_t own = numberOfLine(lineStart_);
+  const auto isLine = [&](std::int32_t m) {
+    return m != own && lineAt_[static_cast<std::size_t>(m)] != nullptr;
+  };
+  std::int32_t below = std::min(n, kLineNumberCount - 1);
+  while (below >= 0 && !isLine(below))
+    --below;
+  std::int32_t above = n;
+  while (above < kLineNumberCount && !isLine(above))
+    ++above;
+  std::string lines;
+  if (below >= 0) lines = "line " + number(below);
+  if (above < kLineNumberCount) lines += (lines.empty() ? "line " : " or ") + number(above);
+  return lines.empty()
+             ? std::string()
+             : "add a line " + number(n) + ", or jump to one that is there, such as " + lines;
+}
+
 // The line number after GOTO or GOSUB: the run converts the text there, whatever token it is.
 void Checker::jumpTarget(std::string_view keyword) {
   const std::int32_t n = decimalValue(at());
@@ -621,7 +643,8 @@ void Checker::jumpTarget(std::string_view keyword) {
                  " is inside the literal that opens on " + literal.lineName;
       }
       report(at(), name::kMissingLine,
-             "no line is numbered " + number(n) + ": the run ends here" + inside);
+             "no line is numbered " + number(n) + ": the run ends here" + inside,
+             inside.empty() ? nearestLines(n) : std::string());
     }
     return;
   }
