@@ -99,7 +99,13 @@ std::vector<Diagnostic> Checker::run(std::vector<std::string>* advice) {
   for (Finding& finding : merged) {
     const int line = lines.lineOf(finding.at);
     const auto column = static_cast<int>(finding.at - lines.lineStart()) + 1;
-    if (!finding.chain.empty()) finding.message += "; " + finding.chain;
+    // A chain is left out where it would make a fixed message long: the fix mends it too.
+    const auto words = [](const std::string& text) {
+      return std::count(text.begin(), text.end(), ' ') + 1;
+    };
+    const bool longer =
+        words(finding.message) + words(finding.chain) + words(finding.advice) > kChainedWordsMax;
+    if (!finding.chain.empty() && !(longer && finding.fix)) finding.message += "; " + finding.chain;
     if (advice != nullptr) {
       advice->push_back(std::move(finding.advice));
     } else if (!finding.advice.empty()) {
@@ -403,6 +409,21 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering) {
   for (const std::string& after : written.after) {
     if (!left) left = leftover(after);
   }
+  // Statements that other BASICs separate with ':' go on lines of their own.
+  if (left && left->told.starts_with("':' is no separator")) {
+    const std::vector<std::string> statements = splitAtColons(written.line);
+    std::optional<Leftover> lack;
+    for (const std::string& statement : statements) {
+      if (const std::optional<Leftover> own = leftover(statement); own && own->lacks && !lack)
+        lack = own;
+    }
+    if (statements.size() > 1) {
+      std::string words = "write '" + statements.front() + "'";
+      for (std::size_t i = 1; i < statements.size(); ++i)
+        words += (i + 1 == statements.size() ? " and '" : ", '") + statements[i] + "'";
+      return {words + ", each on a line of its own" + (lack ? "; but " + lack->told : ""), false};
+    }
+  }
   // A line that would still hold what this BASIC lacks is not worth writing out.
   if (left && left->lacks)
     return {lowering ? "write it in lower case, but " + left->told : std::string(), false};
@@ -417,6 +438,24 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering) {
             false};
   }
   return {"write '" + written.line + "'" + but, true};
+}
+
+std::vector<std::string> splitAtColons(const std::string& line) {
+  std::vector<std::string> statements;
+  std::string statement;
+  bool inLiteral = false;
+  for (const char c : line + ":") {
+    inLiteral = inLiteral != (c == '"');
+    if (c != ':' || inLiteral) {
+      statement += c;
+      continue;
+    }
+    const std::size_t first = statement.find_first_not_of(' ');
+    if (first != std::string::npos)
+      statements.push_back(statement.substr(first, statement.find_last_not_of(' ') + 1 - first));
+    statement.clear();
+  }
+  return statements;
 }
 
 bool isLocal(std::string_view name) {
@@ -439,9 +478,10 @@ std::optional<Leftover> leftover(const std::string& line) {
   for (std::size_t i = 0; i < left.size(); ++i) {
     // A line alone lacks the loops around it: only what is wrong within the line is told.
     const std::string_view name = left[i].name;
-    const bool lacks =
-        name == name::kUnknownWord || name == name::kStrayToken || name == name::kNotAVariable;
     const std::string& message = left[i].message;
+    const bool lacks = name == name::kUnknownWord || name == name::kStrayToken ||
+                       name == name::kNotAVariable || message.starts_with("there is no ") ||
+                       message.starts_with("there are no ");
     if (!isLocal(name) || name == name::kMissingStatement || name == name::kKeywordCase ||
         name == name::kKeywordGlued || message.find("runs as meant") != std::string::npos)
       continue;

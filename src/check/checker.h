@@ -101,6 +101,8 @@ inline bool wordsAfter(const char* at) {
 // The bytes of a token a message shows, and the longest rest of a line that advice writes whole.
 inline constexpr std::size_t kQuotedMax = 24;
 inline constexpr std::size_t kLoweredLineMax = 60;
+// The longest message, in words, that tells the lines its mistake swallows when a fix mends it.
+inline constexpr long kChainedWordsMax = 40;
 
 // The text from `start` to `end` with its letters in lower case, but for those inside literals,
 // mended by its own fixes and with other BASICs' functions written as this one can.
@@ -123,6 +125,9 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering);
 inline constexpr std::size_t kTrialTextMax = 16 * 1024;
 inline constexpr int kTrialStatements = 5000;
 std::vector<Diagnostic> trialStores(const std::string& text);
+
+// The statements of `line` that other BASICs separate with ':' outside literals, trimmed.
+std::vector<std::string> splitAtColons(const std::string& line);
 
 // Whether the warnings of this name are about their own line alone, true of it wherever it
 // stands: not about loops, jumps or other lines.

@@ -496,6 +496,17 @@ void Checker::endPrint() {
     report(at(), name::kPrintItem, "an item that starts with '(' ends the PRINT list" + rest,
            "write '0+(' for '('");
     offer(at(), at() + 1, "0+(");
+  } else if (const char* comment = commentAfter(at()); comment != nullptr || *at() == '#') {
+    // A comment after the items: the PRINT has printed them, the words after it then run.
+    if (comment == nullptr) comment = at();
+    report(
+        at(), name::kPrintItem,
+        "there are no comments: the PRINT list ends at " +
+            (*at() == '\'' ? std::string("the apostrophe") : quote(at(), wordEnd(at()))) +
+            (wordsAfter(wordEnd(comment)) ? ", and the run reads the words after it as statements"
+                                          : ", and the run steps over it"),
+        "remove the comment");
+    offer(blanksBefore(text_, at()), lineEnd(at()), "");
   } else if (isRelational(kind())) {
     report(at(), name::kPrintItem,
            "comparisons work only in IF conditions: " + current() + " ends the PRINT list" + rest);
@@ -508,7 +519,8 @@ void Checker::endPrint() {
                " ends the PRINT list, and the run steps over it",
            std::string(kOwnLines));
   } else if (!cause().empty()) {
-    report(at(), name::kPrintItem, withCause(current() + " ends the PRINT list" + rest));
+    report(at(), name::kPrintItem, withCause(current() + " ends the PRINT list" + rest),
+           causeAdvice());
   } else if (isUpper(*at()) && !isLetter(at()[1]) && !isDigit(at()[1])) {
     report(at(), name::kPrintItem,
            "variables are lower case: " + current() + " ends the PRINT list" + rest,
