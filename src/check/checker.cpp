@@ -485,8 +485,10 @@ std::optional<Leftover> leftover(const std::string& line) {
     if (!isLocal(name) || name == name::kMissingStatement || name == name::kKeywordCase ||
         name == name::kKeywordGlued || message.find("runs as meant") != std::string::npos)
       continue;
-    return Leftover{
-        message.substr(0, message.find(": ")) + (advice[i].empty() ? "" : ": " + advice[i]), lacks};
+    // A value's range is told whole: its rule is the point.
+    const std::string cause =
+        name == name::kValueRange ? message : message.substr(0, message.find(": "));
+    return Leftover{cause + (advice[i].empty() ? "" : ": " + advice[i]), lacks};
   }
   return std::nullopt;
 }

@@ -202,7 +202,8 @@ void Checker::stray() {
   } else if (*at() == ':') {
     message = "':' is no separator here: the run skips it";
   } else if (*at() == '\'' || *at() == '#') {
-    message = "there are no comments: the run skips " + current() +
+    message = "there are no comments: the run skips " +
+              (*at() == '\'' ? std::string("the apostrophe") : current()) +
               (wordsAfter(scan_.tokenEnd) ? " and reads the words after it as statements" : "");
     advice = removeComment(at());
     fixFrom = blanksBefore(text_, at());
@@ -224,6 +225,21 @@ void Checker::stray() {
     } else if (!hint.cause.empty()) {
       message = std::string(hint.cause) + ": " + skips;
       advice = word == "input" ? inputAdvice(at()) : std::string(hint.advice);
+      // DATA and READ of text: text is only ever printed.
+      const char* const end = lineEnd(at());
+      const char* const literal = std::find(at(), end, '"');
+      const char* const closing = literal != end ? std::find(literal + 1, end, '"') : end;
+      if ((word == "data" || word == "read") &&
+          (literal != end || std::find(at(), end, '$') != end)) {
+        const std::string example =
+            "print " + std::string(literal, closing == end ? literal : closing + 1);
+        advice = "text is only printed, from a literal" +
+                 (closing != end && example.size() <= kLoweredLineMax
+                      ? ", as in " +
+                            quote(example.data(), example.data() + example.size(), kLoweredLineMax)
+                      : std::string()) +
+                 "; set numbers with LET";
+      }
       if (hint.fix != nullptr) {
         fixFrom = at();
         fixTo = at() + word.size();
@@ -921,9 +937,27 @@ void Checker::parenthesis() {
   const std::string condition =
       isRelational(kind()) ? conditionUpTo(relationStart_, at(), scan_.tokenEnd) : "";
   if (!condition.empty()) {
+    // Parentheses around the whole condition, as other BASICs allow: they go.
+    const char* close = nullptr;
+    if (open == relationStart_) {
+      int depth = 1;
+      for (const char* c = open + 1; *c != '\0' && *c != '\n' && *c != '"'; ++c) {
+        depth += *c == '(' ? 1 : *c == ')' ? -1 : 0;
+        if (depth == 0) {
+          close = c;
+          break;
+        }
+      }
+    }
+    const std::string inner =
+        close != nullptr ? std::string(skipBlanks(open + 1), lastTokenEnd(open + 1, close)) : "";
     report(at(), name::kMissingParen,
            "comparisons work only outside parentheses: the run steps over " + current() +
-               " as if it were ')', so the condition becomes " + condition);
+               " as if it were ')', so the condition becomes " + condition,
+           close != nullptr ? "leave out the parentheses: write " +
+                                  quote(inner.data(), inner.data() + inner.size(), kLoweredLineMax)
+                            : std::string());
+    if (close != nullptr) offer(open, close + 1, inner);
   } else if (isRelational(kind())) {
     report(at(), name::kMissingParen,
            "comparisons work only in IF conditions, not inside parentheses: the run steps over " +
