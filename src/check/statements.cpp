@@ -522,7 +522,10 @@ void Checker::endPrint() {
             (wordsAfter(wordEnd(comment)) ? ", and the run reads the words after it as statements"
                                           : ", and the run steps over it"),
         "remove the comment");
-    offer(blanksBefore(text_, at()), lineEnd(at()), "");
+    // A ';' before it would end the list then, where it changes nothing: it goes too.
+    const char* from = blanksBefore(text_, at());
+    if (from != text_ && from[-1] == ';') from = blanksBefore(text_, from - 1);
+    offer(from, lineEnd(at()), "");
   } else if (isRelational(kind())) {
     report(at(), name::kPrintItem,
            "comparisons work only in IF conditions: " + current() + " ends the PRINT list" + rest);
