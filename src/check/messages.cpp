@@ -186,7 +186,7 @@ WordHint wordHint(std::string_view word, char next) {
       {"and", {"there is no AND", "nest the IFs, as in 'if a = 1 then if b = 2 then ...'"}},
       {"or",
        {"there is no OR",
-        "repeat the IF after ELSE, as in 'if a = 1 then goto 50 else if b = 2 then goto 50'"}},
+        "repeat the IF after ELSE, as in 'if a = 1 then print 1 else if b = 2 then print 1'"}},
       {"not", {"there is no NOT", "turn the comparison around: for 'not a = 3' write 'a - 3'"}},
       {"mod", {"there is no MOD", "write '%' for 'mod'", "%"}},
       {"abs", {"there is no ABS", "to drop a sign, add a line such as 'if y < 0 then y = 0 - y'"}},

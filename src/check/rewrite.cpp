@@ -131,28 +131,50 @@ std::string withoutInt(std::string line) {
   return line;
 }
 
-// The IF of `line` with AND written as nested IFs, and with an OR written as the IF repeated
-// after ELSE where its statement ends in a jump (so that it never runs twice).
+// The parts of `text` between the words `word` (masked bytes never match).
+std::vector<std::string> splitAtWord(const std::string& text, const std::string& shown,
+                                     const std::string& word) {
+  std::vector<std::string> parts;
+  std::size_t from = 0;
+  for (std::size_t at = shown.find(word); at != std::string::npos; at = shown.find(word, from)) {
+    parts.push_back(text.substr(from, at - from));
+    from = at + word.size();
+  }
+  parts.push_back(text.substr(from));
+  return parts;
+}
+
+// The IF of `line` with AND written as nested IFs, and OR as the IF again after ELSE (a true
+// branch skips the ELSE part, so the statement runs once).
 std::string withoutAndOr(std::string line) {
-  static const std::regex kAnd("( *if +)(.+?) +and +(.+? +then +.*)");
-  static const std::regex kOr(
-      "( *if +)(.+?) +or +(.+?)( +then +)(.*goto +[0-9]{1,4}|[0-9]{1,4}) *");
-  const auto group = [&line](const std::smatch& m, int n) {
+  static const std::regex kIf("( *if +)(.+?)( +then +)(.*)");
+  const std::string shown = masked(line);
+  std::smatch m;
+  if (!std::regex_match(shown, m, kIf)) return line;
+  const auto group = [&](int n) {
     return line.substr(static_cast<std::size_t>(m.position(n)),
                        static_cast<std::size_t>(m.length(n)));
   };
-  for (int left = 4; left > 0; --left) {
-    const std::string shown = masked(line);
-    std::smatch m;
-    if (!std::regex_match(shown, m, kAnd)) break;
-    line = group(m, 1) + group(m, 2) + " then if " + group(m, 3);
-  }
-  const std::string shown = masked(line);
-  if (std::smatch m; std::regex_match(shown, m, kOr)) {
-    const std::string then = group(m, 4) + group(m, 5);
-    line = group(m, 1) + group(m, 2) + then + " else if " + group(m, 3) + then;
-  }
-  return line;
+  const auto shownGroup = [&](int n) { return m.str(n); };
+  const std::vector<std::string> ands = splitAtWord(group(2), shownGroup(2), " and ");
+  const std::vector<std::string> ors = splitAtWord(group(2), shownGroup(2), " or ");
+  // AND and OR together would want their precedence told; a statement with IFs of its own
+  // or more than one ELSE is left as it is.
+  const std::string statement = group(4);
+  const std::vector<std::string> elses = splitAtWord(statement, shownGroup(4), " else ");
+  if ((ands.size() > 1 && ors.size() > 1) || shownGroup(4).find("if ") != std::string::npos ||
+      elses.size() > 2)
+    return line;
+  std::string written = group(1) + ands.front();
+  for (std::size_t i = 1; i < ands.size(); ++i)
+    written += " then if " + ands[i];
+  if (ands.size() > 1) return written + group(3) + statement;
+  if (ors.size() == 1) return line;
+  const std::string then = group(3) + elses.front();
+  written = group(1) + ors.front() + then;
+  for (std::size_t i = 1; i < ors.size(); ++i)
+    written += " else if " + ors[i] + then;
+  return elses.size() == 2 ? written + " else " + elses.back() : written;
 }
 
 }  // namespace
