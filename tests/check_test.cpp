@@ -364,6 +364,7 @@ TEST(CheckTest, FixesAreTheAdviceAndRunAsMeant) {
       {"Y = X - INT(X/4)*4 + A", "y = x % 4 + A"},
       {"print int(x/3)*3; int(x+A)*B", "print x/3*3; 0 + (x+A)*B"},
       {"IF X > 2 aND X < 7 THEN PRINT X", "if x > 2 then if x < 7 then print x"},
+      {"IF X = 2 oR X > 6 THEN PRINT 1", "if x = 2 then print 1 else if x > 6 then print 1"},
       {"if (x < A) then print B", "if x < A then print B"},
       {"print 0+(x * (A + B", "print 0+(x * (A + B))"},
       {"print x; ' B", "print x"},
