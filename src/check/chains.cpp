@@ -166,7 +166,7 @@ void Checker::closeChain() {
     return;
   }
   told = chain_.when + "the run swallows " + swallowed(chain_.first, last, !chain_.firstPass);
-  if (!chain_.when.empty()) swallowedSometimes_.push_back({chain_.first.start, last.start});
+  if (!chain_.when.empty()) swallowedSometimes_.emplace_back(chain_.first.start, last.start);
   const TextLine next = nextLineWithText(at(), textLine_);
   if (next.start != nullptr) told += ", and picks up again at " + lineName(next.start, next.line);
 }
@@ -186,7 +186,7 @@ void Checker::closeChainAt(const char* lineStart) {
   if (last.start != nullptr && chain_.first.start != nullptr && last.start >= chain_.first.start) {
     told = chain_.when + "the run swallows " + swallowed(chain_.first, last, !chain_.firstPass) +
            ", and picks up again at " + lineName(lineStart, textLine_);
-    if (!chain_.when.empty()) swallowedSometimes_.push_back({chain_.first.start, last.start});
+    if (!chain_.when.empty()) swallowedSometimes_.emplace_back(chain_.first.start, last.start);
   }
 }
 

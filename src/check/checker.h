@@ -122,7 +122,7 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering);
 // whether it is something this BASIC lacks (an array, a function), not a slip.
 // The assignments whose value a variable cannot hold, where the first statements of a run
 // (printing nothing) first meet them; nothing for a text longer than kTrialTextMax.
-inline constexpr std::size_t kTrialTextMax = 16 * 1024;
+inline constexpr std::size_t kTrialTextMax = std::size_t{16} * 1024;
 inline constexpr int kTrialStatements = 5000;
 std::vector<Diagnostic> trialStores(const std::string& text);
 

@@ -44,11 +44,11 @@ std::string divisorTests(std::string line) {
       std::regex("(^|[^a-z0-9])int *\\( *" + kOperand + kDivided + kOperand + " *\\)" + kOp +
                  "\\2" + kDivided + "\\3" + kEnd),
       // int(n / d) * d = n
-      std::regex("(^|[^a-z0-9])int *\\( *" + kOperand + kDivided + kOperand + " *\\) *\\* *\\3" +
-                 kOp + "\\2" + kEnd),
+      std::regex(R"((^|[^a-z0-9])int *\( *)" + kOperand + kDivided + kOperand + R"( *\) *\* *\3)" +
+                 kOp + R"(\2)" + kEnd),
   };
-  static const std::regex kRemainder("(^|[^a-z0-9])" + kOperand + " *- *int *\\( *\\2" + kDivided +
-                                     kOperand + " *\\) *\\* *\\3" + kEnd);
+  static const std::regex kRemainder("(^|[^a-z0-9])" + kOperand + R"( *- *int *\( *\2)" + kDivided +
+                                     kOperand + R"( *\) *\* *\3)" + kEnd);
   for (const std::regex& pattern : kPatterns) {
     std::smatch m;
     const std::string shown = masked(line);
@@ -97,8 +97,8 @@ std::string withoutInt(std::string line) {
     const std::string shown = masked(line);
     std::smatch m;
     if (!std::regex_search(shown, m, kInt)) break;
-    const std::size_t word = static_cast<std::size_t>(m.position(0) + m.length(1));
-    const std::size_t open = static_cast<std::size_t>(m.position(0) + m.length(0)) - 1;
+    const auto word = static_cast<std::size_t>(m.position(0) + m.length(1));
+    const auto open = static_cast<std::size_t>(m.position(0) + m.length(0)) - 1;
     const std::size_t close = closing(shown, open);
     if (close == std::string::npos) break;
     const std::string inner = line.substr(open + 1, close - open - 1);
