@@ -82,6 +82,10 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
        "2:4 [value-range] 5:8 [value-range]"},
       // A ':' that runs as other BASICs run it is no mistake.
       {"if x then print 1 : goto 9\n9 let a = 1 : let b = 2", ""},
+      // ... but for what follows it after THEN, with an ELSE later on the line; a slip after
+      // it is told as on a line of its own.
+      {"if x then y = 1 : y = 2 else y = 3\nh = 1 : d = -5",
+       "1:17 [rest-of-line] 2:13 [unary-sign]"},
       {"for i = 1 to 2 print 7\nnext i 7", "1:16 [rest-of-line] 2:8 [rest-of-line]"},
       {"Hello\nif x then 100\ncall 100\n\"abc\"\nx = 1 else end\n 10 x = 1\n",
        "1:1 [stray-token] 2:11 [stray-token] 3:1 [stray-token] 4:1 [stray-token] "

@@ -108,8 +108,8 @@ TEST(ExecutableTest, ExitsWithItsOutputAndMessages) {
       {"printf '20 print 2\\nrun' | " + kRun + " --max-steps 9 -i /dev/null",
        "1|2\n|load: /dev/null: is a device, not a file; nothing was loaded\n|"},
       {"printf 'x = 1 : y = 2 3\\n10 Hello\\n' | " + kRun + " -i",
-       "0||<stdin>:1:7: warning: ':' is no separator here: the assignment ends at it, and the run "
-       "steps over it; put each statement on a line of its own [rest-of-line]\n<stdin>:2:4: "
+       "0||<stdin>:1:15: warning: the assignment ends before '3': the run steps over it and runs "
+       "what follows as statements of their own [rest-of-line]\n<stdin>:2:4: "
        "warning: 'Hello' is no statement: the run skips it; the statements are let, print, if, "
        "for, next, goto, gosub, return and end [stray-token]\n|"},
       {kRun + " --version x", "2||linebasic-run: --version stands alone\n" + kUsage + "|"},

@@ -64,7 +64,6 @@ std::vector<Diagnostic> Checker::run(std::vector<std::string>* advice) {
       if (chain_.open) closeChain();
       if (at() >= derailEnd_) {
         derailed_ = false;
-        settleColon();
       }
       step();
       startLine();
@@ -72,18 +71,15 @@ std::vector<Diagnostic> Checker::run(std::vector<std::string>* advice) {
       if (derailed_ && at() > derailEnd_ && beginsLine(at())) {
         if (chain_.open && !chain_.watchElse) closeChainAt(lineStart_);
         derailed_ = false;
-        settleColon();
         if (kind() != TokenKind::String) checkToken();  // a literal is told in any case
       }
       statementAtTop();
     }
   }
   if (chain_.open) closeChain();
-  settleColon();
   checkCalls();
   checkSwallowedSometimes();
 
-  std::erase_if(findings_, [](const Finding& finding) { return finding.name.empty(); });
   // The walk reports in text order; should a report ever come late, the sort puts it in place.
   const auto byPosition = [](const Finding& a, const Finding& b) { return a.at < b.at; };
   if (!std::is_sorted(findings_.begin(), findings_.end(), byPosition))
@@ -262,8 +258,6 @@ void Checker::step() {
   scan_.advance();
   checkToken();
   if (chain_.watchElse) watchForElse();
-  // A true IF skips the rest of its line when it holds an ELSE.
-  if (colonFinding_ != kNone && kind() == TokenKind::Else) colonRestWrong_ = true;
 }
 
 // The checks that depend on the token alone, whatever statement reads it.
@@ -654,7 +648,6 @@ void Checker::checkLowerWord(const char* start, const char* end) {
 // that are told all the same.
 void Checker::report(const char* at, std::string_view name, std::string message, std::string advice,
                      bool always) {
-  if (derailed_ && colonFinding_ != kNone) colonRestWrong_ = true;
   reported_ = !derailed_ || always;
   if (!reported_) return;
   findings_.push_back({at, name, std::move(message), std::move(advice), {}, {}});
@@ -686,28 +679,23 @@ void Checker::offer(const Advice& advice) {
 }
 
 // A ':' alone that ends an assignment or a PRINT list: the run steps over it and runs the
-// statement after it, on the same terms as the statement before. What that means is told once
-// the walk has seen the rest of the line.
-void Checker::reportColon(std::string_view name, std::string message) {
-  if (derailed_) return;
-  report(at(), name, std::move(message), std::string(kOwnLines));
-  colonFinding_ = findings_.size() - 1;
-  colonInIf_ = thenLine_ == lineStart_ && thensOnLine_ > 0;
-  colonWhen_ = elseOnLine_         ? "as the line's IFs decide"
-               : thensOnLine_ == 1 ? "when the IF holds"
-                                   : "when the IFs hold";
-  colonRestWrong_ = false;
-}
-
-// The rest of the line after that ':' has been walked: when it reads as written, the line runs
-// as meant. After a THEN, splitting the line would run what follows whatever the IF decides.
-void Checker::settleColon() {
-  if (colonFinding_ == kNone) return;
-  Finding& finding = findings_[colonFinding_];
-  colonFinding_ = kNone;
-  if (colonInIf_) finding.advice.clear();
-  // The line runs as meant, as other BASICs run it: nothing to warn of.
-  if (!colonRestWrong_) finding.name = {};
+// statement after it on the same terms as the one before, as other BASICs do, but for one
+// case: after THEN, with an ELSE further on the line, a true IF runs one statement and skips
+// the rest of the line, what follows the ':' with it.
+void Checker::reportColon(std::string_view name) {
+  if (derailed_ || thenLine_ != lineStart_ || thensOnLine_ == 0 || elseOnLine_) return;
+  bool inLiteral = false;
+  const char* const end = lineEnd(at());
+  for (const char* c = at(); c + 4 <= end; ++c) {
+    inLiteral = inLiteral != (*c == '"');
+    if (!inLiteral && std::string_view(c, 4) == "else" && !isLetter(c[-1]) && !isLetter(c[4])) {
+      report(at(), name,
+             "with an ELSE later on the line, a true IF runs one statement after THEN and skips "
+             "the rest: what follows this ':' never runs",
+             "give each statement a line and an IF of its own");
+      return;
+    }
+  }
 }
 
 // The current token as a message shows it.

@@ -320,11 +320,10 @@ class Checker {
   void checkLiteral();
   void report(const char* at, std::string_view name, std::string message, std::string advice = {},
               bool always = false);
-  void reportColon(std::string_view name, std::string message);
+  void reportColon(std::string_view name);
   void offer(const char* from, const char* to, std::string replacement);
   void offerLower();
   void offer(const Advice& advice);
-  void settleColon();
   [[nodiscard]] TokenKind kind() const { return scan_.token; }
   [[nodiscard]] const char* at() const { return scan_.tokenStart; }
   [[nodiscard]] std::string current() const;
@@ -426,10 +425,6 @@ class Checker {
   bool elseOnLine_ = false;              // an IF on that line took an ELSE
   // A ':' alone after an assignment or a PRINT list, told with what the rest of its line does
   // once the walk has seen that rest.
-  std::size_t colonFinding_ = kNone;  // its warning; kNone: none open
-  bool colonInIf_ = false;            // it stands after a THEN on its line
-  std::string_view colonWhen_;        // then, when what follows it runs
-  bool colonRestWrong_ = false;       // the rest of the line has a mistake, or an ELSE
   // From the first to the last line start of lines swallowed only on some runs.
   std::vector<std::pair<const char*, const char*>> swallowedSometimes_;
   std::vector<bool> jumpedTo_;     // by line number: a jump's target, once a comment asks

@@ -403,7 +403,7 @@ void Checker::endStatement(Rest rest, const char* start) {
     return;
   }
   if (rest == Rest::Let && *at() == ':' && scan_.tokenEnd == at() + 1) {
-    reportColon(name::kRestOfLine, "':' is no separator here: " + colonMessage(rest, statement));
+    reportColon(name::kRestOfLine);
   } else if (*at() == ':' && scan_.tokenEnd == at() + 1) {
     // A ':' alone, as other BASICs separate statements with it.
     report(at(), name::kRestOfLine, "':' is no separator here: " + colonMessage(rest, statement),
@@ -530,8 +530,7 @@ void Checker::endPrint() {
     report(at(), name::kPrintItem,
            "comparisons work only in IF conditions: " + current() + " ends the PRINT list" + rest);
   } else if (*at() == ':' && scan_.tokenEnd == at() + 1) {
-    reportColon(name::kPrintItem,
-                "':' is no separator here: it ends the PRINT list, and the run steps over it");
+    reportColon(name::kPrintItem);
   } else if (*at() == ':') {
     report(at(), name::kPrintItem,
            "':' is no separator here: " + current() +
