@@ -428,7 +428,8 @@ TEST(CheckTest, AdviceTypedInRunsAsMeant) {
       {"10 c = 2\n20 ON C GOTO 100, 200\n30 end\n100 print 1\n110 end\n200 print 2\n", 2, "2\n"},
       {"10 for i = 10 to 1 step -3\n20 print i\n30 next i\n", 1, "10\n7\n4\n1\n"},
       {"10 FOR K = 4 TO 12 STEP 4\n20 print k\n30 next k\n", 1, "4\n8\n12\n"},
-      {"10 n = 5\n20 for j = 1 to n step 2\n30 print j\n40 next j\n", 2, "1\n3\n5\n"}};
+      {"10 n = 5\n20 for j = 1 to n step 2\n30 print j\n40 next j\n", 2, "1\n3\n5\n"},
+      {"10 i = 3\n20 for j = i*i to 20 step i\n30 print j\n40 next j\n", 2, "9\n12\n15\n18\n"}};
   const std::regex quoted("'([^']*)'");
   const std::regex countUp("'(for ([a-z]) = 0 to [^']*)' and use '([^']*)' where");
   for (const auto& [text, line, output] : cases) {

@@ -469,6 +469,8 @@ std::optional<Leftover> leftover(const std::string& line) {
     text += (*m)[2].str() + " end\n";
   std::vector<std::string> advice;
   const std::vector<Diagnostic> left = Checker(text.c_str()).run(&advice);
+  // What this BASIC lacks comes first: the rest is moot until it is rewritten.
+  std::optional<Leftover> first;
   for (std::size_t i = 0; i < left.size(); ++i) {
     // A line alone lacks the loops around it: only what is wrong within the line is told.
     const std::string_view name = left[i].name;
@@ -482,9 +484,11 @@ std::optional<Leftover> leftover(const std::string& line) {
     // A value's range is told whole: its rule is the point.
     const std::string cause =
         name == name::kValueRange ? message : message.substr(0, message.find(": "));
-    return Leftover{cause + (advice[i].empty() ? "" : ": " + advice[i]), lacks};
+    Leftover found{cause + (advice[i].empty() ? "" : ": " + advice[i]), lacks};
+    if (lacks) return found;
+    if (!first) first = std::move(found);
   }
-  return std::nullopt;
+  return first;
 }
 
 // Words that are keywords in other letter case, keywords glued to what follows them, words of

@@ -213,29 +213,44 @@ Rewritten rewriteFunctions(std::string line) {
   return {line, {}};
 }
 
+namespace {
+
+// `text` in parentheses where an operator in it would bind otherwise next to `*`.
+std::string operand(const std::string& text) {
+  return text.find_first_of("+-*/%&|") == std::string::npos ? text : "(" + text + ")";
+}
+
+}  // namespace
+
 std::string stepAdvice(std::string_view line) {
   static const std::regex kFor(
-      "for +([a-z]) *= *([a-z]|[0-9]{1,4}) *to *([a-z]|[0-9]{1,4}) *step *(-?) *([0-9]{1,4})"
-      "(?![a-z0-9])");
+      "for +([a-z]) *= *(.+?) +to +(.+?) +step *(-?) *([a-z]|[0-9]{1,4})(?![a-z0-9]) *");
   std::match_results<std::string_view::const_iterator> m;
   if (!std::regex_search(line.begin(), line.end(), m, kFor)) return {};
   const std::string v = m.str(1);
   const std::string from = m.str(2);
   const std::string to = m.str(3);
   const bool down = m.length(4) != 0;
-  const int by = std::stoi(m.str(5));
-  if (by == 0 || from == v || to == v) return {};
-  // The count of steps: worked out where both ends are numbers, written out where not.
+  const std::string by = m.str(5);
+  static const std::regex kPlain("[a-z]|[0-9]{1,4}|[a-z0-9 */%]+");
+  if (by == "0" || by == v || !std::regex_match(from, kPlain) || !std::regex_match(to, kPlain) ||
+      from.find(v) != std::string::npos || to.find(v) != std::string::npos)
+    return {};
+  // The count of steps: worked out where every part is a number, written out where not.
+  static const std::regex kNumber("[0-9]{1,4}");
   std::string count;
-  if (isDigit(from[0]) && isDigit(to[0])) {
+  if (std::regex_match(from, kNumber) && std::regex_match(to, kNumber) &&
+      std::regex_match(by, kNumber)) {
     const int span = down ? std::stoi(from) - std::stoi(to) : std::stoi(to) - std::stoi(from);
     if (span < 0) return {};
-    count = std::to_string(span / by);
+    count = std::to_string(span / std::stoi(by));
   } else {
-    const std::string span = down ? from + " - " + to : from == "0" ? to : to + " - " + from;
-    count = by == 1 ? span : "(" + span + ") / " + std::to_string(by);
+    const std::string span = down          ? from + " - " + operand(to)
+                             : from == "0" ? to
+                                           : to + " - " + operand(from);
+    count = by == "1" ? span : "(" + span + ") / " + by;
   }
-  const std::string times = by == 1 ? v : v + " * " + std::to_string(by);
+  const std::string times = by == "1" ? v : v + " * " + by;
   const std::string value = down          ? from + " - " + times
                             : from == "0" ? times
                                           : from + " + " + times;
