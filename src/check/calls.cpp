@@ -129,7 +129,8 @@ void Checker::checkNesting() {
     if (!recursive[i]) continue;
     report(calls_[i].at, name::kGosubDepth,
            "this GOSUB calls line " + std::to_string(calls_[i].target) +
-               " again before its RETURN: the calls nest, and past ten the run drops the GOSUB");
+               " again before its RETURN: the calls nest, and past ten the run drops the GOSUB",
+           "keep it to ten calls deep, or repeat with a GOTO loop instead");
   }
   // A call outside every subroutine that starts a chain past the limit: the eleventh call.
   std::vector<int> opened(count + 1, 0);  // how many subroutines hold each call

@@ -303,15 +303,19 @@ void Checker::checkLiteral() {
   const int feeds = static_cast<int>(stringFeeds_);
   // Why this '"' opens a literal at all: the one before it closed here, or a word took a '"'.
   std::string message;
+  std::string mend;  // the advice for a literal that an earlier mistake opens
   if (closedOn_ == lineStart_ && !closedFrom_.empty()) {
+    mend = "mend the literal on " + literalRoot_ + ", and this one reads as written";
     message =
         "the literal from " + closedFrom_ + " closes on this line, so this '\"' opens another; ";
   } else if (quoteWord_ != nullptr && quoteWord_ < quoteAt) {
     message = "the run reads " + quote(quoteWord_, quoteWordEnd_) +
               " as one word, its '\"' too, so this '\"' opens a literal; ";
+    mend = "write that word in lower case, and its '\"' opens the literal meant";
   }
   // A cause is told first; the literal it opens is then "another, which runs on to ...".
   const bool caused = !message.empty();
+  if (!caused || mend.starts_with("write")) literalRoot_ = lineName(lineStart_, textLine_);
   if (caused) message.replace(message.size() - 2, 2, ", ");
   if (lastFeed != nullptr) {
     closedOn_ = lastFeed + 1;
@@ -346,7 +350,7 @@ void Checker::checkLiteral() {
   }
   // The first literal of a cascade is the one to mend: it wants its '"' at its line's end.
   if (!message.starts_with("the literal has no")) {
-    report(quoteAt, name::kUnclosedLiteral, message, {}, true);
+    report(quoteAt, name::kUnclosedLiteral, message, mend, true);
     return;
   }
   report(quoteAt, name::kUnclosedLiteral, message, "close it with '\"' at its line's end", true);
@@ -421,6 +425,18 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering) {
   // A line that would still hold what this BASIC lacks is not worth writing out.
   if (left && left->lacks)
     return {lowering ? "write it in lower case, but " + left->told : std::string(), false};
+  // A FOR past what a variable holds counts to the most it holds.
+  static const std::regex kPastLimit("a variable holds at most 127: .* not at ([0-9]+)(:.*)?");
+  if (std::smatch limit;
+      left && written.after.empty() && std::regex_match(left->told, limit, kPastLimit)) {
+    const std::regex to("( to +)" + limit.str(1) + "(?![0-9])");
+    const std::string counted = std::regex_replace(written.line, to, "$01127");
+    if (counted != written.line) {
+      return {"write '" + counted + "': a variable holds at most 127, so the loop cannot reach " +
+                  limit.str(1),
+              false};
+    }
+  }
   const std::string but = left ? "; but " + left->told : std::string();
   if (!written.after.empty()) {
     std::string after;
@@ -506,7 +522,10 @@ void Checker::checkWord() {
                      : previous_ == TokenKind::Print || previous_ == TokenKind::Semicolon ||
                              previous_ == TokenKind::Comma
                          ? "it is no item, so it ends the PRINT list there"
-                         : "the run reads it as 0"));
+                         : "the run reads it as 0"),
+           previous_ == TokenKind::Equals || previous_ == TokenKind::To
+               ? "a variable holds -128 to 127 anyway: use a number in that range"
+               : "");
     return;
   }
   if (start != text_ && isLetter(start[-1])) return;  // the rest of a word already checked
@@ -783,11 +802,11 @@ std::vector<Diagnostic> checkProgram(std::string_view text) {
   const std::size_t nul = text.find('\0');
   const std::string terminated(text.substr(0, nul));
   std::vector<Diagnostic> diagnostics = check::Checker(terminated.c_str()).run();
-  // What the run stores out of range, where the check saw no number out of range on that line.
+  // What a trial of the run finds, on lines the check found nothing wrong with.
   std::vector<Diagnostic> stores = check::trialStores(terminated);
   std::erase_if(stores, [&](const Diagnostic& store) {
     return std::any_of(diagnostics.begin(), diagnostics.end(), [&](const Diagnostic& d) {
-      return d.line == store.line && d.name == check::name::kValueRange;
+      return d.line == store.line;
     });
   });
   if (!stores.empty()) {

@@ -427,6 +427,7 @@ class Checker {
   // once the walk has seen that rest.
   // From the first to the last line start of lines swallowed only on some runs.
   std::vector<std::pair<const char*, const char*>> swallowedSometimes_;
+  std::string literalRoot_;        // the line whose literal starts a cascade of literals
   std::vector<bool> jumpedTo_;     // by line number: a jump's target, once a comment asks
   bool jumpReadOn_ = false;        // a GOSUB took the next line's number for its target
   const char* forLine_ = nullptr;  // the line of the last FOR walked

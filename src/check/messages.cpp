@@ -237,6 +237,8 @@ std::string inputAdvice(const char* word) {
   for (const char* c = word; *c != '\0' && *c != '\n'; ++c) {
     if (*c == '"') inLiteral = !inLiteral;
     if (inLiteral || c == word || !isLetter(*c) || isLetter(c[-1]) || isLetter(c[1])) continue;
+    // Text read into a string variable has no place to go at all.
+    if (c[1] == '$') return "there are no string variables either: print text from a literal";
     name = lowered(*c);
     break;
   }

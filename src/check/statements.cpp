@@ -772,8 +772,16 @@ void Checker::loopVariable(const char* keyword, bool isFor) {
                             : "no 'next " + variable + "' follows this FOR: its body runs once");
   }
   if (!isFor && (firstFor_[index] == nullptr || firstFor_[index] > at())) {
+    // The loop open here is evidently the one meant.
+    const std::string open =
+        loops_.empty() ? std::string() : std::string(1, loops_.back().variable);
     report(keyword, name::kNextWithoutFor,
-           "no 'for " + variable + "' comes before this NEXT: it does nothing");
+           "no 'for " + variable + "' comes before this NEXT: it does nothing",
+           open.empty() ? std::string()
+                        : "the loop open here is over " + open + ", from " +
+                              lineName(loops_.back().line.start, loops_.back().line.line) +
+                              ": write 'next " + open + "'");
+    if (!open.empty()) offer(at(), at() + 1, open);
   }
 }
 

@@ -14,6 +14,16 @@ namespace {
 
 void discard(void* /*context*/, std::string_view /*text*/) {}
 
+// A warning at `where` in `text`.
+Diagnostic at(const std::string& text, const char* where, std::string_view name,
+              std::string message) {
+  const char* lineStart = where;
+  while (lineStart != text.c_str() && lineStart[-1] != '\n')
+    --lineStart;
+  return {static_cast<int>(std::count(text.c_str(), where, '\n')) + 1,
+          static_cast<int>(where - lineStart) + 1, name, std::move(message), std::nullopt};
+}
+
 }  // namespace
 
 std::vector<Diagnostic> trialStores(const std::string& text) {
@@ -45,16 +55,35 @@ std::vector<Diagnostic> trialStores(const std::string& text) {
           told.insert(variable).second) {
         const auto stored = static_cast<std::int8_t>(static_cast<std::uint32_t>(value) & 0xff);
         const char* const end = lastTokenEnd(start, probe.tokenStart);
-        const auto line = static_cast<int>(std::count(text.c_str(), variable, '\n')) + 1;
-        const char* lineStart = variable;
-        while (lineStart != text.c_str() && lineStart[-1] != '\n')
-          --lineStart;
-        found.push_back({line, static_cast<int>(variable - lineStart) + 1, name::kValueRange,
-                         "on the run, " + quote(start, end) + " first comes to " +
-                             std::to_string(value) + " here, and " + std::string(1, name) +
-                             " holds it as " + std::to_string(stored) +
-                             ": a variable holds -128 to 127",
-                         std::nullopt});
+        found.push_back(at(text, variable, name::kValueRange,
+                           "on the run, " + quote(start, end) + " first comes to " +
+                               std::to_string(value) + " here, and " + std::string(1, name) +
+                               " holds it as " + std::to_string(stored) +
+                               ": a variable holds -128 to 127"));
+      }
+    }
+    if (run.token == TokenKind::For && !told.contains(run.tokenStart)) {
+      // A loop whose end is below its start runs once here, where other BASICs skip it.
+      probe.token = run.token;
+      probe.tokenStart = run.tokenStart;
+      probe.tokenEnd = run.tokenEnd;
+      probe.variables = run.variables;
+      probe.nestingDepth = 0;
+      const char* const keyword = probe.tokenStart;
+      probe.advance();
+      const char name = *probe.tokenStart;
+      probe.advance();
+      probe.advance();
+      const std::int32_t first = probe.evalExpression();
+      probe.advance();
+      const std::int32_t limit = probe.evalExpression();
+      if (isLower(name) && first > limit && first <= kVariableMax && first >= -kVariableMax - 1) {
+        told.insert(keyword);
+        found.push_back(at(text, keyword, name::kLoopRunsOnce,
+                           "on the run, this loop first starts " + std::string(1, name) + " at " +
+                               std::to_string(first) + " with its end at " + std::to_string(limit) +
+                               ": FOR counts up only, so the body runs once, where other BASICs "
+                               "skip it; skip it with an IF when the end is below the start"));
       }
     }
     run.executeStatement();
