@@ -80,6 +80,10 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       // A value the run computes out of range, where the run first stores it (and only there).
       {"10 n = 12\n20 q = n * n\n30 print n * n\n40 for i = 1 to 9\n50 let p = p + 40\n60 next i",
        "2:4 [value-range] 5:8 [value-range]"},
+      // A variable compared alone with a number it cannot hold.
+      {"if x > 200 then print 1\nif 300 > x then print 2\nif x + 1 > 200 then print 3\n"
+       "if x > 1 > 200 then print 4",
+       "1:4 [value-range] 2:4 [value-range]"},
       // ... and a loop whose end the run first finds below its start.
       {"10 for n = 2 to 3\n20 for d = 2 to n - 1\n30 next d\n40 next n", "2:4 [loop-runs-once]"},
       // A ':' that runs as other BASICs run it is no mistake.
