@@ -422,6 +422,16 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering) {
       return {words + ", each on a line of its own" + (lack ? "; but " + lack->told : ""), false};
     }
   }
+  // A PRINT of literals and text variables prints its literals alone.
+  static const std::regex kTextItem(R"( *[;,]? *[a-z]\$(\([^()]*\))?)");
+  static const std::regex kPrint(R"( *print .*".*)");
+  if (left && left->told.starts_with("there are no string variables") && written.after.empty() &&
+      std::regex_match(written.line, kPrint)) {
+    const std::string printed = std::regex_replace(written.line, kTextItem, "");
+    if (printed != written.line && printed.find('$') == std::string::npos && !leftover(printed))
+      return {"there are no string variables: write '" + printed + "', the text it can print",
+              false};
+  }
   // A line that would still hold what this BASIC lacks is not worth writing out.
   if (left && left->lacks)
     return {lowering ? "write it in lower case, but " + left->told : std::string(), false};
@@ -805,9 +815,8 @@ std::vector<Diagnostic> checkProgram(std::string_view text) {
   // What a trial of the run finds, on lines the check found nothing wrong with.
   std::vector<Diagnostic> stores = check::trialStores(terminated);
   std::erase_if(stores, [&](const Diagnostic& store) {
-    return std::any_of(diagnostics.begin(), diagnostics.end(), [&](const Diagnostic& d) {
-      return d.line == store.line;
-    });
+    return std::any_of(diagnostics.begin(), diagnostics.end(),
+                       [&](const Diagnostic& d) { return d.line == store.line; });
   });
   if (!stores.empty()) {
     diagnostics.insert(diagnostics.end(), std::make_move_iterator(stores.begin()),
