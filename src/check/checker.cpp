@@ -305,13 +305,13 @@ void Checker::checkLiteral() {
   std::string message;
   std::string mend;  // the advice for a literal that an earlier mistake opens
   if (closedOn_ == lineStart_ && !closedFrom_.empty()) {
-    mend = "mend the literal on " + literalRoot_ + ", and this one reads as written";
+    mend = "mend the literal on " + literalRoot_ + " first";
     message =
         "the literal from " + closedFrom_ + " closes on this line, so this '\"' opens another; ";
   } else if (quoteWord_ != nullptr && quoteWord_ < quoteAt) {
     message = "the run reads " + quote(quoteWord_, quoteWordEnd_) +
-              " as one word, its '\"' too, so this '\"' opens a literal; ";
-    mend = "write that word in lower case, and its '\"' opens the literal meant";
+              " as one word, quote and all, so the '\"' here opens a literal; ";
+    mend = "write that word in lower case";
   }
   // A cause is told first; the literal it opens is then "another, which runs on to ...".
   const bool caused = !message.empty();
