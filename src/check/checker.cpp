@@ -389,10 +389,13 @@ Rewritten loweredOutsideLiterals(const char* start, const char* end) {
     if (c == '"') inLiteral = !inLiteral;
     if (!inLiteral) c = lowered(c);
   }
+  const bool semicolon = text.find_last_not_of(" \t") != std::string::npos &&
+                         text[text.find_last_not_of(" \t")] == ';';
   text = mended(std::move(text));
   Rewritten written = rewriteFunctions(text);
-  if (written.line.size() > kLoweredLineMax) return {text, {}};
+  if (written.line.size() > kLoweredLineMax) written = {text, {}};
   written.line = mended(std::move(written.line));
+  written.droppedSemicolon = semicolon && !written.line.ends_with(';');
   return written;
 }
 
@@ -416,10 +419,14 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering) {
         lack = own;
     }
     if (statements.size() > 1) {
+      // Statements that would still hold what this BASIC lacks are not worth writing out.
+      if (lack) {
+        return {"put each statement on a line of its own, in lower case; but " + lack->told, false};
+      }
       std::string words = "write '" + statements.front() + "'";
       for (std::size_t i = 1; i < statements.size(); ++i)
         words += (i + 1 == statements.size() ? " and '" : ", '") + statements[i] + "'";
-      return {words + ", each on a line of its own" + (lack ? "; but " + lack->told : ""), false};
+      return {words + ", each on a line of its own", false};
     }
   }
   // A PRINT of literals and text variables prints its literals alone.
@@ -457,7 +464,11 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering) {
                 " after it, " + after + but,
             false};
   }
-  return {"write '" + written.line + "'" + but, true};
+  return {"write '" + written.line + "'" + but +
+              (written.droppedSemicolon
+                   ? "; the ';' at its end goes, since every PRINT ends its line anyway"
+                   : ""),
+          true};
 }
 
 std::vector<std::string> splitAtColons(const std::string& line) {
@@ -564,14 +575,26 @@ void Checker::checkWord() {
         rest.size() <= kLoweredLineMax;
     const bool lowered = restEnd - start <= static_cast<std::ptrdiff_t>(kLoweredLineMax);
     LineAdvice line = wholeLine ? adviseLine(written, true) : LineAdvice{};
-    if (!wholeLine) {
+    // A line too long to show whole is lowered all the same, told in words.
+    const bool longLine = !lowered && restEnd - start <= static_cast<std::ptrdiff_t>(kLongLineMax);
+    const std::string longRest =
+        longLine ? loweredOutsideLiterals(start, restEnd).line : std::string();
+    if (longLine &&
+        longRest.compare(letters.size(), std::string::npos,
+                         std::string_view(end, static_cast<std::size_t>(restEnd - end))) != 0) {
+      const std::optional<Leftover> left = leftover(longRest);
+      line.words = "write the whole line in lower case, outside its literals" +
+                   (left ? "; but " + left->told : "");
+      line.fixed = !left || !left->lacks;
+    } else if (!wholeLine) {
       // Only the keyword changes; what the line still meets is told all the same.
       const std::optional<Leftover> left = lowered ? leftover(rest) : std::nullopt;
       line.words = "write '" + letters + "'" + (left ? "; but " + left->told : "");
     }
     report(start, name::kKeywordCase,
-           std::string(wholeLine ? "keywords and variables are lower case: "
-                                 : "keywords are lower case: ") +
+           std::string(wholeLine || line.words.starts_with("write the whole line")
+                           ? "keywords and variables are lower case: "
+                           : "keywords are lower case: ") +
                (kind() != TokenKind::Invalid ? "the run reads " + quote(start, start + 1) + " of " +
                                                    quote(start, end) + " as a variable"
                 : operand ? "the run reads " + quote(start, end) + " as 0"
@@ -579,6 +602,8 @@ void Checker::checkWord() {
            line.words);
     if (wholeLine) {
       if (line.fixed) offer(start, restEnd, rest);
+    } else if (line.words.starts_with("write the whole line")) {
+      if (line.fixed) offer(start, restEnd, longRest);
     } else {
       offer(start, end, letters);
     }

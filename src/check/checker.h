@@ -101,6 +101,8 @@ inline bool wordsAfter(const char* at) {
 // The bytes of a token a message shows, and the longest rest of a line that advice writes whole.
 inline constexpr std::size_t kQuotedMax = 24;
 inline constexpr std::size_t kLoweredLineMax = 60;
+// The longest rest of a line that advice lowers whole without showing it.
+inline constexpr std::size_t kLongLineMax = 200;
 // The longest message, in words, that tells the lines its mistake swallows when a fix mends it.
 inline constexpr long kChainedWordsMax = 40;
 

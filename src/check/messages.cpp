@@ -190,6 +190,8 @@ WordHint wordHint(std::string_view word, char next) {
       {"not", {"there is no NOT", "turn the comparison around: for 'not a = 3' write 'a - 3'"}},
       {"mod", {"there is no MOD", "write '%' for 'mod'", "%"}},
       {"abs", {"there is no ABS", "to drop a sign, add a line such as 'if y < 0 then y = 0 - y'"}},
+      {"sqr",
+       {"there is no SQR", "count further instead, as in 'for d = 2 to n - 1' for divisors of n"}},
       {"while", {"there is no WHILE loop", kLoopWithIf}},
       {"wend", {"there is no WHILE loop", kLoopWithIf}},
       {"do", {"there is no DO loop", kLoopWithIf}},
@@ -231,18 +233,25 @@ WordHint upperWordHint(const char* at) {
 }
 
 std::string inputAdvice(const char* word) {
-  // The variable it reads: the first letter on its own after the word, outside a prompt.
-  char name = 'n';
+  // The variables it reads: the letters on their own after the word, outside a prompt.
+  std::string names;
   bool inLiteral = false;
-  for (const char* c = word; *c != '\0' && *c != '\n'; ++c) {
+  for (const char* c = word; *c != '\0' && *c != '\n' && names.size() < 3; ++c) {
     if (*c == '"') inLiteral = !inLiteral;
     if (inLiteral || c == word || !isLetter(*c) || isLetter(c[-1]) || isLetter(c[1])) continue;
     // Text read into a string variable has no place to go at all.
     if (c[1] == '$') return "there are no string variables either: print text from a literal";
-    name = lowered(*c);
-    break;
+    names += lowered(*c);
   }
-  return "set the value with LET, as in 'let " + std::string(1, name) + " = 5'";
+  if (names.size() < 2)
+    return "set the value with LET, as in 'let " + (names.empty() ? "n" : names) + " = 5'";
+  std::string lets;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    lets += std::string(i == 0                  ? "'"
+                        : i + 1 == names.size() ? " and '"
+                                                : ", '") +
+            "let " + names[i] + " = " + std::to_string(5 + 2 * i) + "'";
+  return "set each value with LET, on a line of its own: " + lets;
 }
 
 std::string_view nearKeyword(std::string_view word) {

@@ -13,6 +13,7 @@ namespace linebasic::check {
 struct Rewritten {
   std::string line;
   std::vector<std::string> after;  // such as "if y < 0 then y = 0 - y"; mostly none
+  bool droppedSemicolon = false;   // a ';' that ended a PRINT went, changing nothing
 };
 
 // `line` (in lower case outside its literals) with other BASICs' INT, ABS, AND, OR and

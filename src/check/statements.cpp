@@ -471,12 +471,14 @@ bool Checker::printItem() {
         // Other than ASCII, a character takes several bytes, and the cut may split one.
         const bool ascii = std::all_of(at() + 1, at() + 1 + length,
                                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        report(at(), name::kLongLiteral,
-               "PRINT writes only the first " + number(kLiteralMax) +
-                   " bytes of a literal; this one has " + std::to_string(length) +
-                   (ascii ? ""
-                          : ", and a character other than ASCII takes 2 to 4 bytes, so the "
-                            "cut may split one"));
+        report(
+            at(), name::kLongLiteral,
+            "PRINT writes only the first " + number(kLiteralMax) +
+                " bytes of a literal; this one has " + std::to_string(length) +
+                (ascii ? ""
+                       : ", and a character other than ASCII takes 2 to 4 bytes, so the "
+                         "cut may split one"),
+            "split it into literals of " + number(kLiteralMax) + " bytes at most, joined by ';'");
       }
       step();
       return true;
@@ -509,7 +511,14 @@ void Checker::endPrint() {
         signAdvice(at(), false).words);
     offer(signAdvice(at(), false));
   } else if (kind() == TokenKind::LeftParen && cause().empty()) {
-    report(at(), name::kPrintItem, "an item that starts with '(' ends the PRINT list" + rest,
+    // What follows then runs as a statement: a variable after '(' starts an assignment.
+    const char* const inner = skipBlanks(at() + 1);
+    const bool assigns = isLower(*inner) && !isLetter(inner[1]);
+    report(at(), name::kPrintItem,
+           "an item that starts with '(' ends the PRINT list" +
+               (assigns ? ": the run steps over it and reads what follows as an assignment to " +
+                              std::string(1, *inner)
+                        : rest),
            "write '0+(' for '('");
     offer(at(), at() + 1, "0+(");
   } else if (const char* comment = commentAfter(at()); comment != nullptr || *at() == '#') {
@@ -606,7 +615,8 @@ void Checker::branch(std::string_view keyword) {
            "nothing follows '" + std::string(keyword) + "' on its line" +
                (isThen && kind() == TokenKind::Newline
                     ? ": when the condition is false, the run skips the next line too"
-                    : ": the statement must stand on the same line"));
+                    : ": the statement must stand on the same line"),
+           "write the statement after '" + std::string(keyword) + "', on this line");
   } else if (isThen && kind() == TokenKind::Else) {
     report(at(), name::kMissingStatement,
            "nothing stands between 'then' and 'else': the run never takes this ELSE");

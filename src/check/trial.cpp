@@ -36,39 +36,51 @@ std::vector<Diagnostic> trialStores(const std::string& text) {
     interpreter->load(text.c_str());
   }
   std::set<const char*> told;
+  // The probe stands where the run does, with its variables.
+  const auto probeAtRun = [&] {
+    probe.token = run.token;
+    probe.tokenStart = run.tokenStart;
+    probe.tokenEnd = run.tokenEnd;
+    probe.variables = run.variables;
+    probe.nestingDepth = 0;
+  };
+  // The assignment at the probe's token, as the run is about to make it.
+  const auto tryAssignment = [&] {
+    if (probe.token == TokenKind::Let) probe.advance();  // as the dispatcher steps over it
+    const char name = *probe.tokenStart;
+    const char* const variable = probe.tokenStart;
+    probe.advance();
+    probe.advance();
+    const char* const start = probe.tokenStart;
+    const std::int32_t value = probe.evalExpression();
+    if (isLower(name) && (value < -kVariableMax - 1 || value > kVariableMax) &&
+        told.insert(variable).second) {
+      const auto stored = static_cast<std::int8_t>(static_cast<std::uint32_t>(value) & 0xff);
+      const char* const end = lastTokenEnd(start, probe.tokenStart);
+      found.push_back(at(text, variable, name::kValueRange,
+                         "on the run, " + quote(start, end) + " first comes to " +
+                             std::to_string(value) + " here, and " + std::string(1, name) +
+                             " holds it as " + std::to_string(stored) +
+                             ": a variable holds -128 to 127; keep it within that, as by "
+                             "stopping the count sooner"));
+    }
+  };
   for (int step = 0; step < kTrialStatements && !run.isDone(); ++step) {
-    const bool let = run.token == TokenKind::Let;
-    if (let || run.token == TokenKind::Variable) {
-      probe.token = run.token;
-      probe.tokenStart = run.tokenStart;
-      probe.tokenEnd = run.tokenEnd;
-      if (let) probe.advance();  // over LET, as the dispatcher steps over it
-      const char name = *probe.tokenStart;
-      const char* const variable = probe.tokenStart;
+    if (run.token == TokenKind::Let || run.token == TokenKind::Variable) {
+      probeAtRun();
+      tryAssignment();
+    } else if (run.token == TokenKind::If) {
+      // An assignment after THEN, when the condition holds.
+      probeAtRun();
       probe.advance();
+      const std::int32_t holds = probe.evalRelation();
       probe.advance();
-      const char* const start = probe.tokenStart;
-      probe.variables = run.variables;
-      probe.nestingDepth = 0;
-      const std::int32_t value = probe.evalExpression();
-      if (isLower(name) && (value < -kVariableMax - 1 || value > kVariableMax) &&
-          told.insert(variable).second) {
-        const auto stored = static_cast<std::int8_t>(static_cast<std::uint32_t>(value) & 0xff);
-        const char* const end = lastTokenEnd(start, probe.tokenStart);
-        found.push_back(at(text, variable, name::kValueRange,
-                           "on the run, " + quote(start, end) + " first comes to " +
-                               std::to_string(value) + " here, and " + std::string(1, name) +
-                               " holds it as " + std::to_string(stored) +
-                               ": a variable holds -128 to 127"));
-      }
+      if (holds != 0 && (probe.token == TokenKind::Let || probe.token == TokenKind::Variable))
+        tryAssignment();
     }
     if (run.token == TokenKind::For && !told.contains(run.tokenStart)) {
       // A loop whose end is below its start runs once here, where other BASICs skip it.
-      probe.token = run.token;
-      probe.tokenStart = run.tokenStart;
-      probe.tokenEnd = run.tokenEnd;
-      probe.variables = run.variables;
-      probe.nestingDepth = 0;
+      probeAtRun();
       const char* const keyword = probe.tokenStart;
       probe.advance();
       const char name = *probe.tokenStart;
