@@ -84,6 +84,9 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       {"if x > 200 then print 1\nif 300 > x then print 2\nif x + 1 > 200 then print 3\n"
        "if x > 1 > 200 then print 4",
        "1:4 [value-range] 2:4 [value-range]"},
+      // ... also after a THEN that holds ...
+      {"10 m = 100\n20 for i = 1 to 5\n30 if i > 0 then m = m + 10\n40 next i",
+       "3:18 [value-range]"},
       // ... and a loop whose end the run first finds below its start.
       {"10 for n = 2 to 3\n20 for d = 2 to n - 1\n30 next d\n40 next n", "2:4 [loop-runs-once]"},
       // A ':' that runs as other BASICs run it is no mistake.
@@ -378,7 +381,9 @@ TEST(CheckTest, FixesAreTheAdviceAndRunAsMeant) {
       {"if (x < A) then print B", "if x < A then print B"},
       {"print 0+(x * (A + B", "print 0+(x * (A + B))"},
       {"print x; ' B", "print x"},
-      {"let y A * x : print y", "let y = A * x : print y"}};
+      {"let y A * x : print y", "let y = A * x : print y"},
+      {"IF X <= A THEN PRINT \"THE END IS HERE, YOU LOSE THE LOT NOW\" : END",
+       "if x < A + 1 then print \"THE END IS HERE, YOU LOSE THE LOT NOW\" : end"}};
   std::mt19937 random(24);
   const std::regex forOld("write '([^']*)' for '([^']*)'|for '([^']*)' write '([^']*)'");
   for (int program = 0; program < 2000; ++program) {
