@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <regex>
 #include <string>
 #include <utility>
 
@@ -402,9 +401,23 @@ Rewritten loweredOutsideLiterals(const char* start, const char* end) {
 LineAdvice adviseLine(const Rewritten& written, bool lowering) {
   if (std::string step = stepAdvice(written.line); !step.empty())
     return {"there is no STEP, so " + step, false};
-  static const std::regex kRandom(" *(let +)?([a-z]) *=(.*[^a-z])?rnd *\\(.*");
-  if (std::smatch m; std::regex_match(written.line, m, kRandom)) {
-    return {"there are no random numbers: choose the value, as in '" + m.str(2) + " = 7'", false};
+  // v = ... rnd(...) ...: a value to choose.
+  const std::vector<Piece> read = pieces(written.line);
+  const auto is = [&](std::size_t i, std::string_view text) {
+    return i < read.size() &&
+           std::string_view(written.line).substr(read[i].begin, read[i].end - read[i].begin) ==
+               text;
+  };
+  const std::size_t assigned = is(0, "let") ? 1 : 0;
+  if (assigned < read.size() && read[assigned].kind == 'w' &&
+      read[assigned].end == read[assigned].begin + 1 && is(assigned + 1, "=")) {
+    for (std::size_t i = assigned + 2; i + 1 < read.size(); ++i) {
+      if (is(i, "rnd") && is(i + 1, "(")) {
+        return {"there are no random numbers: choose the value, as in '" +
+                    written.line.substr(read[assigned].begin, 1) + " = 7'",
+                false};
+      }
+    }
   }
   std::optional<Leftover> left = leftover(written.line);
   for (const std::string& after : written.after) {
@@ -430,11 +443,25 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering) {
     }
   }
   // A PRINT of literals and text variables prints its literals alone.
-  static const std::regex kTextItem(R"( *[;,]? *[a-z]\$(\([^()]*\))?)");
-  static const std::regex kPrint(R"( *print .*".*)");
+  const bool literal =
+      std::any_of(read.begin(), read.end(), [](const Piece& p) { return p.kind == 'l'; });
   if (left && left->told.starts_with("there are no string variables") && written.after.empty() &&
-      std::regex_match(written.line, kPrint)) {
-    const std::string printed = std::regex_replace(written.line, kTextItem, "");
+      is(0, "print") && literal) {
+    // Each item 'v$' or 'v$(...)', with the ';' or ',' before it, goes.
+    std::string printed = written.line;
+    for (std::size_t i = read.size(); i-- > 1;) {
+      if (read[i - 1].kind != 'w' || read[i - 1].end != read[i - 1].begin + 1 || !is(i, "$"))
+        continue;
+      std::size_t first = i - 1;
+      if (first > 1 && (is(first - 1, ";") || is(first - 1, ","))) --first;
+      std::size_t end = read[i].end;
+      if (is(i + 1, "(")) {
+        const std::size_t close = written.line.find(')', read[i + 1].begin);
+        if (close == std::string::npos) continue;
+        end = close + 1;
+      }
+      printed.erase(read[first].begin, end - read[first].begin);
+    }
     if (printed != written.line && printed.find('$') == std::string::npos && !leftover(printed))
       return {"there are no string variables: write '" + printed + "', the text it can print",
               false};
@@ -443,14 +470,18 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering) {
   if (left && left->lacks)
     return {lowering ? "write it in lower case, but " + left->told : std::string(), false};
   // A FOR past what a variable holds counts to the most it holds.
-  static const std::regex kPastLimit("a variable holds at most 127: .* not at ([0-9]+)(:.*)?");
-  if (std::smatch limit;
-      left && written.after.empty() && std::regex_match(left->told, limit, kPastLimit)) {
-    const std::regex to("( to +)" + limit.str(1) + "(?![0-9])");
-    const std::string counted = std::regex_replace(written.line, to, "$01127");
-    if (counted != written.line) {
+  const std::size_t notAt = left ? left->told.find(", not at ") : std::string::npos;
+  if (left && written.after.empty() && notAt != std::string::npos &&
+      left->told.starts_with("a variable holds at most 127: ")) {
+    const std::size_t from = notAt + 9;
+    const std::string limit =
+        left->told.substr(from, left->told.find_first_not_of("0123456789", from) - from);
+    for (std::size_t i = 1; i < read.size(); ++i) {
+      if (!is(i - 1, "to") || !is(i, limit)) continue;
+      std::string counted = written.line;
+      counted.replace(read[i].begin, read[i].end - read[i].begin, "127");
       return {"write '" + counted + "': a variable holds at most 127, so the loop cannot reach " +
-                  limit.str(1),
+                  limit,
               false};
     }
   }
@@ -500,10 +531,9 @@ bool isLocal(std::string_view name) {
 
 std::optional<Leftover> leftover(const std::string& line) {
   // The lines it jumps to are taken to be there.
-  static const std::regex kTarget("(goto|gosub|then|else) *([0-9]{1,4})");
   std::string text = line + "\n";
-  for (std::sregex_iterator m(line.begin(), line.end(), kTarget), end; m != end; ++m)
-    text += (*m)[2].str() + " end\n";
+  for (const std::string& target : jumpTargets(line))
+    text += target + " end\n";
   std::vector<std::string> advice;
   const std::vector<Diagnostic> left = Checker(text.c_str()).run(&advice);
   // What this BASIC lacks comes first: the rest is moot until it is rewritten.
@@ -621,9 +651,8 @@ std::string Checker::removeComment(const char* at) {
     std::string lowered;
     for (const char* c = text_; *c != '\0'; ++c)
       lowered += check::lowered(*c);
-    static const std::regex kJump("(goto|gosub|then|else) *([0-9]{1,4})(?![0-9])");
-    for (std::sregex_iterator m(lowered.begin(), lowered.end(), kJump), end; m != end; ++m)
-      jumpedTo_[static_cast<std::size_t>(std::stoi((*m)[2]))] = true;
+    for (const std::string& target : jumpTargets(lowered))
+      jumpedTo_[static_cast<std::size_t>(std::stoi(target))] = true;
   }
   const std::int32_t n = numberOfLine(lineStart_);
   return n >= 0 && jumpedTo_[static_cast<std::size_t>(n)]

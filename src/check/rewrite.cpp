@@ -1,85 +1,127 @@
 #include "check/rewrite.h"
 
+#include <algorithm>
 #include <cstddef>
-#include <regex>
 
 namespace linebasic::check {
 namespace {
-
-constexpr char kMasked = '\x01';
-
-// `line` with every byte of its literals, quotes included, masked: patterns then match only
-// what the run reads as tokens.
-std::string masked(const std::string& line) {
-  std::string text = line;
-  bool inLiteral = false;
-  for (char& c : text) {
-    const bool quote = c == '"';
-    if (quote || inLiteral) c = kMasked;
-    if (quote) inLiteral = !inLiteral;
-  }
-  return text;
-}
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-bool isWordByte(char c) {
-  return (c >= 'a' && c <= 'z') || isDigit(c);
+bool isLowerLetter(char c) {
+  return c >= 'a' && c <= 'z';
+}
+
+// The pieces of a line and the line, read together.
+class Reading {
+ public:
+  explicit Reading(const std::string& line) : line_(line), pieces_(pieces(line)) {}
+  [[nodiscard]] std::size_t size() const { return pieces_.size(); }
+  [[nodiscard]] const Piece& operator[](std::size_t i) const { return pieces_[i]; }
+  [[nodiscard]] std::string text(std::size_t i) const {
+    return i < pieces_.size() ? line_.substr(pieces_[i].begin, pieces_[i].end - pieces_[i].begin)
+                              : std::string();
+  }
+  [[nodiscard]] bool is(std::size_t i, std::string_view text) const {
+    return i < pieces_.size() && pieces_[i].kind != 'l' &&
+           std::string_view(line_).substr(pieces_[i].begin, pieces_[i].end - pieces_[i].begin) ==
+               text;
+  }
+  // A variable or a number of at most four digits.
+  [[nodiscard]] bool isOperand(std::size_t i) const {
+    if (i >= pieces_.size()) return false;
+    const std::size_t length = pieces_[i].end - pieces_[i].begin;
+    return (pieces_[i].kind == 'w' && length == 1) || (pieces_[i].kind == 'n' && length <= 4);
+  }
+  // The bytes from piece `first` to piece `last`, both included.
+  [[nodiscard]] std::string span(std::size_t first, std::size_t last) const {
+    return line_.substr(pieces_[first].begin, pieces_[last].end - pieces_[first].begin);
+  }
+
+ private:
+  const std::string& line_;
+  std::vector<Piece> pieces_;
+};
+
+// Matches `pattern` at piece `at`: "N" and "D" take an operand the first time and then want
+// the same one, "OP" takes '=' or '<>', any other entry wants that text. The index past the
+// match, or 0 when it does not match.
+std::size_t matchAt(const Reading& reading, std::size_t at,
+                    std::initializer_list<std::string_view> pattern, std::string& n, std::string& d,
+                    std::string& op) {
+  n.clear();
+  d.clear();
+  for (const std::string_view want : pattern) {
+    if (want == "N" || want == "D") {
+      std::string& operand = want == "N" ? n : d;
+      if (!reading.isOperand(at) || (!operand.empty() && reading.text(at) != operand)) return 0;
+      operand = reading.text(at++);
+    } else if (want == "OP") {
+      if (reading.is(at, "=")) {
+        op = "=";
+        ++at;
+      } else if (reading.is(at, "<") && reading.is(at + 1, ">")) {
+        op = "<>";
+        at += 2;
+      } else {
+        return 0;
+      }
+    } else if (!reading.is(at++, want)) {
+      return 0;
+    }
+  }
+  return at;
 }
 
 // The tests of a divisor and the remainder as other BASICs write them with INT, over two
 // plain operands (a variable or a number each).
 std::string divisorTests(std::string line) {
-  static const std::string kOperand = "([a-z]|[0-9]{1,4})";
-  static const std::string kOp = " *(=|<>) *";
-  static const std::string kDivided = " */ *";
-  static const std::string kEnd = "(?![a-z0-9])";
-  static const std::regex kPatterns[] = {
-      // n / d = int(n / d)
-      std::regex("(^|[^a-z0-9])" + kOperand + kDivided + kOperand + kOp + "int *\\( *\\2" +
-                 kDivided + "\\3 *\\)"),
-      // int(n / d) = n / d
-      std::regex("(^|[^a-z0-9])int *\\( *" + kOperand + kDivided + kOperand + " *\\)" + kOp +
-                 "\\2" + kDivided + "\\3" + kEnd),
-      // int(n / d) * d = n
-      std::regex(R"((^|[^a-z0-9])int *\( *)" + kOperand + kDivided + kOperand + R"( *\) *\* *\3)" +
-                 kOp + R"(\2)" + kEnd),
-  };
-  static const std::regex kRemainder("(^|[^a-z0-9])" + kOperand + R"( *- *int *\( *\2)" + kDivided +
-                                     kOperand + R"( *\) *\* *\3)" + kEnd);
-  for (const std::regex& pattern : kPatterns) {
-    std::smatch m;
-    const std::string shown = masked(line);
-    if (!std::regex_search(shown, m, pattern)) continue;
-    const std::string written = m.str(1) +
-                                line.substr(static_cast<std::size_t>(m.position(2)),
-                                            static_cast<std::size_t>(m.length(2))) +
-                                " % " + m.str(3) + " " + m.str(4) + " 0";
-    line.replace(static_cast<std::size_t>(m.position(0)), static_cast<std::size_t>(m.length(0)),
-                 written);
-  }
-  std::smatch m;
-  const std::string shown = masked(line);
-  if (std::regex_search(shown, m, kRemainder)) {
-    line.replace(static_cast<std::size_t>(m.position(0)), static_cast<std::size_t>(m.length(0)),
-                 m.str(1) + m.str(2) + " % " + m.str(3));
+  for (int left = 4; left > 0; --left) {
+    const Reading reading(line);
+    bool changed = false;
+    for (std::size_t i = 0; i < reading.size() && !changed; ++i) {
+      std::string n;
+      std::string d;
+      std::string op;
+      std::size_t end = 0;
+      std::string written;
+      if ((end = matchAt(reading, i, {"N", "/", "D", "OP", "int", "(", "N", "/", "D", ")"}, n, d,
+                         op)) != 0 ||
+          (end = matchAt(reading, i, {"int", "(", "N", "/", "D", ")", "OP", "N", "/", "D"}, n, d,
+                         op)) != 0 ||
+          (end = matchAt(reading, i, {"int", "(", "N", "/", "D", ")", "*", "D", "OP", "N"}, n, d,
+                         op)) != 0) {
+        written = n + " % " + d + " " + op + " 0";
+      } else if ((end = matchAt(reading, i, {"N", "-", "int", "(", "N", "/", "D", ")", "*", "D"}, n,
+                                d, op)) != 0) {
+        written = n + " % " + d;
+      } else {
+        continue;
+      }
+      line.replace(reading[i].begin, reading[end - 1].end - reading[i].begin, written);
+      changed = true;
+    }
+    if (!changed) break;
   }
   return line;
 }
 
-// Where the parenthesis that opens at `open` closes, or npos.
+// Where the parenthesis that opens at `open` closes, or npos; literals count for nothing.
 std::size_t closing(const std::string& text, std::size_t open) {
   int depth = 0;
+  bool inLiteral = false;
   for (std::size_t at = open; at < text.size(); ++at) {
+    inLiteral = inLiteral != (text[at] == '"');
+    if (inLiteral) continue;
     if (text[at] == '(') ++depth;
     if (text[at] == ')' && --depth == 0) return at;
   }
   return std::string::npos;
 }
 
-// Whether `inner` holds an operator of the loosest arithmetic level outside parentheses.
+// Whether `inner` holds one of `operators` outside parentheses.
 bool hasLooseOperator(const std::string& inner, std::string_view operators) {
   int depth = 0;
   for (const char c : inner) {
@@ -89,24 +131,30 @@ bool hasLooseOperator(const std::string& inner, std::string_view operators) {
   return false;
 }
 
+std::string trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  return first == std::string::npos ? std::string()
+                                    : text.substr(first, text.find_last_not_of(' ') + 1 - first);
+}
+
 // Every 'int(e)' written as 'e', kept in parentheses where the operators around it need them.
 std::string withoutInt(std::string line) {
-  static const std::regex kInt("(^|[^a-z0-9])int *\\(");
-  static const std::regex kPlain(" *([a-z]|[0-9]{1,4}) *");
   for (int left = 8; left > 0; --left) {
-    const std::string shown = masked(line);
-    std::smatch m;
-    if (!std::regex_search(shown, m, kInt)) break;
-    const auto word = static_cast<std::size_t>(m.position(0) + m.length(1));
-    const auto open = static_cast<std::size_t>(m.position(0) + m.length(0)) - 1;
-    const std::size_t close = closing(shown, open);
+    const Reading reading(line);
+    std::size_t k = 0;
+    while (k < reading.size() && !(reading.is(k, "int") && reading.is(k + 1, "(")))
+      ++k;
+    if (k == reading.size()) break;
+    const std::size_t word = reading[k].begin;
+    const std::size_t open = reading[k + 1].begin;
+    const std::size_t close = closing(line, open);
     if (close == std::string::npos) break;
     const std::string inner = line.substr(open + 1, close - open - 1);
-    const std::size_t beforeAt = shown.find_last_not_of(' ', word == 0 ? 0 : word - 1);
-    const char before = word == 0 || beforeAt == std::string::npos ? '\0' : shown[beforeAt];
-    const std::size_t afterAt = shown.find_first_not_of(' ', close + 1);
-    const char after = afterAt == std::string::npos ? '\0' : shown[afterAt];
-    const bool plain = std::regex_match(inner, kPlain);
+    const char before = k == 0 ? '\0' : line[reading[k - 1].end - 1];
+    const std::size_t afterAt = line.find_first_not_of(' ', close + 1);
+    const char after = afterAt == std::string::npos ? '\0' : line[afterAt];
+    const Reading innerReading(inner);
+    const bool plain = innerReading.size() == 1 && innerReading.isOperand(0);
     const bool loose = hasLooseOperator(inner, "+-&|");
     const bool parens =
         !plain && ((std::string_view("*/%").find(before) != std::string_view::npos) ||
@@ -114,21 +162,24 @@ std::string withoutInt(std::string line) {
                    (before == '+' && hasLooseOperator(inner, "&|")) ||
                    (std::string_view("*/%").find(after) != std::string_view::npos && loose));
     // A PRINT item cannot start with '(': the value is added to 0 there.
-    const bool item = before == ',' || before == ';' ||
-                      (beforeAt != std::string::npos && beforeAt >= 4 &&
-                       shown.compare(beforeAt - 4, 5, "print") == 0 &&
-                       (beforeAt == 4 || !isWordByte(shown[beforeAt - 5])));
-    std::string written = inner;
-    if (parens) written = (item ? "0 + (" : "(") + inner + ")";
-    if (!parens) {
-      const std::size_t first = written.find_first_not_of(' ');
-      written = first == std::string::npos
-                    ? "0"
-                    : written.substr(first, written.find_last_not_of(' ') + 1 - first);
-    }
+    const bool item = before == ',' || before == ';' || (k > 0 && reading.is(k - 1, "print"));
+    const std::string written = parens ? (item ? "0 + (" : "(") + inner + ")"
+                                       : (trimmed(inner).empty() ? "0" : trimmed(inner));
     line.replace(word, close + 1 - word, written);
   }
   return line;
+}
+
+// `line` with its literals masked, so that a search for a word finds none inside them.
+std::string masked(const std::string& line) {
+  std::string text = line;
+  bool inLiteral = false;
+  for (char& c : text) {
+    const bool quote = c == '"';
+    if (quote || inLiteral) c = '\x01';
+    if (quote) inLiteral = !inLiteral;
+  }
+  return text;
 }
 
 // The parts of `text` between the words `word` (masked bytes never match).
@@ -147,115 +198,171 @@ std::vector<std::string> splitAtWord(const std::string& text, const std::string&
 // The IF of `line` with AND written as nested IFs, and OR as the IF again after ELSE (a true
 // branch skips the ELSE part, so the statement runs once).
 std::string withoutAndOr(std::string line) {
-  static const std::regex kIf("( *if +)(.+?)( +then +)(.*)");
-  const std::string shown = masked(line);
-  std::smatch m;
-  if (!std::regex_match(shown, m, kIf)) return line;
-  const auto group = [&](int n) {
-    return line.substr(static_cast<std::size_t>(m.position(n)),
-                       static_cast<std::size_t>(m.length(n)));
-  };
-  const auto shownGroup = [&](int n) { return m.str(n); };
-  const std::vector<std::string> ands = splitAtWord(group(2), shownGroup(2), " and ");
-  const std::vector<std::string> ors = splitAtWord(group(2), shownGroup(2), " or ");
+  const Reading reading(line);
+  std::size_t then = 1;
+  while (then < reading.size() && !reading.is(then, "then"))
+    ++then;
+  if (!reading.is(0, "if") || then + 1 >= reading.size() || then < 2) return line;
+  const std::string prefix = line.substr(0, reading[1].begin);
+  const std::string condition = reading.span(1, then - 1);
+  const std::string statement = line.substr(reading[then + 1].begin);
+  const std::string shownCondition = masked(condition);
+  const std::string shownStatement = masked(statement);
+  const std::vector<std::string> ands = splitAtWord(condition, shownCondition, " and ");
+  const std::vector<std::string> ors = splitAtWord(condition, shownCondition, " or ");
   // AND and OR together would want their precedence told; a statement with IFs of its own
   // or more than one ELSE is left as it is.
-  const std::string statement = group(4);
-  const std::vector<std::string> elses = splitAtWord(statement, shownGroup(4), " else ");
-  if ((ands.size() > 1 && ors.size() > 1) || shownGroup(4).find("if ") != std::string::npos ||
+  const std::vector<std::string> elses = splitAtWord(statement, shownStatement, " else ");
+  if ((ands.size() > 1 && ors.size() > 1) || shownStatement.find("if ") != std::string::npos ||
       elses.size() > 2)
     return line;
-  std::string written = group(1) + ands.front();
+  std::string written = prefix + ands.front();
   for (std::size_t i = 1; i < ands.size(); ++i)
     written += " then if " + ands[i];
-  if (ands.size() > 1) return written + group(3) + statement;
+  if (ands.size() > 1) return written + " then " + statement;
   if (ors.size() == 1) return line;
-  const std::string then = group(3) + elses.front();
-  written = group(1) + ors.front() + then;
+  const std::string thenPart = " then " + elses.front();
+  written = prefix + ors.front() + thenPart;
   for (std::size_t i = 1; i < ors.size(); ++i)
-    written += " else if " + ors[i] + then;
+    written += " else if " + ors[i] + thenPart;
   return elses.size() == 2 ? written + " else " + elses.back() : written;
 }
-
-}  // namespace
-
-Rewritten rewriteFunctions(std::string line) {
-  // on x goto 100, 200: an IF for each value, each on a line of its own.
-  static const std::regex kOn(" *on +([a-z]) +(goto|gosub) +([0-9]{1,4}(?: *, *[0-9]{1,4})*) *");
-  if (std::smatch m; std::regex_match(line, m, kOn)) {
-    static const std::regex kTarget("[0-9]{1,4}");
-    const std::string targets = m.str(3);
-    Rewritten written;
-    int value = 0;
-    for (std::sregex_iterator t(targets.begin(), targets.end(), kTarget), end; t != end; ++t) {
-      const std::string test =
-          "if " + m.str(1) + " = " + std::to_string(++value) + " then " + m.str(2) + " " + t->str();
-      if (value == 1) {
-        written.line = test;
-      } else {
-        written.after.push_back(test);
-      }
-    }
-    return written;
-  }
-  line = withoutAndOr(withoutInt(divisorTests(std::move(line))));
-  // y = abs(e): the value, then its sign turned on a line after it.
-  static const std::regex kAbs(" *(let +)?([a-z]) *= *abs *\\((.*)\\) *");
-  std::smatch m;
-  const std::string shown = masked(line);
-  if (std::regex_match(shown, m, kAbs) && closing(shown, shown.find('(')) == shown.rfind(')')) {
-    const std::string variable = m.str(2);
-    return {variable + " = " +
-                line.substr(static_cast<std::size_t>(m.position(3)),
-                            static_cast<std::size_t>(m.length(3))),
-            {"if " + variable + " < 0 then " + variable + " = 0 - " + variable}};
-  }
-  return {line, {}};
-}
-
-namespace {
 
 // `text` in parentheses where an operator in it would bind otherwise next to `*`.
 std::string operand(const std::string& text) {
   return text.find_first_of("+-*/%&|") == std::string::npos ? text : "(" + text + ")";
 }
 
+bool isNumber(const std::string& text) {
+  return !text.empty() && text.size() <= 4 && std::all_of(text.begin(), text.end(), isDigit);
+}
+
 }  // namespace
 
-std::string stepAdvice(std::string_view line) {
-  static const std::regex kFor(
-      "for +([a-z]) *= *(.+?) +to +(.+?) +step *(-?) *([a-z]|[0-9]{1,4})(?![a-z0-9]) *");
-  std::match_results<std::string_view::const_iterator> m;
-  if (!std::regex_search(line.begin(), line.end(), m, kFor)) return {};
-  const std::string v = m.str(1);
-  const std::string from = m.str(2);
-  const std::string to = m.str(3);
-  const bool down = m.length(4) != 0;
-  const std::string by = m.str(5);
-  static const std::regex kPlain("[a-z]|[0-9]{1,4}|[a-z0-9 */%]+");
-  if (by == "0" || by == v || !std::regex_match(from, kPlain) || !std::regex_match(to, kPlain) ||
-      from.find(v) != std::string::npos || to.find(v) != std::string::npos)
-    return {};
-  // The count of steps: worked out where every part is a number, written out where not.
-  static const std::regex kNumber("[0-9]{1,4}");
-  std::string count;
-  if (std::regex_match(from, kNumber) && std::regex_match(to, kNumber) &&
-      std::regex_match(by, kNumber)) {
-    const int span = down ? std::stoi(from) - std::stoi(to) : std::stoi(to) - std::stoi(from);
-    if (span < 0) return {};
-    count = std::to_string(span / std::stoi(by));
-  } else {
-    const std::string span = down          ? from + " - " + operand(to)
-                             : from == "0" ? to
-                                           : to + " - " + operand(from);
-    count = by == "1" ? span : "(" + span + ") / " + by;
+std::vector<Piece> pieces(std::string_view line) {
+  std::vector<Piece> found;
+  for (std::size_t at = 0; at < line.size();) {
+    const char c = line[at];
+    if (c == ' ' || c == '\t' || c == '\r') {
+      ++at;
+      continue;
+    }
+    std::size_t end = at + 1;
+    char kind = 'p';
+    if (c == '"') {
+      kind = 'l';
+      while (end < line.size() && line[end] != '"')
+        ++end;
+      end = std::min(end + 1, line.size());
+    } else if (isLowerLetter(c) || isDigit(c)) {
+      kind = isDigit(c) ? 'n' : 'w';
+      while (end < line.size() && (kind == 'n' ? isDigit(line[end]) : isLowerLetter(line[end])))
+        ++end;
+    }
+    found.push_back({at, end, kind});
+    at = end;
   }
-  const std::string times = by == "1" ? v : v + " * " + by;
+  return found;
+}
+
+std::vector<std::string> jumpTargets(std::string_view text) {
+  const std::string line(text);
+  const Reading reading(line);
+  std::vector<std::string> targets;
+  for (std::size_t i = 0; i + 1 < reading.size(); ++i) {
+    if ((reading.is(i, "goto") || reading.is(i, "gosub") || reading.is(i, "then") ||
+         reading.is(i, "else")) &&
+        reading[i + 1].kind == 'n' && reading.isOperand(i + 1))
+      targets.push_back(reading.text(i + 1));
+  }
+  return targets;
+}
+
+Rewritten rewriteFunctions(std::string line) {
+  // on x goto 100, 200: an IF for each value, each on a line of its own.
+  {
+    const Reading reading(line);
+    if (reading.is(0, "on") && reading.size() >= 4 && reading[1].kind == 'w' &&
+        reading.isOperand(1) && (reading.is(2, "goto") || reading.is(2, "gosub"))) {
+      Rewritten written;
+      bool plain = true;
+      int value = 0;
+      for (std::size_t i = 3; i < reading.size() && plain; i += 2) {
+        plain = reading[i].kind == 'n' && reading.isOperand(i) &&
+                (i + 1 == reading.size() || reading.is(i + 1, ","));
+        const std::string test = "if " + reading.text(1) + " = " + std::to_string(++value) +
+                                 " then " + reading.text(2) + " " + reading.text(i);
+        if (value == 1) {
+          written.line = test;
+        } else {
+          written.after.push_back(test);
+        }
+      }
+      if (plain && reading.size() % 2 == 0) return written;
+    }
+  }
+  line = withoutAndOr(withoutInt(divisorTests(std::move(line))));
+  // y = abs(e): the value, then its sign turned on a line after it.
+  const Reading reading(line);
+  const std::size_t first = reading.is(0, "let") ? 1 : 0;
+  if (reading.size() >= first + 6 && reading[first].kind == 'w' && reading.isOperand(first) &&
+      reading.is(first + 1, "=") && reading.is(first + 2, "abs") && reading.is(first + 3, "(") &&
+      reading.is(reading.size() - 1, ")") &&
+      closing(line, reading[first + 3].begin) == reading[reading.size() - 1].begin) {
+    const std::string variable = reading.text(first);
+    const std::size_t open = reading[first + 3].begin;
+    return {variable + " = " +
+                trimmed(line.substr(open + 1, reading[reading.size() - 1].begin - open - 1)),
+            {"if " + variable + " < 0 then " + variable + " = 0 - " + variable}};
+  }
+  return {line, {}};
+}
+
+std::string stepAdvice(std::string_view text) {
+  const std::string line(text);
+  const Reading reading(line);
+  std::size_t at = 0;
+  while (at < reading.size() && !reading.is(at, "for"))
+    ++at;
+  std::size_t to = at;
+  while (to < reading.size() && !reading.is(to, "to"))
+    ++to;
+  std::size_t step = to;
+  while (step < reading.size() && !reading.is(step, "step"))
+    ++step;
+  const std::size_t by = step + (reading.is(step + 1, "-") ? 2 : 1);
+  if (by + 1 != reading.size() || !reading.isOperand(at + 1) || reading[at + 1].kind != 'w' ||
+      !reading.is(at + 2, "=") || to <= at + 3 || step <= to + 1 || !reading.isOperand(by))
+    return {};
+  const std::string v = reading.text(at + 1);
+  const std::string from = reading.span(at + 3, to - 1);
+  const std::string end = reading.span(to + 1, step - 1);
+  const bool down = by == step + 2;
+  const std::string count = reading.text(by);
+  const auto plain = [&v](const std::string& part) {
+    return part.find(v) == std::string::npos && std::all_of(part.begin(), part.end(), [](char c) {
+             return isLowerLetter(c) || isDigit(c) || c == ' ' || c == '*' || c == '/' || c == '%';
+           });
+  };
+  if (count == "0" || count == v || !plain(from) || !plain(end)) return {};
+  // The count of steps: worked out where every part is a number, written out where not.
+  std::string steps;
+  if (isNumber(from) && isNumber(end) && isNumber(count)) {
+    const int span = down ? std::stoi(from) - std::stoi(end) : std::stoi(end) - std::stoi(from);
+    if (span < 0) return {};
+    steps = std::to_string(span / std::stoi(count));
+  } else {
+    const std::string span = down          ? from + " - " + operand(end)
+                             : from == "0" ? end
+                                           : end + " - " + operand(from);
+    steps = count == "1" ? span : "(" + span + ") / " + count;
+  }
+  const std::string times = count == "1" ? v : v + " * " + count;
   const std::string value = down          ? from + " - " + times
                             : from == "0" ? times
                                           : from + " + " + times;
   return std::string(down ? "count up instead" : "count by one") + ": write 'for " + v +
-         " = 0 to " + count + "' and use '" + value + "' where the loop used " + v;
+         " = 0 to " + steps + "' and use '" + value + "' where the loop used " + v;
 }
 
 }  // namespace linebasic::check

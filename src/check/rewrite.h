@@ -2,6 +2,7 @@
 // that uses them then writes the user's own line, not a rule to apply by hand.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,19 @@ struct Rewritten {
   std::vector<std::string> after;  // such as "if y < 0 then y = 0 - y"; mostly none
   bool droppedSemicolon = false;   // a ';' that ended a PRINT went, changing nothing
 };
+
+// A token of a line as the rewrites read it: a word of lower-case letters, a number, a literal
+// (to its closing quote or the line's end), or any other byte; blanks only separate them.
+struct Piece {
+  std::size_t begin;
+  std::size_t end;
+  char kind;  // 'w' word, 'n' number, 'l' literal, 'p' any other byte
+};
+std::vector<Piece> pieces(std::string_view line);
+
+// The line numbers, as written, after the words goto, gosub, then and else in `text` (in lower
+// case): the lines it jumps to.
+std::vector<std::string> jumpTargets(std::string_view text);
 
 // `line` (in lower case outside its literals) with other BASICs' INT, ABS, AND, OR and
 // ON ... GOTO written as this one can: INT of a whole number is that number, the tests of a
