@@ -166,7 +166,8 @@ void Checker::closeChain() {
     return;
   }
   told = chain_.when + "the run swallows " + swallowed(chain_.first, last, !chain_.firstPass);
-  if (!chain_.when.empty()) swallowedSometimes_.emplace_back(chain_.first.start, last.start);
+  if (!kCompactChecker && !chain_.when.empty())
+    swallowedSometimes_.emplace_back(chain_.first.start, last.start);
   const TextLine next = nextLineWithText(at(), textLine_);
   if (next.start != nullptr) told += ", and picks up again at " + lineName(next.start, next.line);
 }
@@ -186,13 +187,15 @@ void Checker::closeChainAt(const char* lineStart) {
   if (last.start != nullptr && chain_.first.start != nullptr && last.start >= chain_.first.start) {
     told = chain_.when + "the run swallows " + swallowed(chain_.first, last, !chain_.firstPass) +
            ", and picks up again at " + lineName(lineStart, textLine_);
-    if (!chain_.when.empty()) swallowedSometimes_.emplace_back(chain_.first.start, last.start);
+    if (!kCompactChecker && !chain_.when.empty())
+      swallowedSometimes_.emplace_back(chain_.first.start, last.start);
   }
 }
 
 // Lines that a statement reads on into only on some runs (when an IF holds, on a loop's first
 // pass) run as written on the others: what is wrong within them is told as for any line.
 void Checker::checkSwallowedSometimes() {
+  if (kCompactChecker) return;
   for (const auto& [first, last] : swallowedSometimes_) {
     // With the line after them, which a line may take in as written too.
     const char* const end = *lineEnd(last) == '\n' ? lineEnd(lineEnd(last) + 1) : lineEnd(last);

@@ -399,6 +399,7 @@ Rewritten loweredOutsideLiterals(const char* start, const char* end) {
 }
 
 LineAdvice adviseLine(const Rewritten& written, bool lowering) {
+  if (kCompactChecker) return {"write '" + written.line + "'", true};
   if (std::string step = stepAdvice(written.line); !step.empty())
     return {"there is no STEP, so " + step, false};
   // v = ... rnd(...) ...: a value to choose.
@@ -480,9 +481,10 @@ LineAdvice adviseLine(const Rewritten& written, bool lowering) {
       if (!is(i - 1, "to") || !is(i, limit)) continue;
       std::string counted = written.line;
       counted.replace(read[i].begin, read[i].end - read[i].begin, "127");
-      return {"write '" + counted + "': a variable holds at most 127, so the loop cannot reach " +
-                  limit,
-              false};
+      std::string words = "write '" + counted;
+      words += "': a variable holds at most 127, so the loop cannot reach ";
+      words += limit;
+      return {words, false};
     }
   }
   const std::string but = left ? "; but " + left->told : std::string();
@@ -530,6 +532,7 @@ bool isLocal(std::string_view name) {
 }
 
 std::optional<Leftover> leftover(const std::string& line) {
+  if (kCompactChecker) return std::nullopt;
   // The lines it jumps to are taken to be there.
   std::string text = line + "\n";
   for (const std::string& target : jumpTargets(line))
@@ -606,7 +609,8 @@ void Checker::checkWord() {
     const bool lowered = restEnd - start <= static_cast<std::ptrdiff_t>(kLoweredLineMax);
     LineAdvice line = wholeLine ? adviseLine(written, true) : LineAdvice{};
     // A line too long to show whole is lowered all the same, told in words.
-    const bool longLine = !lowered && restEnd - start <= static_cast<std::ptrdiff_t>(kLongLineMax);
+    const bool longLine = !kCompactChecker && !lowered &&
+                          restEnd - start <= static_cast<std::ptrdiff_t>(kLongLineMax);
     const std::string longRest =
         longLine ? loweredOutsideLiterals(start, restEnd).line : std::string();
     if (longLine &&
@@ -644,7 +648,7 @@ void Checker::checkWord() {
 
 // How to remove a comment at `at`: a line that a jump goes to keeps its number.
 std::string Checker::removeComment(const char* at) {
-  if (!firstOnLine(at)) return "remove the comment";
+  if (kCompactChecker || !firstOnLine(at)) return "remove the comment";
   if (jumpedTo_.empty()) {
     // The numbers after GOTO, GOSUB, THEN and ELSE in any letter case, as the writer meant them.
     jumpedTo_.assign(kLineNumberCount, false);
@@ -652,12 +656,28 @@ std::string Checker::removeComment(const char* at) {
     for (const char* c = text_; *c != '\0'; ++c)
       lowered += check::lowered(*c);
     for (const std::string& target : jumpTargets(lowered))
-      jumpedTo_[static_cast<std::size_t>(std::stoi(target))] = true;
+      jumpedTo_[static_cast<std::size_t>(decimalValue(target.c_str()))] = true;
   }
   const std::int32_t n = numberOfLine(lineStart_);
   return n >= 0 && jumpedTo_[static_cast<std::size_t>(n)]
              ? "remove the comment, but keep the line's number: a jump goes there"
              : "remove the comment";
+}
+
+// Whether "for" and then `variable`, in any letter case, stand anywhere in the text.
+bool Checker::forOfAnyCase(char variable) {
+  if (kCompactChecker) return true;  // then no NEXT is offered another variable
+  if (forsOfAnyCase_.empty()) {
+    forsOfAnyCase_.assign(kVariableCount, false);
+    for (const char* c = text_; *c != '\0'; ++c) {
+      if (lowered(c[0]) != 'f' || lowered(c[1]) != 'o' || lowered(c[2]) != 'r') continue;
+      if (c != text_ && isLetter(c[-1])) continue;
+      const char* const name = skipBlanks(c + 3);
+      if (isLetter(*name) && !isLetter(name[1]))
+        forsOfAnyCase_[static_cast<std::size_t>(lowered(*name) - 'a')] = true;
+    }
+  }
+  return isLower(variable) && forsOfAnyCase_[static_cast<std::size_t>(variable - 'a')];
 }
 
 // Whether `at` starts the first statement of its line, right after the line's number.
@@ -866,19 +886,19 @@ std::vector<Diagnostic> checkProgram(std::string_view text) {
   const std::size_t nul = text.find('\0');
   const std::string terminated(text.substr(0, nul));
   std::vector<Diagnostic> diagnostics = check::Checker(terminated.c_str()).run();
-  // What a trial of the run finds, on lines the check found nothing wrong with.
-  std::vector<Diagnostic> stores = check::trialStores(terminated);
-  std::erase_if(stores, [&](const Diagnostic& store) {
-    return std::any_of(diagnostics.begin(), diagnostics.end(),
-                       [&](const Diagnostic& d) { return d.line == store.line; });
-  });
-  if (!stores.empty()) {
-    diagnostics.insert(diagnostics.end(), std::make_move_iterator(stores.begin()),
-                       std::make_move_iterator(stores.end()));
-    std::stable_sort(diagnostics.begin(), diagnostics.end(),
-                     [](const Diagnostic& a, const Diagnostic& b) {
-                       return a.line != b.line ? a.line < b.line : a.column < b.column;
-                     });
+  if constexpr (!check::kCompactChecker) {
+    // What a trial of the run finds, on lines the check found nothing wrong with.
+    std::vector<Diagnostic> stores = check::trialStores(terminated);
+    std::erase_if(stores, [&](const Diagnostic& store) {
+      return std::any_of(diagnostics.begin(), diagnostics.end(),
+                         [&](const Diagnostic& d) { return d.line == store.line; });
+    });
+    for (Diagnostic& store : stores) {
+      // After every warning of its line: the lines that have one are no trial's.
+      const auto after = std::find_if(diagnostics.begin(), diagnostics.end(),
+                                      [&](const Diagnostic& d) { return d.line > store.line; });
+      diagnostics.insert(after, std::move(store));
+    }
   }
   // A run reads no further than a NUL byte: what follows it is lost to every run.
   if (nul != std::string_view::npos &&

@@ -100,7 +100,7 @@ inline bool wordsAfter(const char* at) {
 
 // The bytes of a token a message shows, and the longest rest of a line that advice writes whole.
 inline constexpr std::size_t kQuotedMax = 24;
-inline constexpr std::size_t kLoweredLineMax = 60;
+inline constexpr std::size_t kLoweredLineMax = 72;
 // The longest rest of a line that advice lowers whole without showing it.
 inline constexpr std::size_t kLongLineMax = 200;
 // The longest message, in words, that tells the lines its mistake swallows when a fix mends it.
@@ -330,6 +330,7 @@ class Checker {
   [[nodiscard]] const char* at() const { return scan_.tokenStart; }
   [[nodiscard]] std::string current() const;
   [[nodiscard]] bool firstOnLine(const char* at) const;
+  [[nodiscard]] bool forOfAnyCase(char variable);
   std::string removeComment(const char* at);
   [[nodiscard]] bool endsStatement() const;
   [[nodiscard]] std::string cause() const;
@@ -429,11 +430,13 @@ class Checker {
   // once the walk has seen that rest.
   // From the first to the last line start of lines swallowed only on some runs.
   std::vector<std::pair<const char*, const char*>> swallowedSometimes_;
-  std::string literalRoot_;        // the line whose literal starts a cascade of literals
-  std::vector<bool> jumpedTo_;     // by line number: a jump's target, once a comment asks
-  bool jumpReadOn_ = false;        // a GOSUB took the next line's number for its target
-  const char* forLine_ = nullptr;  // the line of the last FOR walked
-  const char* forNext_ = nullptr;  // the last NEXT of its variable, if any
+  std::string literalRoot_;  // the line whose literal starts a cascade of literals
+  std::vector<bool> jumpedTo_;
+  std::vector<bool> forsOfAnyCase_;  // by variable: a FOR of it in any letter case, once asked //
+                                     // by line number: a jump's target, once a comment asks
+  bool jumpReadOn_ = false;          // a GOSUB took the next line's number for its target
+  const char* forLine_ = nullptr;    // the line of the last FOR walked
+  const char* forNext_ = nullptr;    // the last NEXT of its variable, if any
   Chain chain_;
 };
 

@@ -178,7 +178,7 @@ WordHint wordHint(std::string_view word, char next) {
       {"len", {"there are no strings and no functions", "write the length as a number"}},
       {"tab", {"there are no functions", "write the spaces in a literal"}},
       {"data", {"there are no DATA lines", "assign each value with LET"}},
-      {"read", {"there are no DATA lines", "assign each value with LET"}},
+      {"read", {"there is no READ or DATA", "assign each value with LET"}},
       {"on", {"there is no ON ... GOTO", "write an IF ... THEN GOTO for each value"}},
       {"stop", {"there is no STOP", "write 'end'", "end"}},
       {"step",
@@ -243,8 +243,9 @@ std::string inputAdvice(const char* word) {
     if (c[1] == '$') return "there are no string variables either: print text from a literal";
     names += lowered(*c);
   }
-  if (names.size() < 2)
-    return "set the value with LET, as in 'let " + (names.empty() ? "n" : names) + " = 5'";
+  if (kCompactChecker || names.size() < 2)
+    return "set the value with LET, as in 'let " + (names.empty() ? "n" : names.substr(0, 1)) +
+           " = 5'";
   std::string lets;
   for (std::size_t i = 0; i < names.size(); ++i)
     lets += std::string(i == 0                  ? "'"

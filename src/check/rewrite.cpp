@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "scanner/scanner.h"
+
 namespace linebasic::check {
 namespace {
 
@@ -93,10 +95,12 @@ std::string divisorTests(std::string line) {
                          op)) != 0 ||
           (end = matchAt(reading, i, {"int", "(", "N", "/", "D", ")", "*", "D", "OP", "N"}, n, d,
                          op)) != 0) {
-        written = n + " % " + d + " " + op + " 0";
+        written = n;
+        written.append(" % ").append(d).append(" ").append(op).append(" 0");
       } else if ((end = matchAt(reading, i, {"N", "-", "int", "(", "N", "/", "D", ")", "*", "D"}, n,
                                 d, op)) != 0) {
-        written = n + " % " + d;
+        written = n;
+        written.append(" % ").append(d);
       } else {
         continue;
       }
@@ -279,6 +283,7 @@ std::vector<std::string> jumpTargets(std::string_view text) {
 }
 
 Rewritten rewriteFunctions(std::string line) {
+  if (kCompactChecker) return {line, {}};
   // on x goto 100, 200: an IF for each value, each on a line of its own.
   {
     const Reading reading(line);
@@ -319,6 +324,7 @@ Rewritten rewriteFunctions(std::string line) {
 }
 
 std::string stepAdvice(std::string_view text) {
+  if (kCompactChecker) return {};
   const std::string line(text);
   const Reading reading(line);
   std::size_t at = 0;
@@ -348,9 +354,10 @@ std::string stepAdvice(std::string_view text) {
   // The count of steps: worked out where every part is a number, written out where not.
   std::string steps;
   if (isNumber(from) && isNumber(end) && isNumber(count)) {
-    const int span = down ? std::stoi(from) - std::stoi(end) : std::stoi(end) - std::stoi(from);
+    const int span = down ? decimalValue(from.c_str()) - decimalValue(end.c_str())
+                          : decimalValue(end.c_str()) - decimalValue(from.c_str());
     if (span < 0) return {};
-    steps = std::to_string(span / std::stoi(count));
+    steps = std::to_string(span / decimalValue(count.c_str()));
   } else {
     const std::string span = down          ? from + " - " + operand(end)
                              : from == "0" ? end

@@ -17,6 +17,14 @@ struct Rewritten {
   bool droppedSemicolon = false;   // a ';' that ended a PRINT went, changing nothing
 };
 
+// The playground's engine, held to the page's size, leaves out what a run tries and the
+// rewrites of other BASICs' lines: its advice is then the plainer advice these replace.
+#ifdef LINEBASIC_COMPACT_CHECKER
+inline constexpr bool kCompactChecker = true;
+#else
+inline constexpr bool kCompactChecker = false;
+#endif
+
 // A token of a line as the rewrites read it: a word of lower-case letters, a number, a literal
 // (to its closing quote or the line's end), or any other byte; blanks only separate them.
 struct Piece {
@@ -37,9 +45,9 @@ std::vector<std::string> jumpTargets(std::string_view text);
 // after ELSE, and ON ... GOTO is an IF for each value. What it cannot write stays as it was.
 Rewritten rewriteFunctions(std::string line);
 
-// How to write the FOR of `line` (in lower case) that counts with STEP, such as "count up by
+// How to write the FOR of `text` (in lower case) that counts with STEP, such as "count up by
 // one: write 'for k = 0 to 9' and use '10 - k' where the loop used 'i'"; empty when its values
 // are not plain numbers.
-std::string stepAdvice(std::string_view line);
+std::string stepAdvice(std::string_view text);
 
 }  // namespace linebasic::check

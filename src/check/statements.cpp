@@ -46,7 +46,7 @@ std::string lowerLetterAdvice(const char* at) {
   if (!isUpper(*at) || isLetter(at[1])) return {};
   // 'D1' and 'D2' would both become 'd': a name of other BASICs wants a letter of its own.
   if (isDigit(at[1])) return "a variable is one letter: give each value a letter of its own";
-  return "write '" + std::string(1, lowered(*at)) + "'";
+  return "write '" + std::string(1, lowered(*at)) + "' for '" + std::string(1, *at) + "'";
 }
 
 // The IF condition from `start` as the run reads it when it takes the comparison from
@@ -229,7 +229,7 @@ void Checker::stray() {
       const char* const end = lineEnd(at());
       const char* const literal = std::find(at(), end, '"');
       const char* const closing = literal != end ? std::find(literal + 1, end, '"') : end;
-      if ((word == "data" || word == "read") &&
+      if (!kCompactChecker && (word == "data" || word == "read") &&
           (literal != end || std::find(at(), end, '$') != end)) {
         const std::string example =
             "print " + std::string(literal, closing == end ? literal : closing + 1);
@@ -651,6 +651,7 @@ void Checker::checkGosub() {
 
 // What to jump to in place of line `n`, which no line has: the lines numbered nearest to it.
 std::string Checker::nearestLines(std::int32_t n) const {
+  if (kCompactChecker) return {};
   // Not the jump's own line, which would loop.
   const std::int32_t own = numberOfLine(lineStart_);
   const auto isLine = [&](std::int32_t m) {
@@ -782,9 +783,11 @@ void Checker::loopVariable(const char* keyword, bool isFor) {
                             : "no 'next " + variable + "' follows this FOR: its body runs once");
   }
   if (!isFor && (firstFor_[index] == nullptr || firstFor_[index] > at())) {
-    // The loop open here is evidently the one meant.
-    const std::string open =
-        loops_.empty() ? std::string() : std::string(1, loops_.back().variable);
+    // The loop open here is evidently the one meant, unless a FOR of this variable stands
+    // anywhere, even one the run does not read as such.
+    const std::string open = loops_.empty() || forOfAnyCase(*at())
+                                 ? std::string()
+                                 : std::string(1, loops_.back().variable);
     report(keyword, name::kNextWithoutFor,
            "no 'for " + variable + "' comes before this NEXT: it does nothing",
            open.empty() ? std::string()
@@ -817,7 +820,8 @@ void Checker::closeLoop(char variable, const char* keyword) {
   const char* const here = at();
   int textLine = textLine_;
   const char* other = nullptr;
-  for (const char* line = lineEnd(here); *line == '\n' && other == nullptr; line = lineEnd(line)) {
+  for (const char* line = kCompactChecker ? "" : lineEnd(here); *line == '\n' && other == nullptr;
+       line = lineEnd(line)) {
     ++line;
     ++textLine;
     const char* const next = nextVariable(skipBlanks(skipDigits(skipBlanks(line))));
@@ -895,7 +899,8 @@ void Checker::relation() {
   const char* const end = at() > left.start ? lastTokenEnd(left.start, at()) : left.start;
   report(left.start, name::kValueRange,
          "a variable holds -128 to 127, so " + quote(left.start, end) +
-             (variableLess ? " always holds" : " never holds"));
+             (variableLess ? " always holds" : " never holds"),
+         "compare with a number from -128 to 127");
 }
 
 // Whether `operand`, the expression just read, is one variable and nothing else.

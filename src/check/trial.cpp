@@ -3,7 +3,6 @@
 // told where the run first meets it.
 #include <algorithm>
 #include <cstdint>
-#include <set>
 #include <string>
 
 #include "check/checker.h"
@@ -28,14 +27,19 @@ Diagnostic at(const std::string& text, const char* where, std::string_view name,
 
 std::vector<Diagnostic> trialStores(const std::string& text) {
   std::vector<Diagnostic> found;
-  if (text.size() > kTrialTextMax) return found;
+  if (kCompactChecker || text.size() > kTrialTextMax) return found;
   Interpreter run;
   Interpreter probe;  // evaluates an assignment's value as the run is about to
   for (Interpreter* interpreter : {&run, &probe}) {
     interpreter->output.write = discard;
     interpreter->load(text.c_str());
   }
-  std::set<const char*> told;
+  std::vector<const char*> told;  // the statements told of, few
+  const auto tell = [&told](const char* at) {
+    if (std::find(told.begin(), told.end(), at) != told.end()) return false;
+    told.push_back(at);
+    return true;
+  };
   // The probe stands where the run does, with its variables.
   const auto probeAtRun = [&] {
     probe.token = run.token;
@@ -53,16 +57,16 @@ std::vector<Diagnostic> trialStores(const std::string& text) {
     probe.advance();
     const char* const start = probe.tokenStart;
     const std::int32_t value = probe.evalExpression();
-    if (isLower(name) && (value < -kVariableMax - 1 || value > kVariableMax) &&
-        told.insert(variable).second) {
+    if (isLower(name) && (value < -kVariableMax - 1 || value > kVariableMax) && tell(variable)) {
       const auto stored = static_cast<std::int8_t>(static_cast<std::uint32_t>(value) & 0xff);
       const char* const end = lastTokenEnd(start, probe.tokenStart);
       found.push_back(at(text, variable, name::kValueRange,
                          "on the run, " + quote(start, end) + " first comes to " +
                              std::to_string(value) + " here, and " + std::string(1, name) +
                              " holds it as " + std::to_string(stored) +
-                             ": a variable holds -128 to 127; keep it within that, as by "
-                             "stopping the count sooner"));
+                             ": a variable holds -128 to 127; an expression keeps 32 bits, so "
+                             "compare or print " +
+                             quote(start, end) + " itself"));
     }
   };
   for (int step = 0; step < kTrialStatements && !run.isDone(); ++step) {
@@ -78,7 +82,8 @@ std::vector<Diagnostic> trialStores(const std::string& text) {
       if (holds != 0 && (probe.token == TokenKind::Let || probe.token == TokenKind::Variable))
         tryAssignment();
     }
-    if (run.token == TokenKind::For && !told.contains(run.tokenStart)) {
+    if (run.token == TokenKind::For &&
+        std::find(told.begin(), told.end(), run.tokenStart) == told.end()) {
       // A loop whose end is below its start runs once here, where other BASICs skip it.
       probeAtRun();
       const char* const keyword = probe.tokenStart;
@@ -90,7 +95,7 @@ std::vector<Diagnostic> trialStores(const std::string& text) {
       probe.advance();
       const std::int32_t limit = probe.evalExpression();
       if (isLower(name) && first > limit && first <= kVariableMax && first >= -kVariableMax - 1) {
-        told.insert(keyword);
+        tell(keyword);
         found.push_back(at(text, keyword, name::kLoopRunsOnce,
                            "on the run, this loop first starts " + std::string(1, name) + " at " +
                                std::to_string(first) + " with its end at " + std::to_string(limit) +
