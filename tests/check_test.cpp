@@ -192,6 +192,17 @@ TEST(CheckTest, NamesCausesAndWholeChains) {
        3, "leaves the loop over d from line 30 open, so the run ignores 'next n' on line 70"},
       {"10 Hel\\lo\x01", 1, "'Hel\\lo\\x01' is no statement: the run skips it"},
       {"a(1) = 5", 1, "the run steps over '(' where '=' belongs"},
+      // Advice that is right when typed: what a line still lacks, in the user's own text.
+      {"10 FOR I = 1 TO 9 : PRINT A(I), : NEXT I", 1,
+       "put each statement on a line of its own, in lower case; but there are no arrays"},
+      {"10 PRINT \"X\";A$;\"Y\"", 1, "write 'print \"X\";\"Y\"', the text it can print"},
+      {"10 INPUT A, B", 1, "'let a = 5' and 'let b = 7'"},
+      {"10 IF S <= 0 THEN PRINT \"YOU TOOK THE LAST ONE, SO YOU LOSE THE GAME\" : END", 1,
+       "write the whole line in lower case, outside its literals [keyword-case]"},
+      {"30 FOR I = 2 TO 200\n40 NEXT I", 1, "write 'for i = 2 to 127'"},
+      {"10 T=0", 1, "write 't' for 'T'"},
+      {"10 for k = 1 to 3\n20 next s\n30 next k", 2, "the loop open here is over k"},
+      {"10 gosub 100\n20 end\n100 REM SUB\n110 return", 3, "keep the line's number"},
       {"if x > (a < b) then end", 1,
        "steps over '<' as if it were ')', so the condition becomes 'x > (a)'"}};
   for (const auto& [text, line, says] : cases) {

@@ -545,9 +545,11 @@ std::optional<Leftover> leftover(const std::string& line) {
     // A line alone lacks the loops around it: only what is wrong within the line is told.
     const std::string_view name = left[i].name;
     const std::string& message = left[i].message;
-    const bool lacks = name == name::kUnknownWord || name == name::kStrayToken ||
-                       name == name::kNotAVariable || message.starts_with("there is no ") ||
-                       message.starts_with("there are no ");
+    const bool lacks =
+        name == name::kUnknownWord || name == name::kStrayToken || name == name::kNotAVariable ||
+        message.starts_with("there is no ") || message.starts_with("there are no ") ||
+        message.starts_with("numbers are whole") ||
+        (name == name::kValueRange && message.find(" is stored as ") != std::string::npos);
     if (!isLocal(name) || name == name::kMissingStatement || name == name::kKeywordCase ||
         name == name::kKeywordGlued || message.find("runs as meant") != std::string::npos)
       continue;
@@ -609,7 +611,7 @@ void Checker::checkWord() {
     const bool lowered = restEnd - start <= static_cast<std::ptrdiff_t>(kLoweredLineMax);
     LineAdvice line = wholeLine ? adviseLine(written, true) : LineAdvice{};
     // A line too long to show whole is lowered all the same, told in words.
-    const bool longLine = !kCompactChecker && !lowered &&
+    const bool longLine = !kCompactChecker && (!lowered || rest.size() > kLoweredLineMax) &&
                           restEnd - start <= static_cast<std::ptrdiff_t>(kLongLineMax);
     const std::string longRest =
         longLine ? loweredOutsideLiterals(start, restEnd).line : std::string();
@@ -699,7 +701,8 @@ void Checker::checkLowerWord(const char* start, const char* end) {
     report(start, name::kUnknownWord,
            quote(start, digitsEnd) +
                " is no variable, and a variable is one letter: the run reads " +
-               quote(start, lowerEnd) + " as a variable, then " + quote(lowerEnd, digitsEnd));
+               quote(start, lowerEnd) + " as a variable, then " + quote(lowerEnd, digitsEnd),
+           "give each value a letter of its own");
   } else if (isKeyword(word)) {
     if (word == "gosub") sawGosub_ = true;  // a subroutine is meant, if not called
     // A PRINT item cannot start with '(': a space alone would end the list there.

@@ -13,6 +13,14 @@ namespace {
 
 void discard(void* /*context*/, std::string_view /*text*/) {}
 
+// Whether the expression from `start` to `end` reads the variable `name` it is stored in.
+bool buildsOnItself(const char* start, const char* end, char name) {
+  for (const char* c = start; c < end; ++c) {
+    if (*c == name && (c == start || !isLetter(c[-1])) && !isLetter(c[1])) return true;
+  }
+  return false;
+}
+
 // A warning at `where` in `text`.
 Diagnostic at(const std::string& text, const char* where, std::string_view name,
               std::string message) {
@@ -60,13 +68,16 @@ std::vector<Diagnostic> trialStores(const std::string& text) {
     if (isLower(name) && (value < -kVariableMax - 1 || value > kVariableMax) && tell(variable)) {
       const auto stored = static_cast<std::int8_t>(static_cast<std::uint32_t>(value) & 0xff);
       const char* const end = lastTokenEnd(start, probe.tokenStart);
-      found.push_back(at(text, variable, name::kValueRange,
-                         "on the run, " + quote(start, end) + " first comes to " +
-                             std::to_string(value) + " here, and " + std::string(1, name) +
-                             " holds it as " + std::to_string(stored) +
-                             ": a variable holds -128 to 127; an expression keeps 32 bits, so "
-                             "compare or print " +
-                             quote(start, end) + " itself"));
+      found.push_back(at(
+          text, variable, name::kValueRange,
+          "on the run, " + quote(start, end) + " first comes to " + std::to_string(value) +
+              " here, and " + std::string(1, name) + " holds it as " + std::to_string(stored) +
+              ": a variable holds -128 to 127; " +
+              (buildsOnItself(start, end, name)
+                   ? std::string(1, name) + " adds up on itself, so keep a smaller total and scale "
+                                            "it where it is printed"
+                   : "an expression keeps 32 bits, so compare or print " + quote(start, end) +
+                         " itself")));
     }
   };
   for (int step = 0; step < kTrialStatements && !run.isDone(); ++step) {
