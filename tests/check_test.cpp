@@ -87,6 +87,7 @@ TEST(CheckTest, WarnsAtTheFirstWrongByte) {
       // ... also after a THEN that holds ...
       {"10 m = 100\n20 for i = 1 to 5\n30 if i > 0 then m = m + 10\n40 next i",
        "3:18 [value-range]"},
+      {"10 n = 47\n20 if n % 2 = 0 then n = n / 2 else n = 3 * n + 1", "2:37 [value-range]"},
       // ... and a loop whose end the run first finds below its start.
       {"10 for n = 2 to 3\n20 for d = 2 to n - 1\n30 next d\n40 next n", "2:4 [loop-runs-once]"},
       // A ':' that runs as other BASICs run it is no mistake.

@@ -85,13 +85,23 @@ std::vector<Diagnostic> trialStores(const std::string& text) {
       probeAtRun();
       tryAssignment();
     } else if (run.token == TokenKind::If) {
-      // An assignment after THEN, when the condition holds.
+      // An assignment after THEN when the condition holds, or after the ELSE of a line with
+      // no other IF when it fails.
       probeAtRun();
       probe.advance();
       const std::int32_t holds = probe.evalRelation();
       probe.advance();
-      if (holds != 0 && (probe.token == TokenKind::Let || probe.token == TokenKind::Variable))
-        tryAssignment();
+      if (holds == 0) {
+        do {
+          probe.advance();
+        } while (probe.token != TokenKind::Else && probe.token != TokenKind::Newline &&
+                 probe.token != TokenKind::EndOfText && probe.token != TokenKind::If);
+        if (probe.token == TokenKind::Else)
+          probe.advance();
+        else
+          probe.token = TokenKind::Newline;  // no ELSE of its own to try
+      }
+      if (probe.token == TokenKind::Let || probe.token == TokenKind::Variable) tryAssignment();
     }
     if (run.token == TokenKind::For &&
         std::find(told.begin(), told.end(), run.tokenStart) == told.end()) {
