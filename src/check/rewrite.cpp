@@ -8,14 +8,6 @@
 namespace linebasic::check {
 namespace {
 
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-bool isLowerLetter(char c) {
-  return c >= 'a' && c <= 'z';
-}
-
 // The pieces of a line and the line, read together.
 class Reading {
  public:
@@ -238,7 +230,8 @@ std::string operand(const std::string& text) {
 }
 
 bool isNumber(const std::string& text) {
-  return !text.empty() && text.size() <= 4 && std::all_of(text.begin(), text.end(), isDigit);
+  return !text.empty() && text.size() <= 4 &&
+         std::all_of(text.begin(), text.end(), [](char c) { return isDigit(c); });
 }
 
 }  // namespace
@@ -258,9 +251,9 @@ std::vector<Piece> pieces(std::string_view line) {
       while (end < line.size() && line[end] != '"')
         ++end;
       end = std::min(end + 1, line.size());
-    } else if (isLowerLetter(c) || isDigit(c)) {
+    } else if (isLower(c) || isDigit(c)) {
       kind = isDigit(c) ? 'n' : 'w';
-      while (end < line.size() && (kind == 'n' ? isDigit(line[end]) : isLowerLetter(line[end])))
+      while (end < line.size() && (kind == 'n' ? isDigit(line[end]) : isLower(line[end])))
         ++end;
     }
     found.push_back({at, end, kind});
@@ -347,7 +340,7 @@ std::string stepAdvice(std::string_view text) {
   const std::string count = reading.text(by);
   const auto plain = [&v](const std::string& part) {
     return part.find(v) == std::string::npos && std::all_of(part.begin(), part.end(), [](char c) {
-             return isLowerLetter(c) || isDigit(c) || c == ' ' || c == '*' || c == '/' || c == '%';
+             return isLower(c) || isDigit(c) || c == ' ' || c == '*' || c == '/' || c == '%';
            });
   };
   if (count == "0" || count == v || !plain(from) || !plain(end)) return {};
